@@ -1,0 +1,129 @@
+#!/usr/bin/env python3
+"""Checks a built Windows program: machine, subsystem, imports limited to Windows' own DLLs,
+a version resource with the expected file version, and the manifest's requests."""
+import argparse
+import struct
+import sys
+
+# DLLs that every Windows 7 and later has; anything else means a runtime leaked into the link.
+SYSTEM_DLLS = {
+    "kernel32.dll", "user32.dll", "gdi32.dll", "gdiplus.dll", "advapi32.dll", "shell32.dll",
+    "shlwapi.dll", "ole32.dll", "oleaut32.dll", "comctl32.dll", "wininet.dll", "version.dll",
+    "bcrypt.dll", "msvcrt.dll", "ws2_32.dll", "crypt32.dll", "uxtheme.dll", "msimg32.dll",
+    "comdlg32.dll", "winspool.drv", "api-ms-win-crt-runtime-l1-1-0.dll", "ntdll.dll",
+    "imm32.dll", "rpcrt4.dll", "uuid.dll", "wbemuuid.dll",
+}
+MACHINES = {"i386": 0x14C, "amd64": 0x8664}
+
+
+class Pe:
+    def __init__(self, data):
+        self.data = data
+        pe = struct.unpack_from("<I", data, 0x3C)[0]
+        if data[pe:pe + 4] != b"PE\0\0":
+            raise ValueError("not a PE file")
+        self.machine, nsect, _, _, _, optsize, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        opt = pe + 24
+        self.magic = struct.unpack_from("<H", data, opt)[0]
+        plus = self.magic == 0x20B
+        self.subsystem = struct.unpack_from("<H", data, opt + 68)[0]
+        dirs = opt + (112 if plus else 96)
+        self.dirs = [struct.unpack_from("<II", data, dirs + 8 * i) for i in range(16)]
+        self.plus = plus
+        sect = opt + optsize
+        self.sections = []
+        for i in range(nsect):
+            name, vsize, va, rawsize, rawptr = struct.unpack_from("<8sIIII", data, sect + 40 * i)
+            self.sections.append((va, max(vsize, rawsize), rawptr))
+
+    def off(self, rva):
+        for va, size, raw in self.sections:
+            if va <= rva < va + size:
+                return raw + rva - va
+        raise ValueError("RVA %x outside sections" % rva)
+
+    def cstr(self, rva):
+        o = self.off(rva)
+        return self.data[o:self.data.index(b"\0", o)].decode("ascii")
+
+    def imports(self):
+        rva, size = self.dirs[1]
+        names = []
+        o = self.off(rva)
+        while True:
+            ilt, _, _, name, iat = struct.unpack_from("<IIIII", self.data, o)
+            if name == 0:
+                return names
+            names.append(self.cstr(name))
+            o += 20
+
+    def resources(self):
+        """Yields (type, name, data) of every resource."""
+        base_rva = self.dirs[2][0]
+        base = self.off(base_rva)
+
+        def entries(o):
+            _, _, _, _, named, ids = struct.unpack_from("<IIHHHH", self.data, o)
+            for i in range(named + ids):
+                ident, target = struct.unpack_from("<II", self.data, o + 16 + 8 * i)
+                yield ident, target
+
+        for rtype, t1 in entries(base):
+            for rname, t2 in entries(base + (t1 & 0x7FFFFFFF)):
+                for _, t3 in entries(base + (t2 & 0x7FFFFFFF)):
+                    drva, dsize = struct.unpack_from("<II", self.data, base + t3)
+                    o = self.off(drva)
+                    yield rtype, rname, self.data[o:o + dsize]
+
+
+def main():
+    ap = argparse.ArgumentParser()
+    ap.add_argument("exe")
+    ap.add_argument("--machine", choices=MACHINES, required=True)
+    ap.add_argument("--version", help="expected file version a.b.c.d")
+    args = ap.parse_args()
+    pe = Pe(open(args.exe, "rb").read())
+    errors = []
+    if pe.machine != MACHINES[args.machine]:
+        errors.append("machine %#x, expected %s" % (pe.machine, args.machine))
+    if args.machine == "i386" and pe.magic != 0x10B:
+        errors.append("not PE32")
+    if pe.subsystem != 2:
+        errors.append("subsystem %d, expected 2 (Windows GUI)" % pe.subsystem)
+    dlls = pe.imports()
+    foreign = [d for d in dlls if d.lower() not in SYSTEM_DLLS]
+    if foreign:
+        errors.append("imports non-system DLLs: %s" % ", ".join(foreign))
+    res = list(pe.resources())
+    versions = [d for t, n, d in res if t == 16]
+    if not versions:
+        errors.append("no version resource")
+    elif args.version:
+        blob = versions[0]
+        sig = blob.find(struct.pack("<I", 0xFEEF04BD))
+        ms, ls = struct.unpack_from("<II", blob, sig + 8)
+        found = "%d.%d.%d.%d" % (ms >> 16, ms & 0xFFFF, ls >> 16, ls & 0xFFFF)
+        if found != args.version:
+            errors.append("file version %s, expected %s" % (found, args.version))
+    manifests = [d.decode("utf-8", "replace") for t, n, d in res if t == 24]
+    if not manifests:
+        errors.append("no manifest")
+    else:
+        m = manifests[0]
+        for needle in ('name="Microsoft.Windows.Common-Controls"', 'version="6.0.0.0"',
+                       'level="requireAdministrator"', 'uiAccess="false"',
+                       '>true</dpiAware>',
+                       'processorArchitecture="%s"' % ("x86" if args.machine == "i386" else "amd64")):
+            if needle not in m:
+                errors.append("manifest lacks %s" % needle)
+    print("%s: machine %#x, subsystem %d, imports %s, %d resources"
+          % (args.exe, pe.machine, pe.subsystem, ", ".join(dlls), len(res)))
+    for e in errors:
+        print("FAIL: " + e)
+    if not errors:
+        print("PE checks passed")
+    return 1 if errors else 0
+
+
+if __name__ == "__main__":
+    sys.exit(main())
