@@ -4,6 +4,7 @@
 
 add_library(kvz_boost_headers INTERFACE)
 find_package(Threads REQUIRED)
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
 
 if(WIN32)
   set(KVZ_CACHE_DIR "$ENV{KVZ_CACHE_DIR}")

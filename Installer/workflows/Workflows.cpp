@@ -1,0 +1,122 @@
+#include "workflows/Workflows.h"
+
+#include "localisation/ModulePath.h"
+#include "localisation/WordTable.h"
+#include "probe/WindowsFamily.h"
+#include "workflows/CommandLine.h"
+#include "workflows/DriverService.h"
+#include "workflows/Staging.h"
+
+std::atomic<bool> g_bWifiBusy{false};
+std::atomic<bool> g_bBluetoothBusy{false};
+std::atomic<bool> g_bRxAppBusy{false};
+std::atomic<bool> g_bHotspotBusy{false};
+
+namespace {
+
+// A click during a run starts a worker that finds the flag set after this pause.
+constexpr DWORD kStartDelayMs = 200;
+
+class BusyRun
+{
+public:
+    explicit BusyRun(std::atomic<bool>& flag) noexcept : m_flag(flag), m_bOwner(!flag.exchange(true)) {}
+    ~BusyRun()
+    {
+        if (m_bOwner)
+            m_flag.store(false);
+    }
+    BusyRun(const BusyRun&) = delete;
+    BusyRun& operator=(const BusyRun&) = delete;
+    bool Owner() const noexcept { return m_bOwner; }
+
+private:
+    std::atomic<bool>& m_flag;
+    bool m_bOwner;
+};
+
+struct PackageWorkflow {
+    std::atomic<bool>& busy;
+    DriverServiceEndpoint endpoint;
+    bool unpack;       // an archive holding Setup.exe, rather than the setup program itself
+    WordId missingKey; // status text when no setup program is found
+};
+
+PackageWorkflow Describe(PackageKind kind)
+{
+    switch (kind) {
+    case PackageKind::BluetoothDriver:
+        return {g_bBluetoothBusy, DriverServiceEndpoint::RealtekDrivers, true, BT_INSTALLER_MISS};
+    case PackageKind::ReceiverApp:
+        return {g_bRxAppBusy, DriverServiceEndpoint::VelmoraRXApp, false, RX_INSTALLER_MISS};
+    case PackageKind::HotspotDriver:
+    default:
+        return {g_bHotspotBusy, DriverServiceEndpoint::QuillHotspot, false, RX_INSTALLER_MISS};
+    }
+}
+
+// Runs after the package arrived. An archiver that cannot be started ends the run silently.
+void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package)
+{
+    std::wstring wanted = package.fileName;
+    if (workflow.unpack) {
+        if (!UnpackArchive(package.localPath))
+            return;
+        wanted = L"Setup.exe";
+    }
+    const std::wstring found = SearchFileInFolder(GetWorkFolderPath(L"*.*"), wanted, true);
+    if (!found.empty())
+        LaunchElevated(found);
+    else
+        host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
+}
+
+} // namespace
+
+void RunWifiWorkflow(CWorkflowHost& host) noexcept
+{
+    Sleep(kStartDelayMs);
+    BusyRun run(g_bWifiBusy);
+    if (!run.Owner())
+        return;
+    try {
+        const std::wstring setup = GetModuleRelativePath(L"data\\WifiAutoInstallSetup.exe");
+        if (setup.empty())
+            return;
+        const ProcessOutcome outcome = RunAndWait(QuoteArgument(setup));
+        // An exit code that cannot be read is no success.
+        if (!outcome.started || !outcome.exitCodeKnown || outcome.exitCode != 0)
+            return;
+        std::wstring text = host.GetWord(WordKeys[WIFI_INSTALLED]);
+        if (host.IsBluetoothShown())
+            text += L" " + host.GetWord(WordKeys[HINT_DL_BT]);
+        host.ShowStatusText(std::move(text));
+    } catch (...) {
+        // Out of memory: the run ends without a report, and the flag is cleared.
+    }
+}
+
+void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind) noexcept
+{
+    const PackageWorkflow workflow = Describe(kind);
+    Sleep(kStartDelayMs);
+    BusyRun run(workflow.busy);
+    if (!run.Owner())
+        return;
+    bool delivered = false;
+    try {
+        // Only the Bluetooth driver differs by Windows family; asked afresh on every run.
+        const int family = workflow.endpoint == DriverServiceEndpoint::RealtekDrivers ? GetWindowsFamily() : 0;
+        DriverPackageOffer offer;
+        FetchedPackage package;
+        if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer) &&
+            FetchPackage(offer, host.GetProgressBar(kind), package)) {
+            delivered = true;
+            StartSetup(host, workflow, package);
+        }
+    } catch (...) {
+        // Out of memory: reported like a package that could not be fetched, unless it came.
+    }
+    if (!delivered)
+        host.ShowNoInternetMessage();
+}

@@ -1,0 +1,84 @@
+#include "workflows/CommandLine.h"
+#include "workflows/PackageName.h"
+
+#include <gtest/gtest.h>
+
+#include <cwchar>
+#include <string>
+
+namespace {
+
+TEST(PackageFileName, IsTheLastPathSegmentWithoutQueryOrFragment)
+{
+    const struct {
+        const wchar_t* url;
+        const wchar_t* name;
+    } cases[] = {
+        {L"https://dl.example.com/bt/win10/RTK_BT_8821CU.zip", L"RTK_BT_8821CU.zip"},
+        {L"https://dl.example.com/app/VelmoraRX-Setup.exe?token=abc/def", L"VelmoraRX-Setup.exe"},
+        {L"https://dl.example.com/app/Setup.exe#part/2", L"Setup.exe"},
+        {L"http://dl.example.com:8080/a/b/c/Driver%20Pack.zip", L"Driver%20Pack.zip"},
+        {L"https://dl.example.com/setup one.exe", L"setup one.exe"},
+        {L"Setup.exe", L"Setup.exe"},
+    };
+    for (const auto& c : cases) {
+        auto name = PackageFileNameFromUrl(c.url);
+        ASSERT_TRUE(name) << c.url;
+        EXPECT_EQ(*name, c.name);
+    }
+}
+
+TEST(PackageFileName, RefusesNamesThatCouldEscapeOrMisnameTheFile)
+{
+    const wchar_t* hostile[] = {
+        L"https://dl.example.com/",          L"https://dl.example.com",
+        L"https://dl.example.com/pkg/.",     L"https://dl.example.com/pkg/..",
+        L"https://dl.example.com/a\\..\\..\\evil.exe",
+        L"https://dl.example.com/C:evil.exe", L"https://dl.example.com/evil.exe:stream",
+        L"https://dl.example.com/a*b.exe",
+        L"https://dl.example.com/a\"b.exe",   L"https://dl.example.com/a<b>.exe",
+        L"https://dl.example.com/a|b.exe",    L"https://dl.example.com/tab\there.exe",
+        L"https://dl.example.com/Setup.exe.", L"https://dl.example.com/Setup.exe ",
+        L"https://dl.example.com/CON",        L"https://dl.example.com/nul.zip",
+        L"https://dl.example.com/Com1.exe",   L"https://dl.example.com/LPT9",
+        L"https://dl.example.com/aux .txt",   L"https://dl.example.com/COM\u00B9",
+        L"https://dl.example.com/conin$",
+    };
+    for (const wchar_t* url : hostile) {
+        EXPECT_FALSE(PackageFileNameFromUrl(url)) << std::string(url, url + wcslen(url));
+    }
+    // Encoded separators stay a literal, harmless name: nothing decodes them.
+    EXPECT_EQ(PackageFileNameFromUrl(L"https://h/..%5c..%5cevil.exe?x"), L"..%5c..%5cevil.exe");
+    EXPECT_FALSE(PackageFileNameFromUrl(L"https://h/" + std::wstring(201, L'a')));
+    EXPECT_TRUE(PackageFileNameFromUrl(L"https://h/" + std::wstring(200, L'a')));
+    EXPECT_TRUE(PackageFileNameFromUrl(L"https://h/CONSOLE.exe")); // only exact device names
+    EXPECT_TRUE(PackageFileNameFromUrl(L"https://h/COM10.exe"));
+}
+
+TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplittingRules)
+{
+    const struct {
+        const wchar_t* in;
+        const wchar_t* out;
+    } cases[] = {
+        {L"C:\\data\\7za.exe", L"C:\\data\\7za.exe"},
+        {L"C:\\Program Files\\KVZ\\data\\7za.exe", L"\"C:\\Program Files\\KVZ\\data\\7za.exe\""},
+        {L"", L"\"\""},
+        {L"a \"quoted\" word", L"\"a \\\"quoted\\\" word\""},
+        {L"C:\\dir with blank\\", L"\"C:\\dir with blank\\\\\""},
+        {L"x\\\\\"y z", L"\"x\\\\\\\\\\\"y z\""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(QuoteArgument(c.in), c.out) << c.in;
+}
+
+TEST(QuoteArgument, BuildsTheArchiverLine)
+{
+    EXPECT_EQ(BuildUnpackCommandLine(L"C:\\Inst\\data\\7za.exe",
+                                     L"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\\bt.zip",
+                                     L"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300"),
+              L"C:\\Inst\\data\\7za.exe x \"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\\bt.zip\" "
+              L"\"-oC:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\" -y");
+}
+
+} // namespace

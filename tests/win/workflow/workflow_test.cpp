@@ -1,0 +1,389 @@
+// The workflows against the driver-service stand-in, the real archiver and a recording setup
+// program, with a test double in place of the main window.
+#include "workflows/CommandLine.h"
+#include "workflows/Staging.h"
+#include "workflows/Workflows.h"
+
+#include "localisation/ModulePath.h"
+#include "net/HttpRequest.h"
+#include "../NetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <shlwapi.h>
+
+#include <algorithm>
+#include <chrono>
+#include <sstream>
+#include <mutex>
+#include <thread>
+#include <vector>
+
+using namespace nettest;
+
+namespace {
+
+class FakeWindow : public CWorkflowHost
+{
+public:
+    void ShowStatusText(std::wstring text) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_statusTexts.push_back(std::move(text));
+    }
+    void ShowNoInternetMessage() override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        ++m_messages;
+        m_barVisibleAtMessage = IsWindowVisible(bluetoothBar.Window()) || IsWindowVisible(receiverBar.Window()) ||
+                                IsWindowVisible(hotspotBar.Window());
+    }
+    HWND GetProgressBar(PackageKind kind) override
+    {
+        switch (kind) {
+        case PackageKind::BluetoothDriver: return bluetoothBar.Window();
+        case PackageKind::ReceiverApp: return receiverBar.Window();
+        default: return hotspotBar.Window();
+        }
+    }
+    bool IsBluetoothShown() override { return m_bBluetoothShown; }
+    // Keys come back bracketed, so a test sees which text was asked for.
+    std::wstring GetWord(std::wstring key) override { return L"[" + key + L"]"; }
+
+    std::vector<std::wstring> StatusTexts()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_statusTexts;
+    }
+    int Messages()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_messages;
+    }
+    bool BarVisibleAtMessage()
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_barVisibleAtMessage;
+    }
+
+    bool m_bBluetoothShown = true;
+    ProgressBarThread bluetoothBar;
+    ProgressBarThread receiverBar;
+    ProgressBarThread hotspotBar;
+
+private:
+    std::mutex m_mutex;
+    std::vector<std::wstring> m_statusTexts;
+    int m_messages = 0;
+    bool m_barVisibleAtMessage = false;
+};
+
+std::string Control(const std::wstring& pathAndQuery)
+{
+    std::string body;
+    EXPECT_TRUE(HttpGetJson(Http(L"/_control/" + pathAndQuery), body)) << Narrow(pathAndQuery);
+    return body;
+}
+
+// The endpoint answers with this JSON (given percent-encoded where it must be).
+void SetReply(const std::wstring& endpoint, const std::wstring& json)
+{
+    Control(L"set?path=/api/rx/" + endpoint + L"&type=application/json&body=" + json);
+}
+
+std::wstring Quoted(const std::wstring& text) { return L"%22" + text + L"%22"; }
+
+std::wstring Offer(const std::wstring& downloadUrl)
+{
+    return L"%7B%22status%22:true,%22downloadURL%22:" + Quoted(downloadUrl) + L"%7D";
+}
+
+void DeleteTree(const std::wstring& path)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
+    if (find != INVALID_HANDLE_VALUE) {
+        do {
+            const std::wstring name = entry.cFileName;
+            if (name == L"." || name == L"..")
+                continue;
+            const std::wstring child = path + L"\\" + name;
+            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+                DeleteTree(child);
+            else
+                DeleteFileW(child.c_str());
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+    }
+    RemoveDirectoryW(path.c_str());
+}
+
+std::wstring ModuleData(const std::wstring& name) { return GetModuleRelativePath(L"data\\" + name); }
+
+class Workflow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        DeleteTree(GetWorkFolderPath(L""));
+        m_log = ScratchFolder() + L"\\setups-" +
+                std::to_wstring(::testing::UnitTest::GetInstance()->random_seed()) + L"-" +
+                std::to_wstring(GetTickCount()) + L".log";
+        SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
+        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", nullptr);
+        Control(L"clear");
+        Control(L"clear-log");
+    }
+    void TearDown() override { Control(L"clear"); }
+
+    // Setup programs started by the shell run on their own: wait for the expected count.
+    std::vector<std::wstring> SetupRuns(std::size_t expected)
+    {
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        std::vector<std::wstring> lines;
+        do {
+            lines.clear();
+            std::istringstream text(ReadFileBytes(m_log));
+            for (std::string line; std::getline(text, line);)
+                lines.emplace_back(line.begin(), line.end());
+            if (lines.size() >= expected)
+                break;
+            std::this_thread::sleep_for(std::chrono::milliseconds(100));
+        } while (std::chrono::steady_clock::now() < deadline);
+        // Give a wrongly started second program the chance to show up as well.
+        if (expected == 0)
+            std::this_thread::sleep_for(std::chrono::milliseconds(500));
+        return lines;
+    }
+
+    std::wstring m_log;
+    FakeWindow m_window;
+};
+
+bool EndsWith(const std::wstring& text, const std::wstring& tail)
+{
+    return text.size() >= tail.size() &&
+           CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1, tail.c_str(), -1, TRUE) ==
+               CSTR_EQUAL;
+}
+
+TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
+{
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+
+    const auto runs = SetupRuns(1);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\RealtekBT-win7\\Setup.exe")) << Narrow(runs[0]);
+    EXPECT_TRUE(m_window.StatusTexts().empty());
+    EXPECT_EQ(m_window.Messages(), 0);
+    const auto positions = m_window.bluetoothBar.Positions();
+    ASSERT_FALSE(positions.empty());
+    EXPECT_EQ(positions.back(), 100);
+    EXPECT_FALSE(IsWindowVisible(m_window.bluetoothBar.Window()));
+    EXPECT_NE(Control(L"log").find("os=win7&wirelessType=bluetooth&wirelessProduct=8821CU"),
+              std::string::npos);
+}
+
+// Run with the prefix reporting Windows 8.1 or 10 (KVZ_EXPECT_OS_TOKEN names the version).
+class EnvOsToken : public Workflow {};
+
+TEST_F(EnvOsToken, FollowsTheRunningWindows)
+{
+    const std::string version = std::getenv("KVZ_EXPECT_OS_TOKEN") ? std::getenv("KVZ_EXPECT_OS_TOKEN") : "";
+    const std::string token = version == "win81" ? "os=win8&" : version == "win10" ? "os=win10&" : "";
+    ASSERT_FALSE(token.empty()) << "KVZ_EXPECT_OS_TOKEN is " << version;
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    EXPECT_NE(Control(L"log").find(token), std::string::npos);
+    EXPECT_EQ(SetupRuns(1).size(), 1u);
+}
+
+TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
+{
+    const struct {
+        const char* what;
+        std::wstring reply;
+        bool barMoved;
+    } cases[] = {
+        {"status false", L"%7B%22status%22:false,%22downloadURL%22:%22x%22%7D", false},
+        {"empty URL", L"%7B%22status%22:true,%22downloadURL%22:%22%22%7D", false},
+        {"not JSON", L"%3Chtml%3E", false},
+        {"404 package", Offer(Https(L"/_fault/gone.zip?status=404")), false},
+        {"truncated package", Offer(Https(L"/_fault/cut.zip?size=50000&truncate=1000")), true},
+        {"digest mismatch",
+         L"%7B%22status%22:true,%22downloadURL%22:" + Quoted(Https(L"/packages/RealtekBT-8821CU-win7.zip")) +
+             L",%22sha256%22:%22" + std::wstring(64, L'0') + L"%22%7D",
+         true},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        FakeWindow window;
+        SetReply(L"RealtekDrivers", c.reply);
+        RunPackageWorkflow(window, PackageKind::BluetoothDriver);
+        EXPECT_EQ(window.Messages(), 1);
+        EXPECT_FALSE(window.BarVisibleAtMessage());
+        EXPECT_TRUE(window.StatusTexts().empty());
+        // A failed download may have moved the bar; it is hidden again either way.
+        if (!c.barMoved) {
+            EXPECT_TRUE(window.bluetoothBar.Positions().empty());
+        }
+        // Nothing was left under a package name for a later run to find.
+        EXPECT_TRUE(SearchFileInFolder(GetWorkFolderPath(L"*.*"), L"Setup.exe", true).empty());
+        EXPECT_FALSE(FileExists(GetWorkFolderPath(L"cut.zip")));
+        EXPECT_FALSE(FileExists(GetWorkFolderPath(L"RealtekBT-8821CU-win7.zip")));
+    }
+    EXPECT_TRUE(SetupRuns(0).empty());
+}
+
+TEST_F(Workflow, HostileNamesWriteNothingOutsideTheWorkingFolder)
+{
+    const std::wstring hostile[] = {
+        Https(L"/packages/x/.."),
+        Https(L"/packages/..%5C..%5Cevil.exe"), // a literal name, which the host does not have
+        Https(L"/packages/CON"),
+        Https(L"/packages/evil.exe:stream"),
+        Https(L"/packages/"),
+    };
+    const std::wstring parent = GetWorkFolderPath(L"..\\evil.exe");
+    for (const auto& url : hostile) {
+        SCOPED_TRACE(Narrow(url));
+        FakeWindow window;
+        SetReply(L"VelmoraRXApp", Offer(url));
+        RunPackageWorkflow(window, PackageKind::ReceiverApp);
+        EXPECT_EQ(window.Messages(), 1);
+        EXPECT_FALSE(FileExists(parent));
+    }
+    EXPECT_TRUE(SetupRuns(0).empty());
+}
+
+TEST_F(Workflow, ArchivesCannotWriteOutsideTheWorkingFolder)
+{
+    SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Escape.zip")));
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    const auto runs = SetupRuns(1);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\Escape\\Setup.exe"));
+    EXPECT_FALSE(FileExists(GetWorkFolderPath(L"..\\KVZ7300-escaped.txt")));
+    EXPECT_FALSE(FileExists(GetWorkFolderPath(L"..\\KVZ7300-escaped2.txt")));
+}
+
+TEST_F(Workflow, MissingSetupProgramIsReportedOnTheStatusLine)
+{
+    SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Deep.zip")));
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"});
+    EXPECT_EQ(m_window.Messages(), 0);
+    EXPECT_TRUE(SetupRuns(0).empty());
+}
+
+TEST_F(Workflow, MissingArchiverEndsTheRunWithoutAReport)
+{
+    const std::wstring archiver = ModuleData(L"7za.exe");
+    const std::wstring aside = archiver + L".aside";
+    ASSERT_TRUE(MoveFileW(archiver.c_str(), aside.c_str()));
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    MoveFileW(aside.c_str(), archiver.c_str());
+    EXPECT_TRUE(m_window.StatusTexts().empty());
+    EXPECT_EQ(m_window.Messages(), 0);
+    EXPECT_TRUE(SetupRuns(0).empty());
+}
+
+TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
+{
+    std::thread receiver([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
+    std::thread hotspot([this] { RunPackageWorkflow(m_window, PackageKind::HotspotDriver); });
+    receiver.join();
+    hotspot.join();
+    auto runs = SetupRuns(2);
+    ASSERT_EQ(runs.size(), 2u);
+    std::sort(runs.begin(), runs.end());
+    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\QuillHotspotSetup.exe"));
+    EXPECT_TRUE(EndsWith(runs[1], L"\\KVZ7300\\VelmoraRXSetup.exe"));
+    EXPECT_EQ(m_window.receiverBar.Positions().back(), 100);
+    EXPECT_EQ(m_window.hotspotBar.Positions().back(), 100);
+    EXPECT_TRUE(m_window.bluetoothBar.Positions().empty());
+}
+
+TEST_F(Workflow, QuickSecondClickRunsTheWorkflowOnce)
+{
+    std::thread first([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
+    std::thread second([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
+    first.join();
+    second.join();
+    EXPECT_EQ(SetupRuns(1).size(), 1u);
+    const std::string log = Control(L"log");
+    std::size_t queries = 0;
+    for (std::size_t at = log.find("/api/rx/VelmoraRXApp"); at != std::string::npos;
+         at = log.find("/api/rx/VelmoraRXApp", at + 1))
+        ++queries;
+    EXPECT_EQ(queries, 1u);
+}
+
+TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
+{
+    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
+    RunWifiWorkflow(m_window);
+    EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[WIFI_INSTALLED] [HINT_DL_BT]"});
+
+    FakeWindow noBluetooth;
+    noBluetooth.m_bBluetoothShown = false;
+    RunWifiWorkflow(noBluetooth);
+    EXPECT_EQ(noBluetooth.StatusTexts(), std::vector<std::wstring>{L"[WIFI_INSTALLED]"});
+
+    FakeWindow failing;
+    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"1");
+    RunWifiWorkflow(failing);
+    EXPECT_TRUE(failing.StatusTexts().empty());
+    EXPECT_EQ(SetupRuns(3).size(), 3u);
+
+    // Missing, then present again: the flag was cleared.
+    const std::wstring setup = ModuleData(L"WifiAutoInstallSetup.exe");
+    const std::wstring aside = setup + L".aside";
+    ASSERT_TRUE(MoveFileW(setup.c_str(), aside.c_str()));
+    FakeWindow missing;
+    RunWifiWorkflow(missing);
+    MoveFileW(aside.c_str(), setup.c_str());
+    EXPECT_TRUE(missing.StatusTexts().empty());
+    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
+    FakeWindow again;
+    RunWifiWorkflow(again);
+    EXPECT_EQ(again.StatusTexts().size(), 1u);
+}
+
+TEST(Staging, CommandLinesSurviveBlanksInPaths)
+{
+    // A program folder and an archive path with blanks, as under "C:\Program Files".
+    const std::wstring folder = ScratchFolder() + L"\\dir with blanks";
+    CreateDirectoryW(folder.c_str(), nullptr);
+    const std::wstring setup = folder + L"\\My Setup.exe";
+    ASSERT_TRUE(CopyFileW(ModuleData(L"WifiAutoInstallSetup.exe").c_str(), setup.c_str(), FALSE));
+    const std::wstring log = folder + L"\\runs.log";
+    SetEnvironmentVariableW(L"KVZ_SETUP_LOG", log.c_str());
+    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"7");
+    const ProcessOutcome outcome = RunAndWait(QuoteArgument(setup));
+    EXPECT_TRUE(outcome.started);
+    EXPECT_TRUE(outcome.exitCodeKnown);
+    EXPECT_EQ(outcome.exitCode, 7u);
+
+    const std::wstring out = folder + L"\\out put";
+    const std::wstring line = BuildUnpackCommandLine(ModuleData(L"7za.exe"),
+        KVZ_PACKAGES_DIR L"/NoSetup.zip", out);
+    EXPECT_TRUE(RunAndWait(line).started);
+    EXPECT_TRUE(FileExists(out + L"\\NoSetup\\readme.txt"));
+    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", nullptr);
+}
+
+TEST(Staging, SearchTakesTheFirstMatchOneLevelDeep)
+{
+    const std::wstring root = ScratchFolder() + L"\\search";
+    for (const wchar_t* dir : {L"", L"\\A", L"\\B", L"\\C", L"\\C\\D", L"\\E", L"\\E\\setup.EXE"})
+        CreateDirectoryW((root + dir).c_str(), nullptr);
+    WriteFileBytes(root + L"\\B\\SETUP.exe", "x");
+    WriteFileBytes(root + L"\\C\\D\\Setup.exe", "x");
+    EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), root + L"\\B\\SETUP.exe");
+    EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"readme.txt", true), L"");
+    // Two levels down is too deep; a folder inside a subfolder counts as a match.
+    DeleteFileW((root + L"\\B\\SETUP.exe").c_str());
+    EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), root + L"\\E\\setup.EXE");
+}
+
+} // namespace

@@ -1,0 +1,48 @@
+#!/usr/bin/env python3
+"""Lays out the packages the driver-service stand-in serves to the tests and the demo.
+
+  make-packages.py SETUP_EXE OUT_DIR
+
+RealtekBT-8821CU-<os>.zip hold RealtekBT-<os>/Setup.exe (one folder deep, where the installer
+finds it); VelmoraRXSetup.exe and QuillHotspotSetup.exe are the setup program itself. For the
+tests: Deep.zip holds Setup.exe two folders deep (not found), NoSetup.zip none, Escape.zip
+entries that try to leave the extraction folder, and Broken.zip is no archive at all.
+"""
+import os
+import shutil
+import sys
+import zipfile
+
+
+def write_zip(path, entries):
+    tmp = path + ".tmp"
+    with zipfile.ZipFile(tmp, "w", zipfile.ZIP_DEFLATED) as z:
+        for name, data in entries:
+            z.writestr(name, data)
+    os.replace(tmp, path)
+
+
+def main():
+    setup_exe, out = sys.argv[1], sys.argv[2]
+    os.makedirs(out, exist_ok=True)
+    setup = open(setup_exe, "rb").read()
+    for os_token in ("win7", "win8", "win10"):
+        write_zip(os.path.join(out, "RealtekBT-8821CU-%s.zip" % os_token), [
+            ("RealtekBT-%s/Setup.exe" % os_token, setup),
+            ("RealtekBT-%s/readme.txt" % os_token, b"Realtek 8821CU Bluetooth driver (demo)\r\n"),
+        ])
+    write_zip(os.path.join(out, "Deep.zip"), [("Deep/Driver/Setup.exe", setup)])
+    write_zip(os.path.join(out, "NoSetup.zip"), [("NoSetup/readme.txt", b"no setup here\r\n")])
+    write_zip(os.path.join(out, "Escape.zip"), [
+        ("../KVZ7300-escaped.txt", b"outside\r\n"),
+        ("Escape/../../KVZ7300-escaped2.txt", b"outside\r\n"),
+        ("Escape/Setup.exe", setup),
+    ])
+    with open(os.path.join(out, "Broken.zip"), "wb") as f:
+        f.write(b"PK\x03\x04 this is not really an archive")
+    for name in ("VelmoraRXSetup.exe", "QuillHotspotSetup.exe"):
+        shutil.copyfile(setup_exe, os.path.join(out, name))
+
+
+if __name__ == "__main__":
+    main()
