@@ -37,7 +37,10 @@ public:
     {
         return reinterpret_cast<HFONT>(::SendMessageW(m_hWnd, WM_GETFONT, 0, 0));
     }
-    void Invalidate(bool bErase = true) const noexcept { ::InvalidateRect(m_hWnd, nullptr, bErase); }
+    void Invalidate(bool bErase = true) const noexcept
+    {
+        ::InvalidateRect(m_hWnd, nullptr, bErase);
+    }
     RECT GetClientRect() const noexcept;
     int GetDlgCtrlID() const noexcept { return ::GetDlgCtrlID(m_hWnd); }
 

@@ -370,7 +370,8 @@ TEST_F(SkinButtonTest, LargerImageIsCentredAndClipped)
     // Each pixel tells where it came from; blue 100 or more keeps it away from black.
     ASSERT_EQ(SkinResult::Ok,
               button.SetStateBitmaps(
-                  MakeBitmap(400, 61, [](int x, int y) { return RGB(x & 0xFF, y, 100 + (x >> 8)); }),
+                  MakeBitmap(400, 61,
+                             [](int x, int y) { return RGB(x & 0xFF, y, 100 + (x >> 8)); }),
                   RGB(0, 0, 0), UniqueBitmap(), 0));
     const COLORREF crOutside = RGB(1, 2, 3);
     CCanvas canvas(420, 100, crOutside);

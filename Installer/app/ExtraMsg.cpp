@@ -1,0 +1,69 @@
+#include "app/ExtraMsg.h"
+
+#include "app/Layout.h"
+#include "app/WindowStyle.h"
+#include "framework/Font.h"
+#include "framework/GdiSelect.h"
+
+CExtraMsg::CExtraMsg(HWND hParent) noexcept : CDialog(IDD_EXTRA_MSG, hParent) {}
+
+void CExtraMsg::DoDataExchange() noexcept
+{
+    BindControl(IDC_MESSAGE_TEXT, m_stcMessage);
+    BindControl(IDOK, m_btnOk);
+}
+
+BOOL CExtraMsg::OnInitDialog() noexcept
+{
+    CDialog::OnInitDialog();
+
+    m_fScale = DensityScale(GetWindowDpi(m_hWnd));
+    m_font = CreatePointFont(FontPointTenths(m_fScale), kWindowFontFace);
+
+    const RECT rcClient = GetClientRect();
+    CenterWindow();
+
+    m_btnOk.SetWindowPos(nullptr, OkButtonLeft(rcClient.right - rcClient.left), kOkButtonTop,
+                         kOkButtonWidth, kOkButtonHeight, SWP_NOZORDER | SWP_HIDEWINDOW);
+    SetUpSkinButton(m_btnOk, IDB_OK_FACE, m_font.get());
+    m_btnOk.ShowWindow(SW_SHOW);
+
+    m_stcMessage.SetFont(m_font.get(), true);
+    m_stcMessage.SetText(m_translation.GetWord(WordKeys[HINT_NO_INTERNET]));
+    return TRUE;
+}
+
+bool CExtraMsg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+{
+    switch (nMsg)
+    {
+    case WM_ERASEBKGND:
+        result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        result = reinterpret_cast<LRESULT>(OnCtlColor(nMsg, wParam, lParam));
+        return result != 0;
+    default:
+        return false;
+    }
+}
+
+BOOL CExtraMsg::OnEraseBkgnd(HDC hDC) noexcept
+{
+    const RECT rc = GetClientRect();
+    UniqueBrush brush(::CreateSolidBrush(kWindowBlue));
+    {
+        CSelectObject select(hDC, brush.get());
+        ::PatBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, PATCOPY);
+    }
+    return TRUE;
+}
+
+HBRUSH CExtraMsg::OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
+{
+    const HBRUSH hDefault = DefaultCtlColor(nMsg, wParam, lParam);
+    if (reinterpret_cast<HWND>(lParam) != m_stcMessage.GetSafeHwnd())
+        return hDefault;
+    return StyleWhiteText(reinterpret_cast<HDC>(wParam), m_font.get());
+}

@@ -1,0 +1,40 @@
+#include "app/InstallerApp.h"
+
+#include "app/InstallerDlg.h"
+
+#include <commctrl.h>
+
+namespace
+{
+// The settings key a framework would keep its own settings under; the installer stores
+// nothing there itself.
+[[maybe_unused]] constexpr const wchar_t* kSettingsKey = L"BrightfernKVZ7300Installer";
+
+// Restart support only (no recovery), registered where the system has a restart manager.
+void RegisterForRestart() noexcept
+{
+    using RegisterFn = HRESULT(WINAPI*)(PCWSTR, DWORD);
+    const HMODULE hKernel = ::GetModuleHandleW(L"kernel32.dll");
+    const auto pRegister = hKernel ? reinterpret_cast<RegisterFn>(reinterpret_cast<void*>(
+                                         ::GetProcAddress(hKernel, "RegisterApplicationRestart")))
+                                   : nullptr;
+    if (pRegister)
+        pRegister(L"", 0);
+}
+} // namespace
+
+bool CInstallerApp::InitInstance() noexcept
+{
+    INITCOMMONCONTROLSEX controls{};
+    controls.dwSize = sizeof(controls);
+    controls.dwICC = ICC_WIN95_CLASSES;
+    ::InitCommonControlsEx(&controls);
+    RegisterForRestart();
+
+    CInstallerDlg dlg;
+    dlg.DoModal();
+    // Workers are never joined and may still be inside the window's operations: end them
+    // with the process now, before the window object they point to is destroyed. Started
+    // setup programs and the archiver are processes of their own and keep running.
+    ::ExitProcess(0);
+}

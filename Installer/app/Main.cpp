@@ -1,0 +1,14 @@
+#include "app/InstallerApp.h"
+
+#include <windows.h>
+
+namespace
+{
+CInstallerApp theApp;
+}
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
+{
+    theApp.InitInstance();
+    return 0;
+}

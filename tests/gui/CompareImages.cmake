@@ -1,0 +1,16 @@
+# Re-draws the resource images and compares them with the committed ones:
+# cmake -DSCRIPT= -DRES= -DOUT= -P
+find_package(Python3 REQUIRED COMPONENTS Interpreter)
+file(MAKE_DIRECTORY "${OUT}")
+execute_process(COMMAND ${Python3_EXECUTABLE} "${SCRIPT}" "${OUT}" RESULT_VARIABLE rc)
+if(NOT rc EQUAL 0)
+  message(FATAL_ERROR "make_images.py failed")
+endif()
+foreach(f button_face.bmp ok_face.bmp banner.png Installer.ico)
+  file(SHA256 "${OUT}/${f}" drawn)
+  file(SHA256 "${RES}/${f}" committed)
+  if(NOT drawn STREQUAL committed)
+    message(FATAL_ERROR "${f} differs from what make_images.py draws")
+  endif()
+endforeach()
+message(STATUS "images match")

@@ -1,0 +1,229 @@
+#include "GuiDriver.h"
+
+#include "localisation/TranslationFile.h"
+#include "localisation/WordTable.h"
+
+#include <algorithm>
+
+std::wstring EnvText(const wchar_t* pszName, const std::wstring& fallback)
+{
+    wchar_t buffer[1024];
+    const DWORD n = GetEnvironmentVariableW(pszName, buffer, 1024);
+    return n > 0 && n < 1024 ? std::wstring(buffer, n) : fallback;
+}
+
+bool WaitFor(const std::function<bool()>& condition, DWORD nTimeoutMs)
+{
+    const DWORD nStart = GetTickCount();
+    for (;;)
+    {
+        if (condition())
+            return true;
+        if (GetTickCount() - nStart > nTimeoutMs)
+            return false;
+        MSG msg;
+        while (PeekMessageW(&msg, nullptr, 0, 0, PM_REMOVE))
+            DispatchMessageW(&msg);
+        Sleep(20);
+    }
+}
+
+CProgram::~CProgram()
+{
+    Terminate();
+}
+
+bool CProgram::Start(const std::wstring& exePath, const std::wstring& arguments)
+{
+    std::wstring commandLine = L"\"" + exePath + L"\"";
+    if (!arguments.empty())
+        commandLine += L" " + arguments;
+    std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());
+    writable.push_back(L'\0');
+    STARTUPINFOW si{};
+    si.cb = sizeof(si);
+    PROCESS_INFORMATION pi{};
+    if (!CreateProcessW(exePath.c_str(), writable.data(), nullptr, nullptr, FALSE, 0, nullptr,
+                        nullptr, &si, &pi))
+        return false;
+    CloseHandle(pi.hThread);
+    m_process.reset(pi.hProcess);
+    m_nId = pi.dwProcessId;
+    return true;
+}
+
+bool CProgram::IsRunning() const
+{
+    return m_process && WaitForSingleObject(m_process.get(), 0) == WAIT_TIMEOUT;
+}
+
+DWORD CProgram::WaitForExit(DWORD nTimeoutMs) const
+{
+    if (!m_process)
+        return STILL_ACTIVE;
+    if (WaitForSingleObject(m_process.get(), nTimeoutMs) != WAIT_OBJECT_0)
+        return STILL_ACTIVE;
+    DWORD nCode = STILL_ACTIVE;
+    GetExitCodeProcess(m_process.get(), &nCode);
+    return nCode;
+}
+
+void CProgram::Terminate()
+{
+    if (IsRunning())
+    {
+        TerminateProcess(m_process.get(), 99);
+        WaitForSingleObject(m_process.get(), 10000);
+    }
+}
+
+HWND CProgram::FindTopLevel(const std::function<bool(HWND)>& match, DWORD nTimeoutMs) const
+{
+    struct Search
+    {
+        DWORD nId;
+        const std::function<bool(HWND)>* match;
+        HWND hFound;
+    } search{m_nId, &match, nullptr};
+    WaitFor(
+        [&] {
+            EnumWindows(
+                [](HWND hWnd, LPARAM lParam) -> BOOL {
+                    auto* s = reinterpret_cast<Search*>(lParam);
+                    DWORD nId = 0;
+                    GetWindowThreadProcessId(hWnd, &nId);
+                    if (nId == s->nId && IsWindowVisible(hWnd) && (*s->match)(hWnd))
+                    {
+                        s->hFound = hWnd;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&search));
+            return search.hFound != nullptr;
+        },
+        nTimeoutMs);
+    return search.hFound;
+}
+
+HWND CProgram::FindWindowByCaption(const std::wstring& caption, DWORD nTimeoutMs) const
+{
+    return FindTopLevel([&](HWND hWnd) { return WindowText(hWnd) == caption; }, nTimeoutMs);
+}
+
+HWND CProgram::FindDialog(DWORD nTimeoutMs) const
+{
+    return FindTopLevel(
+        [](HWND hWnd) {
+            wchar_t name[64] = {};
+            GetClassNameW(hWnd, name, 64);
+            return std::wstring(name) == L"#32770";
+        },
+        nTimeoutMs);
+}
+
+std::wstring WindowText(HWND hWnd)
+{
+    wchar_t buffer[512] = {};
+    DWORD_PTR nCopied = 0;
+    if (!SendMessageTimeoutW(hWnd, WM_GETTEXT, 512, reinterpret_cast<LPARAM>(buffer),
+                             SMTO_ABORTIFHUNG, 5000, &nCopied))
+        return L"<no answer>";
+    return std::wstring(buffer, std::min<DWORD_PTR>(nCopied, 511));
+}
+
+ControlInfo ReadControl(HWND hDialog, int nId)
+{
+    ControlInfo info;
+    info.hWnd = GetDlgItem(hDialog, nId);
+    if (!info.hWnd)
+        return info;
+    GetWindowRect(info.hWnd, &info.rc);
+    MapWindowPoints(nullptr, hDialog, reinterpret_cast<POINT*>(&info.rc), 2);
+    info.text = WindowText(info.hWnd);
+    info.bVisible = IsWindowVisible(info.hWnd) != FALSE;
+    info.nStyle = GetWindowLongPtrW(info.hWnd, GWL_STYLE);
+    return info;
+}
+
+SIZE ClientSize(HWND hWnd)
+{
+    RECT rc{};
+    GetClientRect(hWnd, &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+SIZE OuterSize(HWND hWnd)
+{
+    RECT rc{};
+    GetWindowRect(hWnd, &rc);
+    return {rc.right - rc.left, rc.bottom - rc.top};
+}
+
+CScreenPixels::CScreenPixels(HWND hWnd)
+{
+    const SIZE size = ClientSize(hWnd);
+    m_nWidth = size.cx;
+    m_nHeight = size.cy;
+    POINT origin{0, 0};
+    ClientToScreen(hWnd, &origin);
+
+    BITMAPINFO info{};
+    info.bmiHeader.biSize = sizeof(info.bmiHeader);
+    info.bmiHeader.biWidth = m_nWidth;
+    info.bmiHeader.biHeight = -m_nHeight;
+    info.bmiHeader.biPlanes = 1;
+    info.bmiHeader.biBitCount = 32;
+    info.bmiHeader.biCompression = BI_RGB;
+    void* pBits = nullptr;
+    HDC hScreen = GetDC(nullptr);
+    HBITMAP hBitmap = CreateDIBSection(hScreen, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
+    HDC hMemory = CreateCompatibleDC(hScreen);
+    HGDIOBJ hOld = SelectObject(hMemory, hBitmap);
+    BitBlt(hMemory, 0, 0, m_nWidth, m_nHeight, hScreen, origin.x, origin.y, SRCCOPY);
+    GdiFlush();
+    const auto* p = static_cast<const DWORD*>(pBits);
+    m_pixels.assign(p, p + static_cast<size_t>(m_nWidth) * m_nHeight);
+    SelectObject(hMemory, hOld);
+    DeleteDC(hMemory);
+    DeleteObject(hBitmap);
+    ReleaseDC(nullptr, hScreen);
+}
+
+COLORREF CScreenPixels::At(int x, int y) const
+{
+    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight)
+        return CLR_INVALID;
+    const DWORD v = m_pixels[static_cast<size_t>(y) * m_nWidth + x];
+    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+}
+
+void PressKey(HWND hTarget, WORD nVirtualKey)
+{
+    SetForegroundWindow(hTarget);
+    WaitFor([&] { return GetForegroundWindow() == hTarget; }, 2000);
+    INPUT inputs[2] = {};
+    inputs[0].type = inputs[1].type = INPUT_KEYBOARD;
+    inputs[0].ki.wVk = inputs[1].ki.wVk = nVirtualKey;
+    inputs[1].ki.dwFlags = KEYEVENTF_KEYUP;
+    SendInput(2, inputs, sizeof(INPUT));
+}
+
+std::wstring LookUpWord(const std::wstring& translationPath, const std::wstring& language,
+                        const std::wstring& key)
+{
+    HANDLE hFile = CreateFileW(translationPath.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                               OPEN_EXISTING, 0, nullptr);
+    if (hFile == INVALID_HANDLE_VALUE)
+        return key;
+    std::string bytes;
+    char buffer[4096];
+    DWORD nRead = 0;
+    while (ReadFile(hFile, buffer, sizeof(buffer), &nRead, nullptr) && nRead > 0)
+        bytes.append(buffer, nRead);
+    CloseHandle(hFile);
+    WordMap words;
+    ReadTranslationBranch(DecodeUtf8(bytes), language, words);
+    const auto it = words.find(key);
+    return it == words.end() ? key : it->second;
+}

@@ -1,0 +1,11 @@
+# Copies a translation file without one key in any branch: cmake -DIN= -DOUT= -DKEY= -P
+file(READ "${IN}" json)
+string(JSON count LENGTH "${json}")
+math(EXPR last "${count} - 1")
+foreach(i RANGE ${last})
+  string(JSON branch MEMBER "${json}" ${i})
+  string(JSON json ERROR_VARIABLE err REMOVE "${json}" "${branch}" "${KEY}")
+endforeach()
+file(WRITE "${OUT}.tmp" "${json}")
+file(COPY_FILE "${OUT}.tmp" "${OUT}" ONLY_IF_DIFFERENT)
+file(REMOVE "${OUT}.tmp")

@@ -1,0 +1,182 @@
+// The no-internet message, and how the main window ends: Escape and Enter keep it, the close
+// box ends the process at once, even while workers run.
+#include "GuiDriver.h"
+
+#include "BuildConfig.h"
+#include "localisation/WordTable.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+namespace
+{
+constexpr COLORREF kBlue = RGB(9, 147, 221);
+constexpr COLORREF kWhite = RGB(255, 255, 255);
+
+std::wstring GuiDist()
+{
+    return EnvText(L"KVZ_GUI_DIST");
+}
+
+std::wstring MainCaption()
+{
+    const char* psz = KVZ_VERSION_TEXT;
+    return L"USB Bluetooth Wireless Adapter (" + std::wstring(psz, psz + strlen(psz)) + L")";
+}
+
+// --- The message dialog, shown by a program that calls the window's operation ---------------
+
+class MessageDialog : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(m_probe.Start(GuiDist() + L"\\MessageProbe.exe"));
+        m_hDialog = m_probe.FindDialog(30000);
+        ASSERT_NE(nullptr, m_hDialog) << "no message dialog appeared";
+    }
+
+    CProgram m_probe;
+    HWND m_hDialog = nullptr;
+};
+
+TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
+{
+    const LONG_PTR nStyle = GetWindowLongPtrW(m_hDialog, GWL_STYLE);
+    EXPECT_FALSE((nStyle & WS_CAPTION) == WS_CAPTION) << "it must have no caption bar";
+    EXPECT_TRUE(nStyle & WS_BORDER);
+    EXPECT_EQ(L"", WindowText(m_hDialog));
+    EXPECT_EQ(nullptr, GetWindow(m_hDialog, GW_OWNER));
+
+    const std::wstring language = LanguageCodeFromLangId(GetUserDefaultLangID());
+    const ControlInfo text = ReadControl(m_hDialog, IDC_MESSAGE_TEXT);
+    EXPECT_TRUE(text.bVisible);
+    EXPECT_EQ(LookUpWord(GuiDist() + L"\\data\\translation.json", language,
+                         WordKeys[HINT_NO_INTERNET]),
+              text.text);
+
+    const SIZE client = ClientSize(m_hDialog);
+    const ControlInfo ok = ReadControl(m_hDialog, IDOK);
+    EXPECT_TRUE(ok.bVisible);
+    EXPECT_EQ(L"OK", ok.text);
+    EXPECT_EQ((client.cx - 92) / 2, ok.rc.left);
+    EXPECT_EQ(70, ok.rc.top);
+    EXPECT_EQ(92, ok.Width());
+    EXPECT_EQ(36, ok.Height());
+    EXPECT_EQ(BS_OWNERDRAW, ok.nStyle & BS_TYPEMASK);
+
+    UpdateWindow(m_hDialog);
+    Sleep(300);
+    const CScreenPixels pixels(m_hDialog);
+    EXPECT_EQ(kBlue, pixels.At(2, 2));
+    EXPECT_EQ(kWhite, pixels.At(ok.rc.left + 1, ok.rc.top + 1));
+    EXPECT_EQ(kBlue, pixels.At(ok.rc.left + 3, ok.rc.top + 3));
+
+    SendMessageW(ok.hWnd, BM_CLICK, 0, 0);
+    EXPECT_EQ(0u, m_probe.WaitForExit(15000)) << "OK did not end the dialog";
+}
+
+TEST_F(MessageDialog, EnterEndsIt)
+{
+    PressKey(m_hDialog, VK_RETURN);
+    EXPECT_EQ(0u, m_probe.WaitForExit(15000));
+}
+
+TEST_F(MessageDialog, EscapeEndsIt)
+{
+    PressKey(m_hDialog, VK_ESCAPE);
+    EXPECT_EQ(0u, m_probe.WaitForExit(15000));
+}
+
+// --- Closing the main window -----------------------------------------------------------------
+
+TEST(Closing, EscapeAndEnterKeepTheWindowOpenTheCloseBoxEndsIt)
+{
+    CProgram installer;
+    ASSERT_TRUE(installer.Start(EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe"));
+    const HWND hWnd = installer.FindWindowByCaption(MainCaption(), 30000);
+    ASSERT_NE(nullptr, hWnd);
+
+    for (WORD nKey : {VK_ESCAPE, VK_RETURN})
+    {
+        PressKey(hWnd, nKey);
+        Sleep(1500);
+        EXPECT_TRUE(installer.IsRunning()) << "key " << nKey << " closed the window";
+        EXPECT_TRUE(IsWindowVisible(hWnd));
+    }
+    PostMessageW(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, installer.WaitForExit(20000));
+}
+
+// Time from asking the window to close until the process is gone.
+DWORD CloseAndTime(CProgram& program, HWND hWnd, DWORD& nExitCode)
+{
+    const DWORD nStart = GetTickCount();
+    PostMessageW(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    nExitCode = program.WaitForExit(60000);
+    return GetTickCount() - nStart;
+}
+
+// A build whose workflows keep the window busy: a tight loop of progress messages, an open
+// message dialog, a started setup program that is being waited for, lookups in the catalogue.
+TEST(Closing, CloseDuringWorkEndsTheProcessAtOnce)
+{
+    const std::wstring busyExe = GuiDist() + L"\\InstallerBusy.exe";
+    const std::wstring marker = EnvText(L"KVZ_TEST_TMP") + L"\\setup-finished.txt";
+
+    CProgram idle;
+    ASSERT_TRUE(idle.Start(busyExe));
+    const HWND hIdle = idle.FindWindowByCaption(MainCaption(), 30000);
+    ASSERT_NE(nullptr, hIdle);
+    DWORD nIdleCode = 0;
+    const DWORD nIdleMs = CloseAndTime(idle, hIdle, nIdleCode);
+    EXPECT_EQ(0u, nIdleCode);
+
+    CProgram busy;
+    ASSERT_TRUE(busy.Start(busyExe));
+    const HWND hBusy = busy.FindWindowByCaption(MainCaption(), 30000);
+    ASSERT_NE(nullptr, hBusy);
+    for (int nId : {IDC_INSTALL_WIFI, IDC_INSTALL_BLUETOOTH, IDC_INSTALL_HOTSPOT,
+                    IDC_INSTALL_RECEIVER})
+        PostMessageW(GetDlgItem(hBusy, nId), BM_CLICK, 0, 0);
+
+    // Wait until the work is visibly under way: the bar moves and the message is up.
+    const HWND hBar = GetDlgItem(hBusy, IDC_PROGRESS_BLUETOOTH);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(hBar) != FALSE; }, 10000));
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            HWND hFound = nullptr;
+            EnumWindows(
+                [](HWND h, LPARAM l) -> BOOL {
+                    wchar_t name[16] = {};
+                    GetClassNameW(h, name, 16);
+                    if (IsWindowVisible(h) && std::wstring(name) == L"#32770" &&
+                        GetWindowTextLengthW(h) == 0)
+                    {
+                        *reinterpret_cast<HWND*>(l) = h;
+                        return FALSE;
+                    }
+                    return TRUE;
+                },
+                reinterpret_cast<LPARAM>(&hFound));
+            return hFound != nullptr;
+        },
+        10000))
+        << "the worker's message dialog did not appear";
+    Sleep(500);
+    ASSERT_FALSE(GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES)
+        << "the setup program finished too early for this test";
+
+    DWORD nBusyCode = 0;
+    const DWORD nBusyMs = CloseAndTime(busy, hBusy, nBusyCode);
+    EXPECT_EQ(0u, nBusyCode) << "the process did not end cleanly";
+    // Under Wine any windowed process takes a while to end: compare with the idle close.
+    EXPECT_LT(nBusyMs, nIdleMs + 3000) << "idle close " << nIdleMs << " ms";
+
+    // The setup program the worker started is a process of its own and finishes its work.
+    EXPECT_TRUE(WaitFor(
+        [&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
+}
+} // namespace
