@@ -1,0 +1,156 @@
+#include "net/FileDownload.h"
+
+#include "framework/FileHandle.h"
+#include "net/InternetRequest.h"
+#include "net/Sha256Hasher.h"
+#include "net/TransferMath.h"
+
+#include <commctrl.h>
+
+#include <memory>
+#include <new>
+
+bool DownloadToFile(const std::wstring& url, const std::wstring& localPath, HWND progressBar,
+                    const std::optional<net::Sha256Digest>& expectedSha256)
+{
+    return net::DownloadToFile(url, localPath, progressBar, expectedSha256,
+                               net::kDownloadLimits, 500);
+}
+
+namespace net {
+
+namespace {
+
+constexpr unsigned long kChunkBytes = 10240;
+
+void SetProgress(HWND progressBar, int position)
+{
+    if (progressBar)
+        SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
+}
+
+// The ".part" file: removed on every path unless it was moved into place.
+class CPartFile {
+public:
+    explicit CPartFile(std::wstring path) : m_path(std::move(path)) {}
+    ~CPartFile()
+    {
+        if (m_created) {
+            m_file.reset();
+            DeleteFileW(m_path.c_str());
+        }
+    }
+    CPartFile(const CPartFile&) = delete;
+    CPartFile& operator=(const CPartFile&) = delete;
+
+    bool Create()
+    {
+        m_file.reset(CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
+                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        m_created = static_cast<bool>(m_file);
+        return m_created;
+    }
+
+    // A failed or short write ends the download: the file would not be the package.
+    bool Write(const void* data, unsigned long size)
+    {
+        DWORD written = 0;
+        return WriteFile(m_file.get(), data, size, &written, nullptr) && written == size;
+    }
+
+    bool CommitTo(const std::wstring& target)
+    {
+        m_file.reset();
+        if (!MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+            return false;
+        m_created = false;
+        return true;
+    }
+
+private:
+    std::wstring m_path;
+    FileHandle m_file;
+    bool m_created = false;
+};
+
+bool IsDirectory(const std::wstring& path)
+{
+    const DWORD attributes = GetFileAttributesW(path.c_str());
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
+}
+
+} // namespace
+
+bool DownloadToFile(const std::wstring& url, const std::wstring& localPath, HWND progressBar,
+                    const std::optional<Sha256Digest>& expectedSha256,
+                    const TransferLimits& limits, unsigned long finalPauseMs)
+{
+    CrackedUrl cracked;
+    if (localPath.empty() || !CrackHttpUrl(url, cracked))
+        return false;
+
+    SentRequest sent;
+    if (!SendGetRequest(cracked, {}, limits, sent))
+        return false;
+    if (QueryStatusCode(sent.request.get()) != 200)
+        return false;
+    // A URL ending in "/" names the working folder itself; nothing can be written there.
+    if (IsDirectory(localPath))
+        return false;
+
+    CPartFile part(PartialPathFor(localPath));
+    if (!part.Create())
+        return false;
+
+    CSha256Hasher hasher;
+    if (expectedSha256 && !hasher.Begin()) {
+        TraceDownloadError(L"SHA-256 is not available");
+        return false;
+    }
+
+    const std::uint64_t announced = QueryContentLength(sent.request.get());
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkBytes]);
+    if (!buffer)
+        return false;
+
+    std::uint64_t written = 0;
+    unsigned long got = 0;
+    if (!ReadChunk(sent.request.get(), buffer.get(), kChunkBytes, got))
+        return false;
+    while (got > 0) {
+        if (!part.Write(buffer.get(), got)) {
+            TraceDownloadError(InternetErrorText(GetLastError()));
+            return false;
+        }
+        if (expectedSha256 && !hasher.Update(buffer.get(), got))
+            return false;
+        written += got;
+        if (!ReadChunk(sent.request.get(), buffer.get(), kChunkBytes, got))
+            return false;
+        if (announced > 0)
+            SetProgress(progressBar, ProgressPosition(written, announced));
+    }
+
+    if (!IsCompleteBody(written, announced)) {
+        TraceDownloadError(L"The connection closed after " + std::to_wstring(written) +
+                           L" of " + std::to_wstring(announced) + L" bytes");
+        return false;
+    }
+    if (expectedSha256) {
+        Sha256Digest actual{};
+        if (!hasher.Finish(actual) || actual != *expectedSha256) {
+            TraceDownloadError(L"The package does not have the expected SHA-256");
+            return false;
+        }
+    }
+    if (!part.CommitTo(localPath)) {
+        TraceDownloadError(InternetErrorText(GetLastError()));
+        return false;
+    }
+
+    SetProgress(progressBar, 100);
+    Sleep(finalPauseMs);
+    return true;
+}
+
+} // namespace net

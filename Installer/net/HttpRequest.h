@@ -1,0 +1,18 @@
+#pragma once
+// One small JSON document over HTTP(S): a blocking GET with the service's fixed headers.
+
+#include "net/TransferLimits.h"
+
+#include <string>
+
+// True when the body was read to its end (whatever the status code) or, before that,
+// when the status was 200 and only a non-network failure followed. On true with the body
+// read, `body` holds the bytes as received; otherwise it is left as it was. A body longer
+// than 1 MiB, or shorter than its Content-Length, is a failure. Writes
+// "HTTP_STATUS_code:<n>" to standard output once the status is known.
+bool HttpGetJson(std::wstring url, std::string& body);
+
+namespace net {
+// The same with other limits (shorter ones in tests).
+bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimits& limits);
+} // namespace net

@@ -1,0 +1,229 @@
+#include "net/InternetRequest.h"
+
+#include "net/TransferMath.h"
+
+#include <iterator>
+
+namespace net {
+
+namespace {
+
+constexpr std::size_t kMaxErrorText = 255;
+
+std::wstring ModuleAgentName()
+{
+    wchar_t path[MAX_PATH] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return L"Installer";
+    return AgentNameFromModulePath(path);
+}
+
+void SetDwordOption(HINTERNET handle, DWORD option, DWORD value)
+{
+    InternetSetOptionW(handle, option, &value, sizeof value);
+}
+
+void SetStallTimeouts(HINTERNET handle, const TransferLimits& limits)
+{
+    SetDwordOption(handle, INTERNET_OPTION_RECEIVE_TIMEOUT, limits.receiveTimeoutMs);
+    SetDwordOption(handle, INTERNET_OPTION_DATA_RECEIVE_TIMEOUT, limits.receiveTimeoutMs);
+    SetDwordOption(handle, INTERNET_OPTION_SEND_TIMEOUT, limits.sendTimeoutMs);
+    SetDwordOption(handle, INTERNET_OPTION_DATA_SEND_TIMEOUT, limits.sendTimeoutMs);
+}
+
+bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers,
+                 const TransferLimits& limits, SentRequest& sent, std::wstring& errorText)
+{
+    const std::wstring agent = ModuleAgentName();
+    sent.session.reset(
+        InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+    if (!sent.session) {
+        errorText = InternetErrorText(GetLastError());
+        return false;
+    }
+    SetDwordOption(sent.session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectTimeoutMs);
+    SetDwordOption(sent.session.get(), INTERNET_OPTION_CONNECT_RETRIES, limits.connectRetries);
+
+    const bool secure = url.scheme == UrlScheme::Https;
+    // No INTERNET_FLAG_IGNORE_CERT_CN_INVALID: a certificate for another host is refused.
+    const DWORD connectFlags =
+        INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0);
+    const DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                               (secure ? INTERNET_FLAG_SECURE : 0);
+
+    sent.connection.reset(InternetConnectW(sent.session.get(), url.host.c_str(), url.port,
+                                           nullptr, nullptr, INTERNET_SERVICE_HTTP,
+                                           connectFlags, 0));
+    if (!sent.connection) {
+        errorText = InternetErrorText(GetLastError());
+        return false;
+    }
+    SetStallTimeouts(sent.connection.get(), limits);
+
+    sent.request.reset(HttpOpenRequestW(sent.connection.get(), L"GET", url.object.c_str(),
+                                        L"HTTP/1.0", nullptr, nullptr, requestFlags, 0));
+    if (!sent.request) {
+        errorText = InternetErrorText(GetLastError());
+        return false;
+    }
+    SetStallTimeouts(sent.request.get(), limits);
+
+    // A refused header is simply missing from the request.
+    for (const std::wstring& header : headers)
+        HttpAddRequestHeadersW(sent.request.get(), header.c_str(), static_cast<DWORD>(-1),
+                               HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+
+    if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0)) {
+        errorText = InternetErrorText(GetLastError());
+        return false;
+    }
+    return true;
+}
+
+} // namespace
+
+bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked)
+{
+    if (url.empty())
+        return false;
+    DWORD length = static_cast<DWORD>(url.size() * 3 + 64);
+    std::wstring canonical(length, L'\0');
+    if (!InternetCanonicalizeUrlW(url.c_str(), &canonical[0], &length, ICU_BROWSER_MODE)) {
+        if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
+            return false;
+        canonical.assign(length + 1, L'\0');
+        if (!InternetCanonicalizeUrlW(url.c_str(), &canonical[0], &length, ICU_BROWSER_MODE))
+            return false;
+    }
+    canonical.resize(length);
+
+    URL_COMPONENTSW parts = {};
+    parts.dwStructSize = sizeof parts;
+    parts.dwHostNameLength = 1;
+    parts.dwUrlPathLength = 1;
+    parts.dwExtraInfoLength = 1;
+    if (!InternetCrackUrlW(canonical.c_str(), static_cast<DWORD>(canonical.size()), 0, &parts))
+        return false;
+    if (parts.nScheme == INTERNET_SCHEME_HTTP)
+        cracked.scheme = UrlScheme::Http;
+    else if (parts.nScheme == INTERNET_SCHEME_HTTPS)
+        cracked.scheme = UrlScheme::Https;
+    else
+        return false;
+    if (!parts.lpszHostName || parts.dwHostNameLength == 0)
+        return false;
+    cracked.host.assign(parts.lpszHostName, parts.dwHostNameLength);
+    cracked.port = parts.nPort;
+    cracked.object.clear();
+    if (parts.lpszUrlPath)
+        cracked.object.assign(parts.lpszUrlPath, parts.dwUrlPathLength);
+    if (parts.lpszExtraInfo)
+        cracked.object.append(parts.lpszExtraInfo, parts.dwExtraInfoLength);
+    if (cracked.object.empty())
+        cracked.object = L"/";
+    return true;
+}
+
+bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
+                        const TransferLimits& limits, SentRequest& sent)
+{
+    std::wstring errorText;
+    if (OpenAndSend(url, headers, limits, sent, errorText))
+        return true;
+    TraceDownloadError(errorText);
+    return false;
+}
+
+bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
+                    const TransferLimits& limits, SentRequest& sent)
+{
+    struct Opened {
+        bool ok = false;
+        SentRequest sent;
+    };
+    Opened opened;
+    const bool finished = RunWithDeadline(
+        [url, headers, limits] {
+            Opened result;
+            result.ok = OpenAndSendRequest(url, headers, limits, result.sent);
+            return result;
+        },
+        limits.openDeadlineMs, opened);
+    if (!finished) {
+        TraceDownloadError(InternetErrorText(ERROR_INTERNET_TIMEOUT));
+        return false;
+    }
+    if (!opened.ok)
+        return false;
+    sent = std::move(opened.sent);
+    return true;
+}
+
+int QueryStatusCode(HINTERNET request)
+{
+    DWORD code = 0;
+    DWORD size = sizeof code;
+    if (!HttpQueryInfoW(request, HTTP_QUERY_STATUS_CODE | HTTP_QUERY_FLAG_NUMBER, &code, &size,
+                        nullptr))
+        return -1;
+    return static_cast<int>(code);
+}
+
+std::uint64_t QueryContentLength(HINTERNET request)
+{
+    wchar_t text[64] = {};
+    DWORD size = sizeof text - sizeof text[0];
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CONTENT_LENGTH, text, &size, nullptr))
+        return 0;
+    return ParseContentLength(std::wstring(text, size / sizeof text[0]));
+}
+
+bool ReadChunk(HINTERNET request, void* buffer, unsigned long size, unsigned long& received)
+{
+    DWORD got = 0;
+    if (!InternetReadFile(request, buffer, size, &got)) {
+        TraceDownloadError(InternetErrorText(GetLastError()));
+        received = 0;
+        return false;
+    }
+    received = got;
+    return true;
+}
+
+std::wstring InternetErrorText(unsigned long error)
+{
+    std::wstring text;
+    if (error == ERROR_INTERNET_EXTENDED_ERROR) {
+        DWORD code = 0;
+        DWORD length = 0;
+        InternetGetLastResponseInfoW(&code, nullptr, &length);
+        if (length > 0) {
+            text.assign(length + 1, L'\0');
+            if (InternetGetLastResponseInfoW(&code, &text[0], &length))
+                text.resize(length);
+            else
+                text.clear();
+        }
+    } else {
+        // Room beyond the cut: FormatMessageW fails rather than truncates.
+        wchar_t buffer[1024] = {};
+        const DWORD length =
+            FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
+                               FORMAT_MESSAGE_IGNORE_INSERTS,
+                           GetModuleHandleW(L"wininet.dll"), error, 0, buffer,
+                           static_cast<DWORD>(std::size(buffer)), nullptr);
+        text.assign(buffer, length);
+    }
+    if (text.size() > kMaxErrorText)
+        text.resize(kMaxErrorText);
+    return text;
+}
+
+void TraceDownloadError(const std::wstring& message)
+{
+    OutputDebugStringA("Download error : ");
+    OutputDebugStringW(message.c_str());
+}
+
+} // namespace net

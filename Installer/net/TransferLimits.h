@@ -1,0 +1,32 @@
+#pragma once
+// How long a transfer may take at each stage. The defaults are what the installer uses;
+// tests pass shorter ones to exercise the same paths quickly.
+
+namespace net {
+
+struct TransferLimits {
+    unsigned long connectTimeoutMs;
+    unsigned long connectRetries;
+    // Per receive and send on the connection and the request: a server that accepts and
+    // then stalls ends the transfer instead of holding the workflow.
+    unsigned long receiveTimeoutMs;
+    unsigned long sendTimeoutMs;
+    // Connect, TLS handshake, send and reply headers of a download together, enforced by
+    // the caller: WinINet does not bound every one of them everywhere (Wine ignores the
+    // connect time-out and never times out a handshake).
+    unsigned long openDeadlineMs;
+    // The whole exchange of a JSON request, body included; 0 for downloads, whose body may
+    // take as long as it keeps arriving.
+    unsigned long totalDeadlineMs;
+    // Longest reply body kept in memory; 0 means the body goes to a file, unbounded.
+    unsigned long maxBodyBytes;
+};
+
+// A small JSON reply: connect 10 s with one retry.
+constexpr TransferLimits kJsonRequestLimits{10000, 1, 30000, 30000, 60000, 120000, 1u << 20};
+
+// A package download: connect 3 s with one retry; the body may take as long as it needs
+// while it keeps arriving.
+constexpr TransferLimits kDownloadLimits{3000, 1, 30000, 30000, 45000, 0, 0};
+
+} // namespace net

@@ -1,0 +1,20 @@
+#include "workflows/DriverService.h"
+
+#include "net/HttpRequest.h"
+#include "net/TextEncoding.h"
+
+#include <windows.h>
+
+bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer)
+{
+    OutputDebugStringA(requestUrl.c_str());
+    std::string body;
+    if (!HttpGetJson(AnsiToWide(requestUrl), body) || body.empty())
+        return false;
+    DriverPackageOffer judged;
+    if (!JudgeDriverServiceReply(body, judged))
+        return false;
+    OutputDebugStringA(judged.downloadUrl.c_str());
+    offer = std::move(judged);
+    return true;
+}

@@ -1,0 +1,37 @@
+#pragma once
+// The driver service's request URLs and the judging of its replies. No window here:
+// the query itself (transfer and debugger output) lives in DriverService.h.
+
+#include "net/Sha256Digest.h"
+
+#include <optional>
+#include <string>
+
+enum class DriverServiceEndpoint {
+    RealtekDrivers, // the Bluetooth driver, chosen by os token
+    VelmoraRXApp,   // the receiver application
+    QuillHotspot,   // the hotspot driver
+};
+
+// What a successful reply names: where the package lies and, when the service says so,
+// the digest the downloaded file must have.
+struct DriverPackageOffer {
+    std::string downloadUrl; // UTF-8, exactly as in the reply
+    std::optional<net::Sha256Digest> sha256;
+};
+
+// "win7" for family codes up to 6 (and unknown), "win8" for 7 and 8, "win10" otherwise.
+std::string GetDriverServiceOsToken(int familyCode);
+
+// "https://" + host + the endpoint's path; the Bluetooth endpoint adds its query for the family.
+std::string BuildDriverServiceUrl(const std::string& host, DriverServiceEndpoint endpoint,
+                                  int familyCode);
+
+// The same on the host the build was configured for.
+std::string BuildDriverServiceUrl(DriverServiceEndpoint endpoint, int familyCode);
+
+// Judges a reply body. True only for a JSON object whose "status" is true (or a non-zero
+// number) and whose "downloadURL" converts to a non-empty text without zero bytes; a
+// "sha256" member, when present, must be 64 hexadecimal digits. Values of the wrong kind
+// (a string status, an object URL, ...) fail the reply rather than throw.
+bool JudgeDriverServiceReply(const std::string& body, DriverPackageOffer& offer);

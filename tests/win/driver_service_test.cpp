@@ -1,0 +1,97 @@
+#include "workflows/DriverService.h"
+
+#include "net/HttpRequest.h"
+#include "net/Sha256Digest.h"
+#include "NetTestSupport.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+
+using namespace nettest;
+
+namespace {
+
+std::string FaultUrl(const std::wstring& query)
+{
+    return Narrow(Https(L"/_fault/j?type=application/json&" + query));
+}
+
+std::string Control(const std::wstring& pathAndQuery)
+{
+    std::string body;
+    EXPECT_TRUE(HttpGetJson(Http(L"/_control/" + pathAndQuery), body)) << Narrow(pathAndQuery);
+    return body;
+}
+
+struct QueryCase {
+    const char* name;
+    std::wstring query;
+    bool accepted;
+    std::string url;
+};
+
+TEST(QueryDriverService, JudgesWhatTheTransferBrings)
+{
+    const QueryCase cases[] = {
+        {"good reply", L"body=%7B%22status%22:true,%22downloadURL%22:%22https://h/p.zip%22%7D",
+         true, "https://h/p.zip"},
+        {"status false", L"body=%7B%22status%22:false,%22downloadURL%22:%22u%22%7D", false, ""},
+        {"404 page", L"status=404&type=text/html&body=%3Chtml%3E%3C/html%3E", false, ""},
+        {"error status with a good body is still judged by the body",
+         L"status=500&body=%7B%22status%22:1,%22downloadURL%22:%22u%22%7D", true, "u"},
+        {"empty body", L"body=", false, ""},
+        {"array root", L"body=%5B%5D", false, ""},
+        {"string status", L"body=%7B%22status%22:%22yes%22,%22downloadURL%22:%22u%22%7D", false, ""},
+        {"cut off", L"size=2000&reset=100", false, ""},
+    };
+    for (const QueryCase& c : cases) {
+        DriverPackageOffer offer;
+        EXPECT_EQ(c.accepted, QueryDriverService(FaultUrl(c.query), offer)) << c.name;
+        if (c.accepted) {
+            EXPECT_EQ(c.url, offer.downloadUrl) << c.name;
+        }
+    }
+}
+
+TEST(QueryDriverService, TracesTheRequestAndTheDownloadUrl)
+{
+    DebugOutputCapture debug;
+    const std::string request =
+        FaultUrl(L"body=%7B%22status%22:true,%22downloadURL%22:%22https://h/x.exe%22%7D");
+    DriverPackageOffer offer;
+    ASSERT_TRUE(QueryDriverService(request, offer));
+    const std::string text = debug.Text();
+    const std::size_t first = text.find(request);
+    const std::size_t second = text.find("https://h/x.exe");
+    EXPECT_NE(std::string::npos, first) << text;
+    EXPECT_NE(std::string::npos, second) << text;
+    EXPECT_LT(first, second);
+}
+
+// The real endpoint, its reply set through the stand-in's control port.
+TEST(QueryDriverService, AsksTheConfiguredHostWithTheBluetoothQuery)
+{
+    const std::string digest =
+        "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+    Control(L"clear-log");
+    Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=%7B%22status%22:true,"
+            L"%22downloadURL%22:%22https://h/bt.zip%22,%22sha256%22:%22" +
+            std::wstring(digest.begin(), digest.end()) + L"%22%7D");
+    DriverPackageOffer offer;
+    const bool accepted =
+        QueryDriverService(BuildDriverServiceUrl(DriverServiceEndpoint::RealtekDrivers, 9), offer);
+    const std::string log = Control(L"log");
+    Control(L"clear?path=/api/rx/RealtekDrivers");
+
+    ASSERT_TRUE(accepted);
+    EXPECT_EQ("https://h/bt.zip", offer.downloadUrl);
+    ASSERT_TRUE(offer.sha256.has_value());
+    EXPECT_EQ(digest, net::Sha256ToHex(*offer.sha256));
+    EXPECT_NE(std::string::npos, log.find("\"path\": \"/api/rx/RealtekDrivers\"")) << log;
+    EXPECT_NE(std::string::npos,
+              log.find("\"query\": \"os=win10&wirelessType=bluetooth&wirelessProduct=8821CU\""))
+        << log;
+}
+
+} // namespace

@@ -1,0 +1,57 @@
+#!/usr/bin/env bash
+# Makes the private test CA and the stand-in's certificates in DIR (once; later calls return
+# at once). Keys stay in DIR, which lives in a build tree and is never committed.
+#   ca.pem / ca.key            the test CA
+#   localhost.pem / .key       the good certificate (SAN DNS:localhost)
+#   otherhost.pem / .key       a valid certificate naming another host
+#   expired.pem / .key         a certificate for localhost that expired in 2021
+set -euo pipefail
+dir=${1:?usage: make-ca.sh DIR}
+mkdir -p "$dir"
+exec 7>"$dir/.lock"
+flock 7
+[ -f "$dir/.complete" ] && exit 0
+
+work="$dir/openssl"
+rm -rf "$work"; mkdir -p "$work/new"
+: > "$work/index.txt"
+echo 1000 > "$work/serial"
+cat > "$work/ca.cnf" <<CNF
+[ca]
+default_ca = test_ca
+[test_ca]
+dir = $work
+database = \$dir/index.txt
+new_certs_dir = \$dir/new
+serial = \$dir/serial
+default_md = sha256
+policy = any
+unique_subject = no
+copy_extensions = none
+[any]
+commonName = supplied
+[server]
+basicConstraints = critical, CA:FALSE
+keyUsage = critical, digitalSignature, keyEncipherment
+extendedKeyUsage = serverAuth
+subjectAltName = \$ENV::KVZ_SAN
+CNF
+
+openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
+  -keyout "$dir/ca.key" -out "$dir/ca.pem" -subj "/CN=KVZ7300 Test CA (build tree only)" \
+  -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+  2>/dev/null
+
+issue() {   # name, common name, start date, end date
+  local name=$1 cn=$2 start=$3 end=$4
+  openssl req -newkey rsa:2048 -nodes -keyout "$dir/$name.key" -out "$work/$name.csr" \
+    -subj "/CN=$cn" 2>/dev/null
+  KVZ_SAN="DNS:$cn" openssl ca -batch -config "$work/ca.cnf" -extensions server \
+    -cert "$dir/ca.pem" -keyfile "$dir/ca.key" -in "$work/$name.csr" -out "$dir/$name.pem" \
+    -startdate "$start" -enddate "$end" -notext 2>/dev/null
+}
+issue localhost localhost 20250101000000Z 20350101000000Z
+issue otherhost otherhost.invalid 20250101000000Z 20350101000000Z
+issue expired localhost 20200101000000Z 20210101000000Z
+chmod 600 "$dir"/*.key
+touch "$dir/.complete"
