@@ -22,3 +22,8 @@ endif()
 
 kvz_add_wine_gtest(NAME win_encoding_cyrillic TARGET kvz_win_tests
                    FILTER "EnvTextEncodingCyrillic.*" LANG ru_RU.UTF-8)
+
+# bench/download.sh: one DownloadToFile, timed, with the process's peak memory.
+add_executable(download_bench ${PROJECT_SOURCE_DIR}/bench/download_bench.cpp)
+target_link_libraries(download_bench PRIVATE kvz_net psapi)
+target_link_options(download_bench PRIVATE -municode)
