@@ -83,6 +83,9 @@ protected:
         s_program = std::make_unique<CProgram>();
         ASSERT_TRUE(s_program->Start(InstallerPath())) << "cannot start the installer";
         s_hWnd = s_program->FindWindowByCaption(ExpectedCaption(), 30000);
+        // Windows of other tests on the same display must not cover the pixels read here.
+        if (s_hWnd)
+            SetWindowPos(s_hWnd, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
     static void TearDownTestSuite() { s_program.reset(); }
 

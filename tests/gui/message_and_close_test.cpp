@@ -36,6 +36,7 @@ protected:
         ASSERT_TRUE(m_probe.Start(GuiDist() + L"\\MessageProbe.exe"));
         m_hDialog = m_probe.FindDialog(30000);
         ASSERT_NE(nullptr, m_hDialog) << "no message dialog appeared";
+        SetWindowPos(m_hDialog, HWND_TOPMOST, 0, 0, 0, 0, SWP_NOMOVE | SWP_NOSIZE);
     }
 
     CProgram m_probe;

@@ -182,7 +182,8 @@ protected:
         wc.lpszClassName = L"KvzSkinButtonTestParent";
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
         RegisterClassW(&wc);
-        s_hParent = CreateWindowExW(0, wc.lpszClassName, L"skin button test",
+        // Topmost: windows of other tests on the same display must not cover the button.
+        s_hParent = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"skin button test",
                                     WS_POPUP | WS_VISIBLE, 100, 100, 400, 160, nullptr, nullptr,
                                     wc.hInstance, nullptr);
         s_hOther = CreateWindowExW(0, L"Button", L"other",
