@@ -7,6 +7,7 @@
 #include "localisation/ModulePath.h"
 #include "net/HttpRequest.h"
 #include "../NetTestSupport.h"
+#include "WorkFolder.h"
 
 #include <gtest/gtest.h>
 
@@ -85,37 +86,17 @@ std::string Control(const std::wstring& pathAndQuery)
     return body;
 }
 
-// The endpoint answers with this JSON (given percent-encoded where it must be).
+// The endpoint answers with this JSON text.
 void SetReply(const std::wstring& endpoint, const std::wstring& json)
 {
-    Control(L"set?path=/api/rx/" + endpoint + L"&type=application/json&body=" + json);
+    Control(L"set?path=/api/rx/" + endpoint + L"&type=application/json&body=" + QueryEncode(json));
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"%22" + text + L"%22"; }
+std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
 
 std::wstring Offer(const std::wstring& downloadUrl)
 {
-    return L"%7B%22status%22:true,%22downloadURL%22:" + Quoted(downloadUrl) + L"%7D";
-}
-
-void DeleteTree(const std::wstring& path)
-{
-    WIN32_FIND_DATAW entry;
-    HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
-            const std::wstring name = entry.cFileName;
-            if (name == L"." || name == L"..")
-                continue;
-            const std::wstring child = path + L"\\" + name;
-            if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-                DeleteTree(child);
-            else
-                DeleteFileW(child.c_str());
-        } while (FindNextFileW(find, &entry));
-        FindClose(find);
-    }
-    RemoveDirectoryW(path.c_str());
+    return L"{\"status\":true,\"downloadURL\":" + Quoted(downloadUrl) + L"}";
 }
 
 std::wstring ModuleData(const std::wstring& name) { return GetModuleRelativePath(L"data\\" + name); }
@@ -125,7 +106,7 @@ class Workflow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        DeleteTree(GetWorkFolderPath(L""));
+        EmptyWorkFolder();
         m_log = ScratchFolder() + L"\\setups-" +
                 std::to_wstring(::testing::UnitTest::GetInstance()->random_seed()) + L"-" +
                 std::to_wstring(GetTickCount()) + L".log";
@@ -203,22 +184,28 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         const char* what;
         std::wstring reply;
         bool barMoved;
+        const char* downloaded; // what the stand-in must have been asked for
     } cases[] = {
-        {"status false", L"%7B%22status%22:false,%22downloadURL%22:%22x%22%7D", false},
-        {"empty URL", L"%7B%22status%22:true,%22downloadURL%22:%22%22%7D", false},
-        {"not JSON", L"%3Chtml%3E", false},
-        {"404 package", Offer(Https(L"/_fault/gone.zip?status=404")), false},
-        {"truncated package", Offer(Https(L"/_fault/cut.zip?size=50000&truncate=1000")), true},
+        {"status false", L"{\"status\":false,\"downloadURL\":\"x\"}", false, ""},
+        {"empty URL", L"{\"status\":true,\"downloadURL\":\"\"}", false, ""},
+        {"not JSON", L"<html>", false, ""},
+        {"404 package", Offer(Https(L"/_fault/gone.zip?status=404")), false, "gone.zip"},
+        {"truncated package", Offer(Https(L"/_fault/cut.zip?size=50000&truncate=1000")), true,
+         "truncate=1000"},
         {"digest mismatch",
-         L"%7B%22status%22:true,%22downloadURL%22:" + Quoted(Https(L"/packages/RealtekBT-8821CU-win7.zip")) +
-             L",%22sha256%22:%22" + std::wstring(64, L'0') + L"%22%7D",
-         true},
+         L"{\"status\":true,\"downloadURL\":" + Quoted(Https(L"/packages/RealtekBT-8821CU-win7.zip")) +
+             L",\"sha256\":\"" + std::wstring(64, L'0') + L"\"}",
+         true, "RealtekBT-8821CU-win7.zip"},
     };
     for (const auto& c : cases) {
         SCOPED_TRACE(c.what);
         FakeWindow window;
+        Control(L"clear-log");
         SetReply(L"RealtekDrivers", c.reply);
         RunPackageWorkflow(window, PackageKind::BluetoothDriver);
+        if (*c.downloaded) {
+            EXPECT_NE(Control(L"log").find(c.downloaded), std::string::npos);
+        }
         EXPECT_EQ(window.Messages(), 1);
         EXPECT_FALSE(window.BarVisibleAtMessage());
         EXPECT_TRUE(window.StatusTexts().empty());

@@ -1,0 +1,220 @@
+// The workflows through the real window: the installer (all four commands offered) against the
+// driver-service stand-in, driven from outside by its controls.
+#include "../../gui/GuiDriver.h"
+#include "../NetTestSupport.h"
+#include "WorkFolder.h"
+
+#include "BuildConfig.h"
+#include "localisation/WordTable.h"
+#include "net/HttpRequest.h"
+#include "res/resource.h"
+
+#include <gtest/gtest.h>
+
+#include <commctrl.h>
+
+#include <cstring>
+#include <sstream>
+#include <string>
+#include <vector>
+
+using namespace nettest;
+
+namespace {
+
+std::wstring Dist() { return EnvText(L"KVZ_E2E_DIST"); }
+
+std::wstring Word(WordId id)
+{
+    return LookUpWord(Dist() + L"\\data\\translation.json", L"eng", WordKeys[id]);
+}
+
+std::wstring MainCaption()
+{
+    const char* version = KVZ_VERSION_TEXT;
+    return L"USB Bluetooth Wireless Adapter (" + std::wstring(version, version + std::strlen(version)) + L")";
+}
+
+std::string Control(const std::wstring& pathAndQuery)
+{
+    std::string body;
+    EXPECT_TRUE(HttpGetJson(Http(L"/_control/" + pathAndQuery), body));
+    return body;
+}
+
+void SetOffer(const std::wstring& endpoint, const std::wstring& downloadUrl)
+{
+    Control(L"set?path=/api/rx/" + endpoint + L"&type=application/json&body=" +
+            QueryEncode(L"{\"status\":true,\"downloadURL\":\"" + downloadUrl + L"\"}"));
+}
+
+// The no-internet dialog: a visible caption-less dialog of the installer's process.
+HWND FindMessageDialog(DWORD processId)
+{
+    struct Search {
+        DWORD processId;
+        HWND found;
+    } search{processId, nullptr};
+    EnumWindows(
+        [](HWND hWnd, LPARAM lParam) -> BOOL {
+            auto* s = reinterpret_cast<Search*>(lParam);
+            DWORD owner = 0;
+            GetWindowThreadProcessId(hWnd, &owner);
+            wchar_t name[16] = {};
+            GetClassNameW(hWnd, name, 16);
+            if (owner == s->processId && IsWindowVisible(hWnd) && std::wstring(name) == L"#32770" &&
+                GetWindowTextLengthW(hWnd) == 0) {
+                s->found = hWnd;
+                return FALSE;
+            }
+            return TRUE;
+        },
+        reinterpret_cast<LPARAM>(&search));
+    return search.found;
+}
+
+class WorkflowWindow : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        // The user's working folder starts empty, so nothing of another run can be found.
+        EmptyWorkFolder();
+        m_log = ScratchFolder() + L"\\setups.log";
+        DeleteFileW(m_log.c_str());
+        SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
+        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
+        Control(L"clear");
+        ASSERT_TRUE(m_installer.Start(Dist() + L"\\InstallerAllOffers.exe"));
+        m_hWnd = m_installer.FindWindowByCaption(MainCaption(), 30000);
+        ASSERT_NE(nullptr, m_hWnd);
+    }
+    void TearDown() override
+    {
+        Control(L"clear");
+        m_installer.Terminate();
+    }
+
+    void Click(int id) { PostMessageW(GetDlgItem(m_hWnd, id), BM_CLICK, 0, 0); }
+    std::wstring Status() { return WindowText(GetDlgItem(m_hWnd, IDC_STATUS)); }
+
+    std::vector<std::wstring> WaitForSetups(std::size_t count, DWORD timeoutMs = 30000)
+    {
+        std::vector<std::wstring> lines;
+        WaitFor(
+            [&] {
+                lines.clear();
+                std::istringstream text(ReadFileBytes(m_log));
+                for (std::string line; std::getline(text, line);)
+                    lines.emplace_back(line.begin(), line.end());
+                return lines.size() >= count;
+            },
+            timeoutMs);
+        return lines;
+    }
+
+    CProgram m_installer;
+    HWND m_hWnd = nullptr;
+    std::wstring m_log;
+};
+
+TEST_F(WorkflowWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
+{
+    const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
+    EXPECT_FALSE(IsWindowVisible(bar));
+    Click(IDC_INSTALL_BLUETOOTH);
+    // The bar holds 100 for a second after the download before it is hidden again.
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) == 100; },
+                        20000));
+    EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(bar); }, 10000));
+    const auto runs = WaitForSetups(1);
+    ASSERT_EQ(runs.size(), 1u);
+    EXPECT_NE(runs[0].find(L"\\KVZ7300\\RealtekBT-win7\\Setup.exe"), std::wstring::npos);
+    EXPECT_EQ(Status(), L"");
+    EXPECT_EQ(FindMessageDialog(m_installer.Id()), nullptr);
+}
+
+TEST_F(WorkflowWindow, NothingToFetchShowsTheMessageWithoutABar)
+{
+    Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
+            QueryEncode(L"{\"status\":false}"));
+    const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
+    Click(IDC_INSTALL_BLUETOOTH);
+    HWND dialog = nullptr;
+    bool barSeen = false;
+    WaitFor(
+        [&] {
+            barSeen = barSeen || IsWindowVisible(bar);
+            dialog = FindMessageDialog(m_installer.Id());
+            return dialog != nullptr;
+        },
+        20000);
+    ASSERT_NE(dialog, nullptr);
+    EXPECT_FALSE(barSeen);
+    EXPECT_EQ(WindowText(GetDlgItem(dialog, IDC_MESSAGE_TEXT)), Word(HINT_NO_INTERNET));
+    // The main window stays usable while the message is open.
+    EXPECT_TRUE(IsWindowEnabled(m_hWnd));
+    PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return FindMessageDialog(m_installer.Id()) == nullptr; }, 10000));
+    EXPECT_EQ(Status(), L"");
+}
+
+TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
+{
+    SetOffer(L"VelmoraRXApp", Https(L"/_fault/Velmora.exe?size=300000&trickle=100&piece=20000&reset=100000"));
+    const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_RECEIVER);
+    Click(IDC_INSTALL_RECEIVER);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(bar) != FALSE; }, 20000));
+    HWND dialog = nullptr;
+    EXPECT_TRUE(WaitFor([&] { return (dialog = FindMessageDialog(m_installer.Id())) != nullptr; }, 30000));
+    EXPECT_FALSE(IsWindowVisible(bar));
+    EXPECT_TRUE(WaitForSetups(1, 1000).empty());
+}
+
+TEST_F(WorkflowWindow, WifiSuccessAddsTheBluetoothHint)
+{
+    Click(IDC_INSTALL_WIFI);
+    EXPECT_TRUE(WaitFor([&] { return !Status().empty(); }, 20000));
+    EXPECT_EQ(Status(), Word(WIFI_INSTALLED) + L" " + Word(HINT_DL_BT));
+}
+
+TEST_F(WorkflowWindow, WifiFailureChangesNothing)
+{
+    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"1");
+    // The variable reaches the setup program through the installer started before: restart.
+    m_installer.Terminate();
+    ASSERT_TRUE(m_installer.Start(Dist() + L"\\InstallerAllOffers.exe"));
+    m_hWnd = m_installer.FindWindowByCaption(MainCaption(), 30000);
+    ASSERT_NE(nullptr, m_hWnd);
+    Click(IDC_INSTALL_WIFI);
+    EXPECT_EQ(WaitForSetups(1).size(), 1u);
+    Sleep(500);
+    EXPECT_EQ(Status(), L"");
+}
+
+TEST_F(WorkflowWindow, ReceiverAndHotspotDownloadTogether)
+{
+    // Slow enough that both bars are seen at once.
+    SetOffer(L"VelmoraRXApp", Https(L"/packages/VelmoraRXSetup.exe?trickle=50&piece=65536"));
+    SetOffer(L"QuillHotspot", Https(L"/packages/QuillHotspotSetup.exe?trickle=50&piece=65536"));
+    Click(IDC_INSTALL_RECEIVER);
+    Click(IDC_INSTALL_HOTSPOT);
+    const HWND receiver = GetDlgItem(m_hWnd, IDC_PROGRESS_RECEIVER);
+    const HWND hotspot = GetDlgItem(m_hWnd, IDC_PROGRESS_HOTSPOT);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(receiver) && IsWindowVisible(hotspot); }, 20000));
+    EXPECT_EQ(WaitForSetups(2).size(), 2u);
+}
+
+TEST_F(WorkflowWindow, ClosingDuringADownloadEndsTheProcess)
+{
+    SetOffer(L"RealtekDrivers", Https(L"/_fault/slow.zip?size=10000000&trickle=200&piece=4096"));
+    const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
+    Click(IDC_INSTALL_BLUETOOTH);
+    ASSERT_TRUE(WaitFor([&] { return IsWindowVisible(bar) != FALSE; }, 20000));
+    PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+    // Under Wine a windowed process takes about 2 s to go; the download alone would take minutes.
+    EXPECT_EQ(m_installer.WaitForExit(15000), 0u);
+    EXPECT_TRUE(WaitForSetups(1, 1000).empty());
+}
+
+} // namespace
