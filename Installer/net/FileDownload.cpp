@@ -43,10 +43,11 @@ public:
     CPartFile(const CPartFile&) = delete;
     CPartFile& operator=(const CPartFile&) = delete;
 
+    // Not shared: a second download to the same path must fail, not interleave its writes.
     bool Create()
     {
-        m_file.reset(CreateFileW(m_path.c_str(), GENERIC_WRITE, FILE_SHARE_WRITE, nullptr,
-                                 CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr));
+        m_file.reset(CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
+                                 FILE_ATTRIBUTE_NORMAL, nullptr));
         m_created = static_cast<bool>(m_file);
         return m_created;
     }

@@ -153,6 +153,20 @@ TEST_F(DownloadTest, UnwritableTargetsFail)
     EXPECT_FALSE(Download(Https(L"/_fault/f?size=10"), L""));
 }
 
+TEST_F(DownloadTest, ASecondDownloadToTheSamePathFailsInsteadOfInterleaving)
+{
+    const std::wstring target = Target();
+    WriteFileBytes(target, "earlier package");
+    // The first download's ".part", still being written.
+    HANDLE part = CreateFileW((target + L".part").c_str(), GENERIC_WRITE, 0, nullptr,
+                              CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
+    ASSERT_NE(INVALID_HANDLE_VALUE, part);
+    EXPECT_FALSE(Download(Https(L"/_fault/f?size=3000"), target));
+    CloseHandle(part);
+    EXPECT_EQ("earlier package", ReadFileBytes(target));
+    EXPECT_TRUE(FileExists(target + L".part")) << "the other download's file is not ours to remove";
+}
+
 TEST(DownloadToFileDefaults, NothingListeningFailsWithinTheConnectTimeouts)
 {
     const std::wstring target = ScratchFolder() + L"\\unreachable.bin";
