@@ -1,0 +1,36 @@
+#include "probe/ProgramVersion.h"
+
+#include "probe/VersionText.h"
+
+#include <windows.h>
+
+#include <vector>
+
+std::string GetFileVersionText(const std::wstring& path)
+{
+    const DWORD size = GetFileVersionInfoSizeW(path.c_str(), nullptr);
+    if (size == 0)
+        return std::string();
+
+    std::vector<wchar_t> block(static_cast<size_t>(size) + 1);
+    if (!GetFileVersionInfoW(path.c_str(), 0, size, block.data()))
+        return std::string();
+
+    VS_FIXEDFILEINFO* info = nullptr;
+    UINT infoSize = 0;
+    if (!VerQueryValueW(block.data(), L"\\", reinterpret_cast<void**>(&info), &infoSize) ||
+        info == nullptr || infoSize < sizeof(VS_FIXEDFILEINFO))
+        return std::string();
+
+    return FormatFileVersion(info->dwFileVersionMS, info->dwFileVersionLS);
+}
+
+std::string GetProgramVersion()
+{
+    wchar_t path[256] = {};
+    const DWORD length = GetModuleFileNameW(nullptr, path, 255);
+    // A cut path names no file of ours.
+    if (length == 0 || length >= 255)
+        return std::string();
+    return GetFileVersionText(path);
+}
