@@ -1,0 +1,123 @@
+// How responsive the main window stays while a large package downloads at full speed: the
+// round-trip time of a message sent to the window (SendMessageTimeout of WM_NULL, served by the
+// window's thread) while idle and while the Bluetooth workflow downloads.
+//   responsiveness_bench <installer.exe> <samples>
+// The driver service must already offer a large package for the Bluetooth endpoint.
+#include <windows.h>
+#include <commctrl.h>
+
+#include <algorithm>
+#include <cstdio>
+#include <cwchar>
+#include <vector>
+
+namespace {
+
+struct Found {
+    DWORD processId;
+    HWND window;
+};
+
+BOOL CALLBACK FindInstaller(HWND hWnd, LPARAM lParam)
+{
+    auto* found = reinterpret_cast<Found*>(lParam);
+    DWORD owner = 0;
+    GetWindowThreadProcessId(hWnd, &owner);
+    wchar_t caption[64] = {};
+    GetWindowTextW(hWnd, caption, 64);
+    if (owner == found->processId && std::wcsncmp(caption, L"USB Bluetooth Wireless Adapter (", 32) == 0) {
+        found->window = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+
+double Milliseconds(LARGE_INTEGER from, LARGE_INTEGER to)
+{
+    static LARGE_INTEGER frequency = [] {
+        LARGE_INTEGER f;
+        QueryPerformanceFrequency(&f);
+        return f;
+    }();
+    return double(to.QuadPart - from.QuadPart) * 1000.0 / double(frequency.QuadPart);
+}
+
+double RoundTrip(HWND window)
+{
+    LARGE_INTEGER start, end;
+    QueryPerformanceCounter(&start);
+    DWORD_PTR result = 0;
+    SendMessageTimeoutW(window, WM_NULL, 0, 0, SMTO_NORMAL, 10000, &result);
+    QueryPerformanceCounter(&end);
+    return Milliseconds(start, end);
+}
+
+void Report(const char* what, std::vector<double> samples)
+{
+    std::sort(samples.begin(), samples.end());
+    const auto at = [&](double q) { return samples[std::size_t(q * double(samples.size() - 1))]; };
+    std::printf("%-28s samples %4zu  median %7.3f ms  p99 %7.3f ms  worst %8.3f ms\n", what,
+                samples.size(), at(0.5), at(0.99), samples.back());
+}
+
+} // namespace
+
+int wmain(int argc, wchar_t** argv)
+{
+    if (argc < 3)
+        return 2;
+    const std::size_t samples = std::size_t(_wtoi(argv[2]));
+    STARTUPINFOW startup = {};
+    startup.cb = sizeof(startup);
+    PROCESS_INFORMATION info = {};
+    std::vector<wchar_t> commandLine(argv[1], argv[1] + std::wcslen(argv[1]) + 1);
+    if (!CreateProcessW(nullptr, commandLine.data(), nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                        &startup, &info))
+        return 3;
+    Found found{info.dwProcessId, nullptr};
+    for (int i = 0; i < 300 && !found.window; ++i) {
+        Sleep(100);
+        EnumWindows(FindInstaller, reinterpret_cast<LPARAM>(&found));
+    }
+    if (!found.window)
+        return 4;
+    Sleep(1500); // initialisation (the WMI probe) is over
+
+    std::vector<double> idle;
+    for (std::size_t i = 0; i < samples; ++i) {
+        idle.push_back(RoundTrip(found.window));
+        Sleep(2);
+    }
+
+    const HWND bar = GetDlgItem(found.window, 1003);
+    PostMessageW(GetDlgItem(found.window, 1001), BM_CLICK, 0, 0);
+    for (int i = 0; i < 3000 && !IsWindowVisible(bar); ++i)
+        Sleep(5);
+    std::vector<double> busy;
+    LARGE_INTEGER start, now;
+    QueryPerformanceCounter(&start);
+    // Until the download ends (the bar reaches 100) or enough samples.
+    while (IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) < 100 && busy.size() < samples * 20) {
+        busy.push_back(RoundTrip(found.window));
+        Sleep(2);
+    }
+    QueryPerformanceCounter(&now);
+
+    Report("idle window", idle);
+    if (busy.empty()) {
+        std::printf("the download did not run\n");
+        TerminateProcess(info.hProcess, 1);
+        return 5;
+    }
+    Report("during the download", busy);
+    std::printf("download sampled for %.0f ms\n", Milliseconds(start, now));
+    std::vector<double> i2 = idle, b2 = busy;
+    std::sort(i2.begin(), i2.end());
+    std::sort(b2.begin(), b2.end());
+    std::printf("ratio busy/idle: median %.2f, worst %.2f\n", b2[b2.size() / 2] / i2[i2.size() / 2],
+                b2.back() / i2.back());
+    TerminateProcess(info.hProcess, 0);
+    CloseHandle(info.hThread);
+    CloseHandle(info.hProcess);
+    return 0;
+}
