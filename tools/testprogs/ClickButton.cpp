@@ -1,5 +1,6 @@
 // Clicks a button of the running installer window, the way a user would, for the headless
 // demo: ClickButton <control id>. Exits 1 when the window or the control is not there.
+// ClickButton 0 only waits until the window has finished initialising.
 #include <windows.h>
 
 #include <cwchar>
@@ -25,12 +26,15 @@ int wmain(int argc, wchar_t** argv)
     if (argc != 2)
         return 2;
     HWND window = nullptr;
-    for (int attempt = 0; attempt < 100 && !window; ++attempt) {
+    for (int attempt = 0; attempt < 300 && !window; ++attempt) {
         EnumWindows(FindInstaller, reinterpret_cast<LPARAM>(&window));
         if (!window)
             Sleep(100);
     }
-    HWND button = window ? GetDlgItem(window, _wtoi(argv[1])) : nullptr;
+    const int id = _wtoi(argv[1]);
+    if (id == 0)
+        return window ? 0 : 1;
+    HWND button = window ? GetDlgItem(window, id) : nullptr;
     if (!button || !IsWindowVisible(button))
         return 1;
     // Posted: the click may open a modal loop in the installer.
