@@ -28,7 +28,18 @@ inline void DeleteTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
-inline void EmptyWorkFolder() { DeleteTree(GetWorkFolderPath(L"")); }
+// A setup program of the previous test may still be running from the folder: retry a while.
+inline bool EmptyWorkFolder()
+{
+    const std::wstring folder = GetWorkFolderPath(L"");
+    for (int attempt = 0; attempt < 200; ++attempt) {
+        DeleteTree(folder);
+        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+            return true;
+        Sleep(100);
+    }
+    return false;
+}
 
 // Percent-encodes a text for a query value of the stand-in's control requests.
 inline std::wstring QueryEncode(const std::wstring& text)

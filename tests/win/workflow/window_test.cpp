@@ -79,7 +79,7 @@ protected:
     void SetUp() override
     {
         // The user's working folder starts empty, so nothing of another run can be found.
-        EmptyWorkFolder();
+        ASSERT_TRUE(EmptyWorkFolder());
         m_log = ScratchFolder() + L"\\setups.log";
         DeleteFileW(m_log.c_str());
         SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
@@ -98,7 +98,7 @@ protected:
     void Click(int id) { PostMessageW(GetDlgItem(m_hWnd, id), BM_CLICK, 0, 0); }
     std::wstring Status() { return WindowText(GetDlgItem(m_hWnd, IDC_STATUS)); }
 
-    std::vector<std::wstring> WaitForSetups(std::size_t count, DWORD timeoutMs = 30000)
+    std::vector<std::wstring> WaitForSetups(std::size_t count, DWORD timeoutMs = 60000)
     {
         std::vector<std::wstring> lines;
         WaitFor(
@@ -203,6 +203,20 @@ TEST_F(WorkflowWindow, ReceiverAndHotspotDownloadTogether)
     const HWND hotspot = GetDlgItem(m_hWnd, IDC_PROGRESS_HOTSPOT);
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(receiver) && IsWindowVisible(hotspot); }, 20000));
     EXPECT_EQ(WaitForSetups(2).size(), 2u);
+}
+
+TEST_F(WorkflowWindow, QuickDoubleClickRunsTheWorkflowOnce)
+{
+    Control(L"clear-log");
+    Click(IDC_INSTALL_RECEIVER);
+    Click(IDC_INSTALL_RECEIVER);
+    EXPECT_EQ(WaitForSetups(1).size(), 1u);
+    Sleep(1500); // time for a second run to show itself
+    EXPECT_EQ(WaitForSetups(2, 100).size(), 1u);
+    const std::string log = Control(L"log");
+    const std::size_t first = log.find("/api/rx/VelmoraRXApp");
+    EXPECT_NE(first, std::string::npos);
+    EXPECT_EQ(log.find("/api/rx/VelmoraRXApp", first + 1), std::string::npos);
 }
 
 TEST_F(WorkflowWindow, ClosingDuringADownloadEndsTheProcess)

@@ -106,7 +106,7 @@ class Workflow : public ::testing::Test
 protected:
     void SetUp() override
     {
-        EmptyWorkFolder();
+        ASSERT_TRUE(EmptyWorkFolder());
         m_log = ScratchFolder() + L"\\setups-" +
                 std::to_wstring(::testing::UnitTest::GetInstance()->random_seed()) + L"-" +
                 std::to_wstring(GetTickCount()) + L".log";
@@ -120,7 +120,7 @@ protected:
     // Setup programs started by the shell run on their own: wait for the expected count.
     std::vector<std::wstring> SetupRuns(std::size_t expected)
     {
-        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(20);
+        const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         std::vector<std::wstring> lines;
         do {
             lines.clear();
@@ -336,10 +336,11 @@ TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
     EXPECT_EQ(again.StatusTexts().size(), 1u);
 }
 
-TEST(Staging, CommandLinesSurviveBlanksInPaths)
+TEST(Staging, CommandLinesSurviveBlanksAndNonAnsiLettersInPaths)
 {
-    // A program folder and an archive path with blanks, as under "C:\Program Files".
-    const std::wstring folder = ScratchFolder() + L"\\dir with blanks";
+    // A program folder with blanks, as under "C:\Program Files", and letters the ANSI code page
+    // (1252 here) cannot hold, as in a Russian user's name: paths stay wide all the way.
+    const std::wstring folder = ScratchFolder() + L"\\dir with blanks \u0418\u0432\u0430\u043D";
     CreateDirectoryW(folder.c_str(), nullptr);
     const std::wstring setup = folder + L"\\My Setup.exe";
     ASSERT_TRUE(CopyFileW(ModuleData(L"WifiAutoInstallSetup.exe").c_str(), setup.c_str(), FALSE));
@@ -350,6 +351,8 @@ TEST(Staging, CommandLinesSurviveBlanksInPaths)
     EXPECT_TRUE(outcome.started);
     EXPECT_TRUE(outcome.exitCodeKnown);
     EXPECT_EQ(outcome.exitCode, 7u);
+    // The program saw its own path unaltered.
+    EXPECT_NE(ReadFileBytes(log).find("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\My Setup.exe"), std::string::npos);
 
     const std::wstring out = folder + L"\\out put";
     const std::wstring line = BuildUnpackCommandLine(ModuleData(L"7za.exe"),
