@@ -288,7 +288,9 @@ TEST_F(Window, PressedButtonShiftsItsFace)
     WaitFor(
         [&] {
             captured = std::make_unique<CScreenPixels>(m_hWnd);
-            return captured->At(x0 + 4, y0 + 4) == kBlue && captured->At(x0 + 1, y0 + 1) == kWhite;
+            // Shifted by one pixel: the white margin now covers (3, 3), the face starts at (4, 4).
+            return captured->At(x0 + 3, y0 + 3) == kWhite && captured->At(x0 + 4, y0 + 4) == kBlue &&
+                   captured->At(x0, y0 + 20) != kWhite;
         },
         5000);
     const CScreenPixels& pixels = *captured;
