@@ -238,8 +238,15 @@ TEST_F(Window, ShownButtonsCarryTranslatedCaptions)
 TEST_F(Window, PaintsBlueBannerAndButtonFaces)
 {
     UpdateWindow(m_hWnd);
-    Sleep(300);
-    const CScreenPixels pixels(m_hWnd);
+    // On a loaded machine the painted window reaches the screen a little later.
+    std::unique_ptr<CScreenPixels> captured;
+    WaitFor(
+        [&] {
+            captured = std::make_unique<CScreenPixels>(m_hWnd);
+            return captured->At(2, 2) == kBlue && captured->At(m_client.cx - 3, m_client.cy - 3) == kBlue;
+        },
+        10000);
+    const CScreenPixels& pixels = *captured;
     EXPECT_EQ(kBlue, pixels.At(2, 2));
     EXPECT_EQ(kBlue, pixels.At(m_client.cx - 3, m_client.cy - 3));
     EXPECT_EQ(kBlue, pixels.At(m_client.cx / 2, 6)); // above the banner

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <memory>
 #include <string>
 
 namespace
@@ -69,8 +70,15 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     EXPECT_EQ(BS_OWNERDRAW, ok.nStyle & BS_TYPEMASK);
 
     UpdateWindow(m_hDialog);
-    Sleep(300);
-    const CScreenPixels pixels(m_hDialog);
+    // On a loaded machine the painted dialog reaches the screen a little later.
+    std::unique_ptr<CScreenPixels> captured;
+    WaitFor(
+        [&] {
+            captured = std::make_unique<CScreenPixels>(m_hDialog);
+            return captured->At(2, 2) == kBlue && captured->At(ok.rc.left + 3, ok.rc.top + 3) == kBlue;
+        },
+        10000);
+    const CScreenPixels& pixels = *captured;
     EXPECT_EQ(kBlue, pixels.At(2, 2));
     EXPECT_EQ(kWhite, pixels.At(ok.rc.left + 1, ok.rc.top + 1));
     EXPECT_EQ(kBlue, pixels.At(ok.rc.left + 3, ok.rc.top + 3));
