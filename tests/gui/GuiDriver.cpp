@@ -122,6 +122,17 @@ HWND CProgram::FindDialog(DWORD nTimeoutMs) const
         nTimeoutMs);
 }
 
+HWND CProgram::FindMessageDialog(DWORD nTimeoutMs) const
+{
+    return FindTopLevel(
+        [](HWND hWnd) {
+            wchar_t name[64] = {};
+            GetClassNameW(hWnd, name, 64);
+            return std::wstring(name) == L"#32770" && GetWindowTextLengthW(hWnd) == 0;
+        },
+        nTimeoutMs);
+}
+
 std::wstring WindowText(HWND hWnd)
 {
     wchar_t buffer[512] = {};

@@ -154,25 +154,7 @@ TEST(Closing, CloseDuringWorkEndsTheProcessAtOnce)
     // Wait until the work is visibly under way: the bar moves and the message is up.
     const HWND hBar = GetDlgItem(hBusy, IDC_PROGRESS_BLUETOOTH);
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(hBar) != FALSE; }, 10000));
-    EXPECT_TRUE(WaitFor(
-        [&] {
-            HWND hFound = nullptr;
-            EnumWindows(
-                [](HWND h, LPARAM l) -> BOOL {
-                    wchar_t name[16] = {};
-                    GetClassNameW(h, name, 16);
-                    if (IsWindowVisible(h) && std::wstring(name) == L"#32770" &&
-                        GetWindowTextLengthW(h) == 0)
-                    {
-                        *reinterpret_cast<HWND*>(l) = h;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&hFound));
-            return hFound != nullptr;
-        },
-        10000))
+    EXPECT_NE(nullptr, busy.FindMessageDialog(10000))
         << "the worker's message dialog did not appear";
     Sleep(500);
     ASSERT_FALSE(GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES)

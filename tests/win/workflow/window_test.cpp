@@ -48,31 +48,6 @@ void SetOffer(const std::wstring& endpoint, const std::wstring& downloadUrl)
             QueryEncode(L"{\"status\":true,\"downloadURL\":\"" + downloadUrl + L"\"}"));
 }
 
-// The no-internet dialog: a visible caption-less dialog of the installer's process.
-HWND FindMessageDialog(DWORD processId)
-{
-    struct Search {
-        DWORD processId;
-        HWND found;
-    } search{processId, nullptr};
-    EnumWindows(
-        [](HWND hWnd, LPARAM lParam) -> BOOL {
-            auto* s = reinterpret_cast<Search*>(lParam);
-            DWORD owner = 0;
-            GetWindowThreadProcessId(hWnd, &owner);
-            wchar_t name[16] = {};
-            GetClassNameW(hWnd, name, 16);
-            if (owner == s->processId && IsWindowVisible(hWnd) && std::wstring(name) == L"#32770" &&
-                GetWindowTextLengthW(hWnd) == 0) {
-                s->found = hWnd;
-                return FALSE;
-            }
-            return TRUE;
-        },
-        reinterpret_cast<LPARAM>(&search));
-    return search.found;
-}
-
 class WorkflowWindow : public ::testing::Test
 {
 protected:
@@ -131,7 +106,7 @@ TEST_F(WorkflowWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_NE(runs[0].find(L"\\KVZ7300\\RealtekBT-win7\\Setup.exe"), std::wstring::npos);
     EXPECT_EQ(Status(), L"");
-    EXPECT_EQ(FindMessageDialog(m_installer.Id()), nullptr);
+    EXPECT_EQ(m_installer.FindMessageDialog(0), nullptr);
 }
 
 TEST_F(WorkflowWindow, NothingToFetchShowsTheMessageWithoutABar)
@@ -145,7 +120,7 @@ TEST_F(WorkflowWindow, NothingToFetchShowsTheMessageWithoutABar)
     WaitFor(
         [&] {
             barSeen = barSeen || IsWindowVisible(bar);
-            dialog = FindMessageDialog(m_installer.Id());
+            dialog = m_installer.FindMessageDialog(0);
             return dialog != nullptr;
         },
         20000);
@@ -155,7 +130,7 @@ TEST_F(WorkflowWindow, NothingToFetchShowsTheMessageWithoutABar)
     // The main window stays usable while the message is open.
     EXPECT_TRUE(IsWindowEnabled(m_hWnd));
     PostMessageW(GetDlgItem(dialog, IDOK), BM_CLICK, 0, 0);
-    EXPECT_TRUE(WaitFor([&] { return FindMessageDialog(m_installer.Id()) == nullptr; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return m_installer.FindMessageDialog(0) == nullptr; }, 10000));
     EXPECT_EQ(Status(), L"");
 }
 
@@ -166,7 +141,7 @@ TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
     Click(IDC_INSTALL_RECEIVER);
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(bar) != FALSE; }, 20000));
     HWND dialog = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (dialog = FindMessageDialog(m_installer.Id())) != nullptr; }, 30000));
+    EXPECT_TRUE(WaitFor([&] { return (dialog = m_installer.FindMessageDialog(0)) != nullptr; }, 30000));
     EXPECT_FALSE(IsWindowVisible(bar));
     EXPECT_TRUE(WaitForSetups(1, 1000).empty());
 }
