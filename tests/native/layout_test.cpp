@@ -181,9 +181,10 @@ TEST(Layout, FontKeepsTwentyPixelsOnEveryDensity)
     for (const Case& c : cases)
     {
         SCOPED_TRACE(c.nDpi);
-        EXPECT_EQ(c.nTenths, FontPointTenths(DensityScale(c.nDpi)));
+        const int nTenths = FontPointTenths(DensityScale(c.nDpi));
+        EXPECT_EQ(c.nTenths, nTenths);
         // Tenths of a point at the density, in pixels (what a point font turns into).
-        EXPECT_NEAR(20, c.nTenths * c.nDpi / 720.0, 0.5);
+        EXPECT_NEAR(20, nTenths * c.nDpi / 720.0, 0.5);
     }
     EXPECT_EQ(150, FontPointTenths(0.0f)); // an unreadable density falls back to 96
 }

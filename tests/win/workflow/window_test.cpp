@@ -143,7 +143,6 @@ TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
     HWND dialog = nullptr;
     EXPECT_TRUE(WaitFor([&] { return (dialog = m_installer.FindMessageDialog(0)) != nullptr; }, 30000));
     EXPECT_FALSE(IsWindowVisible(bar));
-    EXPECT_TRUE(WaitForSetups(1, 1000).empty());
 }
 
 TEST_F(WorkflowWindow, WifiSuccessAddsTheBluetoothHint)
@@ -203,7 +202,6 @@ TEST_F(WorkflowWindow, ClosingDuringADownloadEndsTheProcess)
     PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
     // Under Wine a windowed process takes about 2 s to go; the download alone would take minutes.
     EXPECT_EQ(m_installer.WaitForExit(15000), 0u);
-    EXPECT_TRUE(WaitForSetups(1, 1000).empty());
 }
 
 } // namespace
