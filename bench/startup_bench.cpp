@@ -32,27 +32,28 @@ struct Found
     bool bFound;
 };
 
+BOOL CALLBACK MatchWindow(HWND h, LPARAM l)
+{
+    auto* f = reinterpret_cast<Found*>(l);
+    DWORD nOwner = 0;
+    GetWindowThreadProcessId(h, &nOwner);
+    if (nOwner != f->nId || !IsWindowVisible(h))
+        return TRUE;
+    wchar_t caption[256] = {};
+    InternalGetWindowText(h, caption, 256);
+    if (f->pszCaptionStart &&
+        wcsncmp(caption, f->pszCaptionStart, wcslen(f->pszCaptionStart)) != 0)
+        return TRUE;
+    f->bFound = true;
+    return FALSE;
+}
+
 // A visible top-level window of the process whose caption starts as given. The caption is
 // read without a message, so a busy UI thread does not hold the search up.
 bool HasWindow(DWORD nId, const wchar_t* pszCaptionStart)
 {
     Found found{nId, pszCaptionStart, false};
-    EnumWindows(
-        [](HWND h, LPARAM l) -> BOOL {
-            auto* f = reinterpret_cast<Found*>(l);
-            DWORD nOwner = 0;
-            GetWindowThreadProcessId(h, &nOwner);
-            if (nOwner != f->nId || !IsWindowVisible(h))
-                return TRUE;
-            wchar_t caption[256] = {};
-            InternalGetWindowText(h, caption, 256);
-            if (f->pszCaptionStart && wcsncmp(caption, f->pszCaptionStart,
-                                              wcslen(f->pszCaptionStart)) != 0)
-                return TRUE;
-            f->bFound = true;
-            return FALSE;
-        },
-        reinterpret_cast<LPARAM>(&found));
+    EnumWindows(MatchWindow, reinterpret_cast<LPARAM>(&found));
     return found.bFound;
 }
 

@@ -1,7 +1,7 @@
 # Tests that run Windows programs under Wine, in a prefix owned by the build tree.
 #
 #   kvz_add_wine_test(NAME <name> COMMAND <target or path> [args...]
-#                     [VERSION win7|win81|win10|vista] [LANG <locale>] [DISPLAY]
+#                     [VERSION win7|win81|win10|vista] [LANG <locale>] [DPI <n>] [DISPLAY]
 #                     [ENVIRONMENT K=V...] [FIXTURES f...] [RESOURCE_LOCK r...]
 #                     [TIMEOUT s] [LABELS l...])
 #   kvz_add_wine_gtest(NAME <name> TARGET <gtest target> [FILTER <gtest filter>] + the same)
@@ -9,10 +9,16 @@
 # Every such test needs the fixture "wine" (prefix, wineserver, Xvfb; the display is always
 # there, DISPLAY is accepted for readability). The test sees KVZ_DIST_DIR (the distribution
 # folder), KVZ_TEST_TMP (a fresh scratch folder) as Windows paths, their *_UNIX forms,
-# KVZ_STANDIN_PORT and KVZ_WINE_ROOT.
+# KVZ_STANDIN_PORT and KVZ_WINE_ROOT. Each carries the label of the architecture it runs:
+# x86 (the shipped 32-bit build) or x64.
 
 set(KVZ_HARNESS_DIR ${PROJECT_SOURCE_DIR}/tests/harness)
 set(KVZ_DIST_DIR ${PROJECT_BINARY_DIR}/dist)
+if(CMAKE_SIZEOF_VOID_P EQUAL 4)
+  set(KVZ_ARCH_LABEL x86)
+else()
+  set(KVZ_ARCH_LABEL x64)
+endif()
 
 function(kvz_windows_path out unix_path)
   string(REPLACE "/" "\\" _p "${unix_path}")
@@ -20,7 +26,7 @@ function(kvz_windows_path out unix_path)
 endfunction()
 
 function(kvz_add_wine_test)
-  cmake_parse_arguments(PARSE_ARGV 0 W "DISPLAY" "NAME;VERSION;LANG;TIMEOUT;TARGET;FILTER"
+  cmake_parse_arguments(PARSE_ARGV 0 W "DISPLAY" "NAME;VERSION;LANG;DPI;TIMEOUT;TARGET;FILTER"
                         "COMMAND;ENVIRONMENT;FIXTURES;RESOURCE_LOCK;LABELS;PASS;FAIL")
   if(W_TARGET)
     set(_cmd $<TARGET_FILE:${W_TARGET}>)
@@ -49,6 +55,9 @@ function(kvz_add_wine_test)
   if(W_LANG)
     list(APPEND _env "KVZ_LANG=${W_LANG}")
   endif()
+  if(W_DPI)
+    list(APPEND _env "KVZ_WINE_DPI=${W_DPI}")
+  endif()
   list(APPEND _env ${W_ENVIRONMENT})
   if(NOT W_TIMEOUT)
     set(W_TIMEOUT 300)
@@ -57,7 +66,7 @@ function(kvz_add_wine_test)
     ENVIRONMENT "${_env}"
     FIXTURES_REQUIRED "wine;${W_FIXTURES}"
     TIMEOUT ${W_TIMEOUT}
-    LABELS "wine;${W_LABELS}")
+    LABELS "wine;${KVZ_ARCH_LABEL};${W_LABELS}")
   if(W_RESOURCE_LOCK)
     set_tests_properties(${W_NAME} PROPERTIES RESOURCE_LOCK "${W_RESOURCE_LOCK}")
   endif()

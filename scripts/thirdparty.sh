@@ -12,15 +12,7 @@ exec 9>"$cache/.lock"
 flock 9   # several build trees may ask at once
 
 fetch_source() {   # $1 source package; leaves the unpacked tree's path in $src
-  local pkg=$1 dir="$cache/src/$1"
-  if [ ! -f "$dir/.unpacked" ]; then
-    rm -rf "$dir"; mkdir -p "$dir"
-    (cd "$dir" && apt-get source --download-only "$pkg" >/dev/null 2>&1) || {
-      echo "apt-get source $pkg failed: is a deb-src entry enabled (scripts/deps.sh)?" >&2; exit 1; }
-    (cd "$dir" && dpkg-source --no-check -x ./*.dsc tree >/dev/null)
-    touch "$dir/.unpacked"
-  fi
-  src="$dir/tree"
+  src=$("$root/scripts/fetch-source.sh" "$1")
 }
 
 build_for() {   # $1 target triple, $2 toolchain file
@@ -40,21 +32,24 @@ build_for() {   # $1 target triple, $2 toolchain file
     cmake --install "$cache/build/jsoncpp-$triple" >/dev/null
   fi
 
-  local sevenzip="$cache/$triple/7za.exe"
-  if [ ! -f "$sevenzip" ]; then
+  # The recipe's version: a cached archiver built by an older recipe is built again.
+  local sevenzip="$cache/$triple/7za.exe" recipe=3
+  if [ ! -f "$sevenzip" ] || [ "$(cat "$cache/$triple/7za.recipe" 2>/dev/null)" != $recipe ]; then
     echo "Building 7za.exe for $triple ..." >&2
     fetch_source 7zip
     local bundle="$src/CPP/7zip/Bundles/Alone" x64=""
     [ "$triple" = x86_64-w64-mingw32 ] && x64="IS_X64=1"
     (cd "$bundle" && rm -rf _o b && make -s -f makefile.gcc -j2 IS_MINGW=1 $x64 \
         CC=$triple-gcc-posix CXX=$triple-g++-posix RC=$triple-windres \
-        CFLAGS_WARN_WALL= CFLAGS_WARN= CXX_WARN_FLAGS= LDFLAGS_STATIC_2=-static \
+        CFLAGS_WARN_WALL= CFLAGS_WARN= CXX_WARN_FLAGS= LDFLAGS_STATIC_2="-static -Wl,--no-insert-timestamp" \
         >"$cache/7za-$triple.log" 2>&1) || { echo "7za build failed: $cache/7za-$triple.log" >&2; exit 1; }
     local built
     built=$(find "$bundle" -name 7za.exe -newer "$cache/src/7zip/.unpacked" | head -n 1)
     [ -n "$built" ] || { echo "7za.exe not produced: $cache/7za-$triple.log" >&2; exit 1; }
     mkdir -p "$cache/$triple"
-    $triple-strip -o "$sevenzip" "$built"
+    # Without SOURCE_DATE_EPOCH strip stamps the PE header with the current time.
+    SOURCE_DATE_EPOCH=0 $triple-strip -o "$sevenzip" "$built"
+    echo $recipe > "$cache/$triple/7za.recipe"
     rm -rf "$bundle/_o" "$bundle/b"
   fi
 }

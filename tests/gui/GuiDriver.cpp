@@ -77,29 +77,36 @@ void CProgram::Terminate()
     }
 }
 
+namespace
+{
+struct TopLevelSearch
+{
+    DWORD nId;
+    const std::function<bool(HWND)>* match;
+    HWND hFound;
+};
+
+// A named CALLBACK: a lambda would have the wrong calling convention on 32-bit x86.
+BOOL CALLBACK MatchTopLevel(HWND hWnd, LPARAM lParam)
+{
+    auto* s = reinterpret_cast<TopLevelSearch*>(lParam);
+    DWORD nId = 0;
+    GetWindowThreadProcessId(hWnd, &nId);
+    if (nId == s->nId && IsWindowVisible(hWnd) && (*s->match)(hWnd))
+    {
+        s->hFound = hWnd;
+        return FALSE;
+    }
+    return TRUE;
+}
+} // namespace
+
 HWND CProgram::FindTopLevel(const std::function<bool(HWND)>& match, DWORD nTimeoutMs) const
 {
-    struct Search
-    {
-        DWORD nId;
-        const std::function<bool(HWND)>* match;
-        HWND hFound;
-    } search{m_nId, &match, nullptr};
+    TopLevelSearch search{m_nId, &match, nullptr};
     WaitFor(
         [&] {
-            EnumWindows(
-                [](HWND hWnd, LPARAM lParam) -> BOOL {
-                    auto* s = reinterpret_cast<Search*>(lParam);
-                    DWORD nId = 0;
-                    GetWindowThreadProcessId(hWnd, &nId);
-                    if (nId == s->nId && IsWindowVisible(hWnd) && (*s->match)(hWnd))
-                    {
-                        s->hFound = hWnd;
-                        return FALSE;
-                    }
-                    return TRUE;
-                },
-                reinterpret_cast<LPARAM>(&search));
+            EnumWindows(MatchTopLevel, reinterpret_cast<LPARAM>(&search));
             return search.hFound != nullptr;
         },
         nTimeoutMs);

@@ -22,7 +22,8 @@ class Pe:
         pe = struct.unpack_from("<I", data, 0x3C)[0]
         if data[pe:pe + 4] != b"PE\0\0":
             raise ValueError("not a PE file")
-        self.machine, nsect, _, _, _, optsize, _ = struct.unpack_from("<HHIIIHH", data, pe + 4)
+        self.machine, nsect, self.stamp, self.symtab, self.nsyms, optsize, _ = \
+            struct.unpack_from("<HHIIIHH", data, pe + 4)
         opt = pe + 24
         self.magic = struct.unpack_from("<H", data, opt)[0]
         plus = self.magic == 0x20B
@@ -88,6 +89,10 @@ def main():
         errors.append("machine %#x, expected %s" % (pe.machine, args.machine))
     if args.machine == "i386" and pe.magic != 0x10B:
         errors.append("not PE32")
+    if pe.nsyms:
+        errors.append("carries a symbol table (%d symbols)" % pe.nsyms)
+    if pe.stamp:
+        errors.append("carries a link time stamp (%#x): builds are not reproducible" % pe.stamp)
     if pe.subsystem != 2:
         errors.append("subsystem %d, expected 2 (Windows GUI)" % pe.subsystem)
     dlls = pe.imports()

@@ -1,5 +1,6 @@
-// The workflows through the real window: the installer (all four commands offered) against the
-// driver-service stand-in, driven from outside by its controls.
+// The workflows through the real window, against the driver-service stand-in, driven from outside
+// by its controls: the shipped installer for its own two commands, a build that offers all four
+// for the others.
 #include "../../gui/GuiDriver.h"
 #include "../NetTestSupport.h"
 #include "WorkFolder.h"
@@ -60,10 +61,11 @@ protected:
         SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
         SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
         Control(L"clear");
-        ASSERT_TRUE(m_installer.Start(Dist() + L"\\InstallerAllOffers.exe"));
+        ASSERT_TRUE(m_installer.Start(Installer()));
         m_hWnd = m_installer.FindWindowByCaption(MainCaption(), 30000);
         ASSERT_NE(nullptr, m_hWnd);
     }
+    virtual std::wstring Installer() const { return Dist() + L"\\InstallerAllOffers.exe"; }
     void TearDown() override
     {
         Control(L"clear");
@@ -93,7 +95,14 @@ protected:
     std::wstring m_log;
 };
 
-TEST_F(WorkflowWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
+// The very folder that ships.
+class ShippedWindow : public WorkflowWindow
+{
+protected:
+    std::wstring Installer() const override { return EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe"; }
+};
+
+TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
 {
     const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
     EXPECT_FALSE(IsWindowVisible(bar));
@@ -109,7 +118,7 @@ TEST_F(WorkflowWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
     EXPECT_EQ(m_installer.FindMessageDialog(0), nullptr);
 }
 
-TEST_F(WorkflowWindow, NothingToFetchShowsTheMessageWithoutABar)
+TEST_F(ShippedWindow, NothingToFetchShowsTheMessageWithoutABar)
 {
     Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
             QueryEncode(L"{\"status\":false}"));
@@ -145,19 +154,19 @@ TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
     EXPECT_FALSE(IsWindowVisible(bar));
 }
 
-TEST_F(WorkflowWindow, WifiSuccessAddsTheBluetoothHint)
+TEST_F(ShippedWindow, WifiSuccessAddsTheBluetoothHint)
 {
     Click(IDC_INSTALL_WIFI);
     EXPECT_TRUE(WaitFor([&] { return !Status().empty(); }, 20000));
     EXPECT_EQ(Status(), Word(WIFI_INSTALLED) + L" " + Word(HINT_DL_BT));
 }
 
-TEST_F(WorkflowWindow, WifiFailureChangesNothing)
+TEST_F(ShippedWindow, WifiFailureChangesNothing)
 {
     SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"1");
     // The variable reaches the setup program through the installer started before: restart.
     m_installer.Terminate();
-    ASSERT_TRUE(m_installer.Start(Dist() + L"\\InstallerAllOffers.exe"));
+    ASSERT_TRUE(m_installer.Start(Installer()));
     m_hWnd = m_installer.FindWindowByCaption(MainCaption(), 30000);
     ASSERT_NE(nullptr, m_hWnd);
     Click(IDC_INSTALL_WIFI);
@@ -193,7 +202,7 @@ TEST_F(WorkflowWindow, QuickDoubleClickRunsTheWorkflowOnce)
     EXPECT_EQ(log.find("/api/rx/VelmoraRXApp", first + 1), std::string::npos);
 }
 
-TEST_F(WorkflowWindow, ClosingDuringADownloadEndsTheProcess)
+TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcess)
 {
     SetOffer(L"RealtekDrivers", Https(L"/_fault/slow.zip?size=10000000&trickle=200&piece=4096"));
     const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
