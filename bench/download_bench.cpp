@@ -16,9 +16,8 @@ int wmain(int argc, wchar_t** argv)
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
-    // No progress bar and no closing pause: only the transfer is timed.
-    const bool ok = net::DownloadToFile(argv[1], argv[2], nullptr, std::nullopt,
-                                        net::kDownloadLimits, 0);
+    // No progress: only the transfer is timed.
+    const bool ok = net::DownloadToFile(argv[1], argv[2], {}, std::nullopt, net::kDownloadLimits);
     const auto ms = std::chrono::duration<double, std::milli>(
                         std::chrono::steady_clock::now() - start).count();
 

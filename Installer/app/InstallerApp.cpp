@@ -1,6 +1,8 @@
 #include "app/InstallerApp.h"
 
 #include "app/InstallerDlg.h"
+#include "probe/FamilyProbe.h"
+#include "probe/WindowsFamily.h"
 
 #include <commctrl.h>
 
@@ -23,15 +25,24 @@ void RegisterForRestart() noexcept
 }
 } // namespace
 
-bool CInstallerApp::InitInstance() noexcept
+CInstallerParts ProgramParts() noexcept
 {
+    return {RunWifiWorkflow, RunPackageWorkflow, GetWindowsFamily};
+}
+
+bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
+{
+    // Asked before the window is built; the window waits for the answer only as long as it
+    // is willing to, without blocking its thread.
+    const CFamilyProbe familyProbe(parts.probeFamily);
+
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&controls);
     RegisterForRestart();
 
-    CInstallerDlg dlg;
+    CInstallerDlg dlg(parts, familyProbe);
     dlg.DoModal();
     // Workers are never joined and may still be inside the window's operations: end them
     // with the process now, before the window object they point to is destroyed. Started

@@ -2,10 +2,12 @@
 // process when the window closes.
 #pragma once
 
+#include "app/InstallerParts.h"
+
 class CInstallerApp
 {
 public:
     CInstallerApp() noexcept = default;
     // Never returns normally: the process ends right after the main window's modal loop.
-    bool InitInstance() noexcept;
+    bool InitInstance(const CInstallerParts& parts) noexcept;
 };

@@ -10,12 +10,17 @@
 #include "framework/PaintDc.h"
 #include "framework/WindowDc.h"
 #include "probe/ProgramVersion.h"
-#include "probe/WindowsFamily.h"
 
 #include <thread>
 
 namespace
 {
+// How long the window waits for the Windows family before it counts as unknown, and how
+// often it looks.
+constexpr auto kFamilyWait = std::chrono::seconds(5);
+constexpr UINT kFamilyPollMs = 20;
+constexpr UINT_PTR kFamilyTimer = 1;
+
 std::wstring WidenAnsi(const std::string& text)
 {
     if (text.empty())
@@ -41,10 +46,15 @@ OfferSet CurrentOffers()
 }
 } // namespace
 
-CInstallerDlg::CInstallerDlg() noexcept : CDialog(IDD_INSTALLER_DIALOG)
+CInstallerDlg::CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe) noexcept
+    : CDialog(IDD_INSTALLER_DIALOG), m_parts(parts), m_familyProbe(familyProbe)
 {
     const Gdiplus::GdiplusStartupInput input;
-    Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr);
+    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
+    {
+        ::OutputDebugStringA("GDI+ did not start: the window is drawn without its banner\r\n");
+        m_gdiplusToken = 0;
+    }
     m_hIcon.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
                                                   MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0,
                                                   0, LR_DEFAULTSIZE)));
@@ -52,6 +62,7 @@ CInstallerDlg::CInstallerDlg() noexcept : CDialog(IDD_INSTALLER_DIALOG)
 
 CInstallerDlg::~CInstallerDlg()
 {
+    m_background.reset(); // drawn with GDI+ but a GDI bitmap: free either way before shutdown
     if (m_gdiplusToken)
         Gdiplus::GdiplusShutdown(m_gdiplusToken);
 }
@@ -80,6 +91,17 @@ CWindow& CInstallerDlg::Control(int nId) noexcept
     case IDC_PROGRESS_HOTSPOT: return m_progHotspot;
     case IDC_PROGRESS_RECEIVER: return m_progReceiver;
     default: return m_stcStatus;
+    }
+}
+
+CProgressCtrl& CInstallerDlg::Bar(PackageKind kind) noexcept
+{
+    switch (kind)
+    {
+    case PackageKind::BluetoothDriver: return m_progBluetooth;
+    case PackageKind::ReceiverApp: return m_progReceiver;
+    case PackageKind::HotspotDriver:
+    default: return m_progHotspot;
     }
 }
 
@@ -129,24 +151,48 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
     const PixelRect& status = placement.status;
     m_stcStatus.SetWindowPos(nullptr, status.x, status.y, status.width, status.height,
                              SWP_NOZORDER | SWP_SHOWWINDOW);
+    m_rcStatus = {status.x, status.y, status.x + status.width, status.y + status.height};
 
     if (g_bOfferWifi)
         m_btnWifi.ShowWindow(SW_SHOW);
     if (g_bOfferHotspot)
         m_btnHotspot.ShowWindow(SW_SHOW);
-    if (GetWindowsFamily() >= 6)
+    // The rest waits for the Windows family, polled by a timer so that the window paints
+    // and closes whatever the probe does.
+    m_familyDeadline = std::chrono::steady_clock::now() + kFamilyWait;
+    if (!FinishWhenFamilyKnown(false))
+        ::SetTimer(m_hWnd, kFamilyTimer, kFamilyPollMs, nullptr);
+    return TRUE;
+}
+
+// Shows the buttons that need Windows 7 or later once the family is known, or as unknown once
+// the wait is over; the caption with the version marks the end of initialisation.
+bool CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
+{
+    const std::optional<int> family = m_familyProbe.Result();
+    if (!family && !bGiveUp)
+        return false;
+    ::KillTimer(m_hWnd, kFamilyTimer);
+    if (!family)
+        ::OutputDebugStringA("The Windows family did not arrive in time; counted as unknown\r\n");
+    if (family.value_or(0) >= 6)
     {
         if (g_bOfferReceiver)
             m_btnReceiver.ShowWindow(SW_SHOW);
         if (g_bOfferBluetooth)
         {
-            m_bBluetoothShown = true;
+            m_bBluetoothShown.store(true);
             m_btnBluetooth.ShowWindow(SW_SHOW);
         }
     }
-
     SetText(MakeWindowCaption(WidenAnsi(GetProgramVersion())));
-    return TRUE;
+    return true;
+}
+
+void CInstallerDlg::OnTimer(UINT_PTR nId) noexcept
+{
+    if (nId == kFamilyTimer)
+        FinishWhenFamilyKnown(std::chrono::steady_clock::now() >= m_familyDeadline);
 }
 
 void CInstallerDlg::PrepareLayout(SIZE extent) noexcept
@@ -171,6 +217,9 @@ bool CInstallerDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& 
         return true;
     case WM_COMMAND:
         return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_TIMER:
+        OnTimer(static_cast<UINT_PTR>(wParam));
+        return true;
     case WM_ERASEBKGND:
         result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
         return true;
@@ -191,10 +240,10 @@ bool CInstallerDlg::OnCommand(WORD nId, WORD nCode) noexcept
     {
     case IDOK: OnClickedOk(); return true;
     case IDCANCEL: OnClickedCancel(); return true;
-    case IDC_INSTALL_WIFI: StartWorkflow(&CInstallerDlg::InstallWifiDriver); return true;
-    case IDC_INSTALL_BLUETOOTH: StartWorkflow(&CInstallerDlg::InstallBluetoothDriver); return true;
-    case IDC_INSTALL_RECEIVER: StartWorkflow(&CInstallerDlg::InstallReceiverApp); return true;
-    case IDC_INSTALL_HOTSPOT: StartWorkflow(&CInstallerDlg::InstallHotspotDriver); return true;
+    case IDC_INSTALL_WIFI:
+    case IDC_INSTALL_BLUETOOTH:
+    case IDC_INSTALL_RECEIVER:
+    case IDC_INSTALL_HOTSPOT: StartWorkflow(nId); return true;
     default: return false;
     }
 }
@@ -208,18 +257,50 @@ void CInstallerDlg::OnClickedCancel() noexcept
     EndDialog(IDCANCEL);
 }
 
-void CInstallerDlg::StartWorkflow(void (CInstallerDlg::*workflow)()) noexcept
+// What a worker sees of the window.
+class CInstallerDlg::CHost final : public CWorkflowHost
+{
+public:
+    explicit CHost(CInstallerDlg& window) noexcept : m_window(window) {}
+
+    void ShowStatusText(std::wstring text) override { m_window.ShowStatusText(text); }
+    void ShowNoInternetMessage() override { m_window.ShowNoInternetMessage(); }
+    void ShowProgressBar(PackageKind kind) override
+    {
+        CProgressCtrl& bar = m_window.Bar(kind);
+        bar.SetPos(0);
+        bar.ShowWindow(SW_SHOW);
+    }
+    void SetProgressBar(PackageKind kind, int percent) override
+    {
+        m_window.Bar(kind).SetPos(percent);
+    }
+    void HideProgressBar(PackageKind kind) override { m_window.Bar(kind).ShowWindow(SW_HIDE); }
+    bool IsBluetoothShown() override { return m_window.m_bBluetoothShown.load(); }
+    std::wstring GetWord(std::wstring key) override
+    {
+        return m_window.m_translation.GetWord(std::move(key));
+    }
+    HWND GetOwnerWindow() override { return m_window.m_hWnd; }
+
+private:
+    CInstallerDlg& m_window;
+};
+
+void CInstallerDlg::StartWorkflow(int nButtonId) noexcept
 {
     try
     {
-        std::thread([this, workflow] {
-            try
+        std::thread([this, nButtonId] {
+            CHost host(*this);
+            switch (nButtonId)
             {
-                (this->*workflow)();
-            }
-            catch (...)
-            {
-                ::OutputDebugStringA("Workflow ended with an exception\r\n");
+            case IDC_INSTALL_WIFI: m_parts.runWifi(host); break;
+            case IDC_INSTALL_BLUETOOTH:
+                m_parts.runPackage(host, PackageKind::BluetoothDriver);
+                break;
+            case IDC_INSTALL_RECEIVER: m_parts.runPackage(host, PackageKind::ReceiverApp); break;
+            default: m_parts.runPackage(host, PackageKind::HotspotDriver); break;
             }
         }).detach();
     }
@@ -245,36 +326,52 @@ bool CInstallerDlg::OnPaint() noexcept
 
 BOOL CInstallerDlg::OnEraseBkgnd(HDC hDC) noexcept
 {
-    PaintBackground(hDC, GetClientRect());
+    const RECT rc = GetClientRect();
+    const int cx = rc.right - rc.left;
+    const int cy = rc.bottom - rc.top;
+    if (!m_background || m_backgroundSize.cx != cx || m_backgroundSize.cy != cy)
+    {
+        if (!DrawBackground(hDC, cx, cy))
+        {
+            UniqueBrush blue(::CreateSolidBrush(kWindowBlue));
+            ::FillRect(hDC, &rc, blue.get());
+            return TRUE;
+        }
+    }
+    UniqueMemoryDc memoryDc(::CreateCompatibleDC(hDC));
+    if (!memoryDc)
+        return TRUE;
+    CSelectObject selectBitmap(memoryDc.get(), m_background.get());
+    // The update region clips this to what needs painting, such as the status line alone.
+    ::BitBlt(hDC, 0, 0, cx, cy, memoryDc.get(), 0, 0, SRCCOPY);
     return TRUE;
 }
 
-void CInstallerDlg::PaintBackground(HDC hDC, const RECT& rc) noexcept
+// Draws the colour and the banner once into the cached bitmap; the PNG is decoded only here.
+bool CInstallerDlg::DrawBackground(HDC hDC, int cx, int cy) noexcept
 {
-    const int cx = rc.right - rc.left;
-    const int cy = rc.bottom - rc.top;
+    m_background.reset();
     UniqueMemoryDc memoryDc(::CreateCompatibleDC(hDC));
     UniqueBitmap bitmap(::CreateCompatibleBitmap(hDC, cx, cy));
     if (!memoryDc || !bitmap)
-        return;
+        return false;
     {
         CSelectObject selectBitmap(memoryDc.get(), bitmap.get());
+        const RECT all{0, 0, cx, cy};
+        UniqueBrush blue(::CreateSolidBrush(kWindowBlue));
+        ::FillRect(memoryDc.get(), &all, blue.get());
+        CPngImage banner;
+        if (m_gdiplusToken && banner.Load(IDB_BANNER, L"PNG"))
         {
             Gdiplus::Graphics graphics(memoryDc.get());
-            const Gdiplus::Color opaqueBlue(255, GetRValue(kWindowBlue), GetGValue(kWindowBlue),
-                                            GetBValue(kWindowBlue));
-            Gdiplus::SolidBrush blue(opaqueBlue);
-            graphics.FillRectangle(&blue, 0, 0, g_nWindowWidth, g_nWindowHeight);
-            CPngImage banner;
-            if (banner.Load(IDB_BANNER, L"PNG"))
-            {
-                const PixelRect r = BannerRect(cx, static_cast<int>(banner.get()->GetWidth()),
-                                               static_cast<int>(banner.get()->GetHeight()));
-                graphics.DrawImage(banner.get(), Gdiplus::Rect(r.x, r.y, r.width, r.height));
-            }
+            const PixelRect r = BannerRect(cx, static_cast<int>(banner.get()->GetWidth()),
+                                           static_cast<int>(banner.get()->GetHeight()));
+            graphics.DrawImage(banner.get(), Gdiplus::Rect(r.x, r.y, r.width, r.height));
         }
-        ::BitBlt(hDC, 0, 0, cx, cy, memoryDc.get(), 0, 0, SRCCOPY);
     }
+    m_background = std::move(bitmap);
+    m_backgroundSize = {cx, cy};
+    return true;
 }
 
 HBRUSH CInstallerDlg::OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
@@ -285,13 +382,12 @@ HBRUSH CInstallerDlg::OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexce
     return StyleWhiteText(reinterpret_cast<HDC>(wParam), m_font.get());
 }
 
-void CInstallerDlg::ShowStatusText(std::wstring text) noexcept
+void CInstallerDlg::ShowStatusText(const std::wstring& text) noexcept
 {
     m_stcStatus.SetText(text);
-    // Hiding and showing makes the window repaint the background behind the transparent
-    // status line, so no trace of the earlier text stays.
-    m_stcStatus.ShowWindow(SW_HIDE);
-    m_stcStatus.ShowWindow(SW_SHOW);
+    // The status line is transparent: its rectangle of the background is painted again under
+    // the new text, so no trace of the earlier one stays; nothing else is.
+    ::RedrawWindow(m_hWnd, &m_rcStatus, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
 }
 
 void CInstallerDlg::ShowNoInternetMessage() noexcept

@@ -1,37 +1,30 @@
 // The installer's main window: the blue background with the banner, a column of skinned
 // install buttons, a progress bar under each download command and the status line. Each click
-// starts its workflow on a detached worker thread; the workers use the operations below.
+// starts its workflow on a detached worker thread; the workers reach the window only through
+// the workflow host it gives them.
 //
 // Lifetime: the application ends the process as soon as the modal loop returns, so the window
 // object is never destroyed while a worker may still hold a pointer to it.
 #pragma once
 
+#include "app/InstallerParts.h"
 #include "app/Layout.h"
 #include "controls/SkinButton.h"
 #include "framework/Dialog.h"
 #include "framework/GdiObject.h"
 #include "framework/IconHandle.h"
 #include "localisation/Translation.h"
+#include "probe/FamilyProbe.h"
 
+#include <atomic>
+#include <chrono>
 #include <string>
 
 class CInstallerDlg : public CDialog
 {
 public:
-    CInstallerDlg() noexcept;
+    CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe) noexcept;
     ~CInstallerDlg() override;
-
-    // For workers, callable from any thread. Both send to the window and so need the UI
-    // thread to serve them, which it does: it never waits for a worker.
-    void ShowStatusText(std::wstring text) noexcept;
-    // Runs the no-internet message modally on the calling thread; returns when it is closed.
-    void ShowNoInternetMessage() noexcept;
-
-    // The workflows, each run on a worker thread of its own.
-    void InstallWifiDriver();
-    void InstallBluetoothDriver();
-    void InstallReceiverApp();
-    void InstallHotspotDriver();
 
 protected:
     void DoDataExchange() noexcept override;
@@ -39,40 +32,51 @@ protected:
     bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
 
 private:
+    class CHost;
+
     bool OnPaint() noexcept;
     BOOL OnEraseBkgnd(HDC hDC) noexcept;
     HBRUSH OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     bool OnCommand(WORD nId, WORD nCode) noexcept;
+    void OnTimer(UINT_PTR nId) noexcept;
     void OnClickedOk() noexcept {}
     void OnClickedCancel() noexcept;
-    void StartWorkflow(void (CInstallerDlg::*workflow)()) noexcept;
+    void StartWorkflow(int nButtonId) noexcept;
 
     void PrepareLayout(SIZE extent) noexcept;
-    void PaintBackground(HDC hDC, const RECT& rc) noexcept;
+    bool FinishWhenFamilyKnown(bool bGiveUp) noexcept;
+    bool DrawBackground(HDC hDC, int cx, int cy) noexcept;
     CWindow& Control(int nId) noexcept;
+    CProgressCtrl& Bar(PackageKind kind) noexcept;
 
+    // For workers, through CHost. Each sends to the window and so needs the UI thread to serve
+    // it, which it does: it never waits for a worker.
+    void ShowStatusText(const std::wstring& text) noexcept;
+    void ShowNoInternetMessage() noexcept;
+
+    const CInstallerParts m_parts;
+    const CFamilyProbe& m_familyProbe;
+    std::chrono::steady_clock::time_point m_familyDeadline;
     ULONG_PTR m_gdiplusToken = 0;
     UniqueIcon m_hIcon;
     UniqueFont m_font;
     float m_fScale = 1.0f;
+    // The background (colour and banner) as drawn for the client size it was drawn for.
+    UniqueBitmap m_background;
+    SIZE m_backgroundSize{};
 
-public:
-    bool m_bBluetoothShown = false; // written once during initialisation, before any worker
+    std::atomic<bool> m_bBluetoothShown{false}; // read by workers, set once the family is known
     CTranslation m_translation;
 
-private:
     CSkinButton m_btnWifi;
     CSkinButton m_btnBluetooth;
     CSkinButton m_btnReceiver;
     CSkinButton m_btnHotspot;
-
-public:
     CProgressCtrl m_progBluetooth;
     CProgressCtrl m_progReceiver;
     CProgressCtrl m_progHotspot;
-
-private:
     CStatic m_stcStatus;
+    RECT m_rcStatus{};
     int m_nTextHeight = 0;
     MainLayoutPlan m_plan;
 };

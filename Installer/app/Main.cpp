@@ -9,6 +9,6 @@ CInstallerApp theApp;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    theApp.InitInstance();
+    theApp.InitInstance(ProgramParts());
     return 0;
 }

@@ -16,6 +16,7 @@ enum WordId
     INSTALL_BT,
     INSTALL_RX,
     INSTALL_HOTSPOT,
+    SETUP_NOT_STARTED,
     WORD_ID_COUNT
 };
 

@@ -5,16 +5,14 @@
 #include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
 
-#include <commctrl.h>
-
 #include <memory>
 #include <new>
 
-bool DownloadToFile(const std::wstring& url, const std::wstring& localPath, HWND progressBar,
+bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
+                    const DownloadProgress& progress,
                     const std::optional<net::Sha256Digest>& expectedSha256)
 {
-    return net::DownloadToFile(url, localPath, progressBar, expectedSha256,
-                               net::kDownloadLimits, 500);
+    return net::DownloadToFile(url, localPath, progress, expectedSha256, net::kDownloadLimits);
 }
 
 namespace net {
@@ -23,11 +21,22 @@ namespace {
 
 constexpr unsigned long kChunkBytes = 10240;
 
-void SetProgress(HWND progressBar, int position)
-{
-    if (progressBar)
-        SendMessageW(progressBar, PBM_SETPOS, static_cast<WPARAM>(position), 0);
-}
+// Passes a position on only when it changed: the window hears of at most 101.
+class CProgressReport {
+public:
+    explicit CProgressReport(const DownloadProgress& progress) : m_progress(progress) {}
+    void Set(int position)
+    {
+        if (position == m_last || !m_progress)
+            return;
+        m_last = position;
+        m_progress(position);
+    }
+
+private:
+    const DownloadProgress& m_progress;
+    int m_last = -1;
+};
 
 // The ".part" file: removed on every path unless it was moved into place.
 class CPartFile {
@@ -82,10 +91,12 @@ bool IsDirectory(const std::wstring& path)
 
 } // namespace
 
-bool DownloadToFile(const std::wstring& url, const std::wstring& localPath, HWND progressBar,
+bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
+                    const DownloadProgress& progress,
                     const std::optional<Sha256Digest>& expectedSha256,
-                    const TransferLimits& limits, unsigned long finalPauseMs)
+                    const TransferLimits& limits)
 {
+    CProgressReport report(progress);
     CrackedUrl cracked;
     if (localPath.empty() || !CrackHttpUrl(url, cracked))
         return false;
@@ -129,7 +140,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath, HWND
         if (!ReadChunk(sent.request.get(), buffer.get(), kChunkBytes, got))
             return false;
         if (announced > 0)
-            SetProgress(progressBar, ProgressPosition(written, announced));
+            report.Set(ProgressPosition(written, announced));
     }
 
     if (!IsCompleteBody(written, announced)) {
@@ -149,8 +160,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath, HWND
         return false;
     }
 
-    SetProgress(progressBar, 100);
-    Sleep(finalPauseMs);
+    report.Set(100);
     return true;
 }
 

@@ -9,7 +9,6 @@
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
 
-#include <commctrl.h>
 #include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
@@ -29,31 +28,30 @@ std::wstring GetWorkFolderPath(const std::wstring& name)
     return path;
 }
 
-bool FetchPackage(const DriverPackageOffer& offer, HWND progressBar, FetchedPackage& package)
+bool PlanPackage(const DriverPackageOffer& offer, FetchedPackage& package)
 {
     // The reply is JSON, so the URL is UTF-8; its name is hostile until checked.
-    const std::wstring url = Utf8ToWide(offer.downloadUrl);
+    std::wstring url = Utf8ToWide(offer.downloadUrl);
     const auto fileName = PackageFileNameFromUrl(url);
     if (!fileName) {
         OutputDebugStringA("Refused the package name of the download URL\r\n");
         return false;
     }
-    const std::wstring localPath = GetWorkFolderPath(*fileName);
+    std::wstring localPath = GetWorkFolderPath(*fileName);
     if (localPath.empty())
         return false;
-
-    ShowWindow(progressBar, SW_SHOW);
-    if (!DownloadToFile(url, localPath, progressBar, offer.sha256)) {
-        ShowWindow(progressBar, SW_HIDE);
-        return false;
-    }
-    SendMessageW(progressBar, PBM_SETPOS, 100, 0);
-    Sleep(1000);
-    ShowWindow(progressBar, SW_HIDE);
-    OutputDebugStringW(localPath.c_str());
-
+    package.url = std::move(url);
     package.fileName = *fileName;
-    package.localPath = localPath;
+    package.localPath = std::move(localPath);
+    return true;
+}
+
+bool DownloadPackage(const DriverPackageOffer& offer, const FetchedPackage& package,
+                     const DownloadProgress& progress)
+{
+    if (!DownloadToFile(package.url, package.localPath, progress, offer.sha256))
+        return false;
+    OutputDebugStringW(package.localPath.c_str());
     return true;
 }
 
@@ -112,9 +110,23 @@ std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring&
     return std::wstring();
 }
 
-void LaunchElevated(const std::wstring& path)
+bool LaunchElevated(const std::wstring& path, HWND owner)
 {
     // The shell may hand the start to COM; it asks for an apartment on the calling thread.
     ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    ShellExecuteW(nullptr, L"runas", path.c_str(), nullptr, nullptr, SW_SHOWNORMAL);
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    // No shell error box: the window reports a start that failed. NOASYNC: this thread may
+    // end right after the call.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
+    info.hwnd = owner;
+    info.lpVerb = L"runas";
+    info.lpFile = path.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    if (ShellExecuteExW(&info))
+        return true;
+    const DWORD error = GetLastError();
+    OutputDebugStringW((L"The setup program did not start: " + std::to_wstring(error)).c_str());
+    SetLastError(error);
+    return false;
 }

@@ -1,7 +1,8 @@
 #pragma once
-// Bringing a package onto the machine: the working folder, the download into it with its
-// progress bar, the archiver, the search for the setup program and its elevated start.
+// Bringing a package onto the machine: the working folder, the download into it, the
+// archiver, the search for the setup program and its elevated start.
 
+#include "net/FileDownload.h"
 #include "workflows/DriverServiceProtocol.h"
 
 #include <windows.h>
@@ -13,14 +14,18 @@
 std::wstring GetWorkFolderPath(const std::wstring& name);
 
 struct FetchedPackage {
-    std::wstring fileName;  // the download URL's last path segment
-    std::wstring localPath; // where it now lies in the working folder
+    std::wstring url;       // the offer's download URL, wide
+    std::wstring fileName;  // its last path segment, checked
+    std::wstring localPath; // where it lies (or will lie) in the working folder
 };
 
-// Downloads the offered package into the working folder under a checked name, showing
-// `progressBar` during the download (and at 100 for a second after it). False, with the bar
-// hidden again, when the name is refused or the download fails.
-bool FetchPackage(const DriverPackageOffer& offer, HWND progressBar, FetchedPackage& package);
+// Where the offered package goes: its name from the URL, checked, in the working folder.
+// False when the name is refused or the folder is unknown.
+bool PlanPackage(const DriverPackageOffer& offer, FetchedPackage& package);
+
+// Downloads the planned package, telling `progress` of each new position.
+bool DownloadPackage(const DriverPackageOffer& offer, const FetchedPackage& package,
+                     const DownloadProgress& progress);
 
 // Runs data\7za.exe to extract `archivePath` into the working folder and waits for it. False
 // only when the archiver could not be started.
@@ -30,8 +35,9 @@ bool UnpackArchive(const std::wstring& archivePath);
 // enumerates; with `descend`, each subfolder met on the way is searched one level deep.
 std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name, bool descend);
 
-// Starts `path` with the "runas" verb and does not wait for it.
-void LaunchElevated(const std::wstring& path);
+// Starts `path` with the "runas" verb, its prompt owned by `owner`, and does not wait for it.
+// False when it did not start (declined by the user: ERROR_CANCELLED), with GetLastError set.
+bool LaunchElevated(const std::wstring& path, HWND owner);
 
 struct ProcessOutcome {
     bool started = false;

@@ -55,6 +55,25 @@ PackageWorkflow Describe(PackageKind kind)
     }
 }
 
+// How long the full bar stays on screen after a download, so the user sees it complete.
+constexpr DWORD kFullBarMs = 1000;
+
+// Downloads the package with the command's bar on screen. The bar appears only once there is
+// something to download under a checked name.
+bool DownloadWithBar(CWorkflowHost& host, PackageKind kind, const DriverPackageOffer& offer,
+                     FetchedPackage& package)
+{
+    if (!PlanPackage(offer, package))
+        return false;
+    host.ShowProgressBar(kind);
+    const bool fetched = DownloadPackage(
+        offer, package, [&host, kind](int percent) { host.SetProgressBar(kind, percent); });
+    if (fetched)
+        Sleep(kFullBarMs);
+    host.HideProgressBar(kind);
+    return fetched;
+}
+
 // Runs after the package arrived. An archiver that cannot be started ends the run silently.
 void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package)
 {
@@ -65,10 +84,10 @@ void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const Fetc
         wanted = L"Setup.exe";
     }
     const std::wstring found = SearchFileInFolder(GetWorkFolderPath(L"*.*"), wanted, true);
-    if (!found.empty())
-        LaunchElevated(found);
-    else
+    if (found.empty())
         host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
+    else if (!LaunchElevated(found, host.GetOwnerWindow()))
+        host.ShowStatusText(host.GetWord(WordKeys[SETUP_NOT_STARTED]));
 }
 
 } // namespace
@@ -110,7 +129,7 @@ void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind) noexcept
         DriverPackageOffer offer;
         FetchedPackage package;
         if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer) &&
-            FetchPackage(offer, host.GetProgressBar(kind), package)) {
+            DownloadWithBar(host, kind, offer, package)) {
             delivered = true;
             StartSetup(host, workflow, package);
         }

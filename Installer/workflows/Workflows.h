@@ -13,12 +13,18 @@ enum class PackageKind { BluetoothDriver, ReceiverApp, HotspotDriver };
 class CWorkflowHost
 {
 public:
-    // All callable from any thread.
+    // The only way from a worker to the window. All are callable from any thread and return
+    // once the window has done what they ask.
     virtual void ShowStatusText(std::wstring text) = 0;
     virtual void ShowNoInternetMessage() = 0;
-    virtual HWND GetProgressBar(PackageKind kind) = 0;
+    // The command's progress bar: shown at 0, moved to `percent` (0..100), hidden.
+    virtual void ShowProgressBar(PackageKind kind) = 0;
+    virtual void SetProgressBar(PackageKind kind, int percent) = 0;
+    virtual void HideProgressBar(PackageKind kind) = 0;
     virtual bool IsBluetoothShown() = 0;
     virtual std::wstring GetWord(std::wstring key) = 0;
+    // The window an elevation prompt belongs to, so that it opens in front of it; may be null.
+    virtual HWND GetOwnerWindow() = 0;
 
 protected:
     ~CWorkflowHost() = default;

@@ -1,10 +1,11 @@
-// Workflows for the close-during-work test: each keeps the window busy in its own way until
-// the process ends.
-#include "app/InstallerDlg.h"
+// A test build of the installer whose workflows keep the window busy in their own ways until
+// the process ends, for the close-during-work tests. With KVZ_BUSY_PROBE=hang its
+// Windows-family probe never answers, as a hung WMI service would not.
+#include "app/InstallerApp.h"
 
 #include "framework/KernelHandle.h"
-
-#include <commctrl.h>
+#include "localisation/WordTable.h"
+#include "probe/WindowsFamily.h"
 
 #include <string>
 #include <vector>
@@ -18,10 +19,9 @@ std::wstring ProgramFolder()
     std::wstring folder(path);
     return folder.substr(0, folder.find_last_of(L'\\') + 1);
 }
-} // namespace
 
 // Starts a setup program and waits for it, as the Wi-Fi workflow does.
-void CInstallerDlg::InstallWifiDriver()
+void RunSlowSetup(CWorkflowHost& host) noexcept
 {
     wchar_t tmp[MAX_PATH] = {};
     GetEnvironmentVariableW(L"KVZ_TEST_TMP", tmp, MAX_PATH);
@@ -39,32 +39,49 @@ void CInstallerDlg::InstallWifiDriver()
     KernelHandle process(pi.hProcess);
     KernelHandle thread(pi.hThread);
     WaitForSingleObject(process.get(), INFINITE);
-    ShowStatusText(L"setup ended");
+    host.ShowStatusText(L"setup ended");
 }
 
-// A download that never ends: synchronous progress messages as fast as they go.
-void CInstallerDlg::InstallBluetoothDriver()
+void RunBusyPackage(CWorkflowHost& host, PackageKind kind) noexcept
 {
-    m_progBluetooth.ShowWindow(SW_SHOW);
-    for (unsigned n = 0;; ++n)
+    switch (kind)
     {
-        m_progBluetooth.SetPos(static_cast<int>(n % 101));
-        if (n % 500 == 0)
-            ShowStatusText(L"downloading " + std::to_wstring(n));
+    case PackageKind::BluetoothDriver:
+        // A download that never ends: progress as fast as it goes.
+        host.ShowProgressBar(kind);
+        for (unsigned n = 0;; ++n)
+        {
+            host.SetProgressBar(kind, static_cast<int>(n % 101));
+            if (n % 500 == 0)
+                host.ShowStatusText(L"downloading " + std::to_wstring(n));
+        }
+    case PackageKind::HotspotDriver:
+        host.ShowNoInternetMessage();
+        return;
+    case PackageKind::ReceiverApp:
+        for (;;)
+        {
+            const std::wstring word = host.GetWord(WordKeys[INSTALL_RX]);
+            if (word.empty() && host.IsBluetoothShown())
+                host.ShowStatusText(word);
+        }
     }
 }
 
-void CInstallerDlg::InstallHotspotDriver()
+int ProbeFamily()
 {
-    ShowNoInternetMessage();
+    wchar_t mode[16] = {};
+    GetEnvironmentVariableW(L"KVZ_BUSY_PROBE", mode, 16);
+    if (std::wstring(mode) == L"hang")
+        Sleep(INFINITE);
+    return GetWindowsFamily();
 }
 
-void CInstallerDlg::InstallReceiverApp()
+CInstallerApp theApp;
+} // namespace
+
+int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    for (;;)
-    {
-        const std::wstring word = m_translation.GetWord(WordKeys[INSTALL_RX]);
-        if (word.empty() && m_bBluetoothShown)
-            ShowStatusText(word);
-    }
+    theApp.InitInstance({RunSlowSetup, RunBusyPackage, ProbeFamily});
+    return 0;
 }

@@ -1,13 +1,15 @@
-// Shows the no-internet message the way a workflow does: on a worker thread, through the main
-// window's operation, without the window itself. Exits 0 once the message is closed.
-#include "app/InstallerDlg.h"
+// Shows the no-internet message the way the window shows it for a workflow: modally on a
+// worker thread, without the main window. Exits 0 once the message is closed.
+#include "app/ExtraMsg.h"
 
 #include <thread>
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    CInstallerDlg window;
-    std::thread worker([&window] { window.ShowNoInternetMessage(); });
+    std::thread worker([] {
+        CExtraMsg message;
+        message.DoModal();
+    });
     worker.join();
     return 0;
 }

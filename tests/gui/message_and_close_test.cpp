@@ -169,4 +169,27 @@ TEST(Closing, CloseDuringWorkEndsTheProcessAtOnce)
     EXPECT_TRUE(WaitFor(
         [&] { return GetFileAttributesW(marker.c_str()) != INVALID_FILE_ATTRIBUTES; }, 20000));
 }
+// A Windows-family probe that never answers: the window still paints, shows what does not
+// depend on the family, counts the family as unknown after a few seconds and closes at once.
+TEST(Closing, AProbeThatNeverAnswersHoldsUpNothing)
+{
+    SetEnvironmentVariableW(L"KVZ_BUSY_PROBE", L"hang");
+    CProgram installer;
+    const bool bStarted = installer.Start(GuiDist() + L"\\InstallerBusy.exe");
+    SetEnvironmentVariableW(L"KVZ_BUSY_PROBE", nullptr);
+    ASSERT_TRUE(bStarted);
+    const HWND hWnd = installer.FindDialog(30000);
+    ASSERT_NE(nullptr, hWnd);
+    const HWND hWifi = GetDlgItem(hWnd, IDC_INSTALL_WIFI);
+    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(hWifi) != FALSE; }, 10000));
+    EXPECT_TRUE(WaitFor([&] { return CScreenPixels(hWnd).At(2, 2) == RGB(9, 147, 221); }, 10000))
+        << "the background was not painted";
+
+    EXPECT_NE(nullptr, installer.FindWindowByCaption(MainCaption(), 20000))
+        << "initialisation did not end without the family";
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(hWnd, IDC_INSTALL_BLUETOOTH)));
+    EXPECT_FALSE(IsWindowVisible(GetDlgItem(hWnd, IDC_INSTALL_RECEIVER)));
+    PostMessageW(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, installer.WaitForExit(20000));
+}
 } // namespace

@@ -26,18 +26,18 @@ protected:
     bool Download(const std::wstring& url, const std::wstring& target,
                   const std::optional<net::Sha256Digest>& digest = std::nullopt)
     {
-        return net::DownloadToFile(url, target, m_bar.Window(), digest, kQuick, 0);
+        return net::DownloadToFile(
+            url, target, [this](int percent) { m_positions.push_back(percent); }, digest, kQuick);
     }
 
-    ProgressBarThread m_bar;
+    std::vector<int> m_positions;
 };
 
 TEST_F(DownloadTest, MovesTheBarOncePerChunkThenTo100)
 {
     const std::wstring target = Target();
     ASSERT_TRUE(Download(Https(L"/_fault/p?size=25000"), target));
-    EXPECT_EQ((std::vector<int>{40, 81, 100, 100}), m_bar.Positions());
-    EXPECT_EQ(100, m_bar.CurrentPosition());
+    EXPECT_EQ((std::vector<int>{40, 81, 100}), m_positions);
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(25000));
     EXPECT_FALSE(FileExists(target + L".part"));
 }
@@ -46,7 +46,7 @@ TEST_F(DownloadTest, WithoutContentLengthOnly100IsSet)
 {
     const std::wstring target = Target();
     ASSERT_TRUE(Download(Https(L"/_fault/p?size=25000&cl=none"), target));
-    EXPECT_EQ((std::vector<int>{100}), m_bar.Positions());
+    EXPECT_EQ((std::vector<int>{100}), m_positions);
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(25000));
 }
 
@@ -56,7 +56,7 @@ TEST_F(DownloadTest, EmptyBodyMakesAnEmptyFile)
     ASSERT_TRUE(Download(Https(L"/_fault/p?body="), target));
     EXPECT_TRUE(FileExists(target));
     EXPECT_EQ("", ReadFileBytes(target));
-    EXPECT_EQ((std::vector<int>{100}), m_bar.Positions());
+    EXPECT_EQ((std::vector<int>{100}), m_positions);
 }
 
 TEST_F(DownloadTest, ReplacesAnExistingFileAndFollowsRedirects)
@@ -67,11 +67,11 @@ TEST_F(DownloadTest, ReplacesAnExistingFileAndFollowsRedirects)
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(3000)) << "replaced, not appended to";
 }
 
-TEST_F(DownloadTest, PlainHttpAndNullProgressBar)
+TEST_F(DownloadTest, PlainHttpWithoutProgress)
 {
     const std::wstring target = Target();
-    ASSERT_TRUE(net::DownloadToFile(Http(L"/_fault/p?size=12345"), target, nullptr,
-                                    std::nullopt, kQuick, 0));
+    ASSERT_TRUE(net::DownloadToFile(Http(L"/_fault/p?size=12345"), target, {}, std::nullopt,
+                                    kQuick));
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(12345));
 }
 
@@ -140,7 +140,7 @@ TEST_F(DownloadTest, NoFileAndNoProgressFor404)
     const std::wstring target = Target(L"never.bin");
     EXPECT_FALSE(Download(Https(L"/_fault/f?status=404&body=gone"), target));
     EXPECT_FALSE(FileExists(target));
-    EXPECT_TRUE(m_bar.Positions().empty());
+    EXPECT_TRUE(m_positions.empty());
 }
 
 TEST_F(DownloadTest, UnwritableTargetsFail)
@@ -175,7 +175,7 @@ TEST(DownloadToFileDefaults, NothingListeningFailsWithinTheConnectTimeouts)
 {
     const std::wstring target = ScratchFolder() + L"\\unreachable.bin";
     const auto start = std::chrono::steady_clock::now();
-    EXPECT_FALSE(DownloadToFile(L"https://localhost:1/p.bin", target, nullptr));
+    EXPECT_FALSE(DownloadToFile(L"https://localhost:1/p.bin", target, {}));
     EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
         << "3 s and one retry at most";
     EXPECT_FALSE(FileExists(target));

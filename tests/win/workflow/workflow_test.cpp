@@ -24,9 +24,16 @@ using namespace nettest;
 
 namespace {
 
+// Records what the workflows ask of the window; each bar is its visibility and the positions
+// it was set to.
 class FakeWindow : public CWorkflowHost
 {
 public:
+    struct Bar {
+        bool visible = false;
+        std::vector<int> positions;
+    };
+
     void ShowStatusText(std::wstring text) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
@@ -36,20 +43,29 @@ public:
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         ++m_messages;
-        m_barVisibleAtMessage = IsWindowVisible(bluetoothBar.Window()) || IsWindowVisible(receiverBar.Window()) ||
-                                IsWindowVisible(hotspotBar.Window());
+        m_barVisibleAtMessage = false;
+        for (const Bar& bar : m_bars)
+            m_barVisibleAtMessage = m_barVisibleAtMessage || bar.visible;
     }
-    HWND GetProgressBar(PackageKind kind) override
+    void ShowProgressBar(PackageKind kind) override
     {
-        switch (kind) {
-        case PackageKind::BluetoothDriver: return bluetoothBar.Window();
-        case PackageKind::ReceiverApp: return receiverBar.Window();
-        default: return hotspotBar.Window();
-        }
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bars[Index(kind)].visible = true;
+    }
+    void SetProgressBar(PackageKind kind, int percent) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bars[Index(kind)].positions.push_back(percent);
+    }
+    void HideProgressBar(PackageKind kind) override
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        m_bars[Index(kind)].visible = false;
     }
     bool IsBluetoothShown() override { return m_bBluetoothShown; }
     // Keys come back bracketed, so a test sees which text was asked for.
     std::wstring GetWord(std::wstring key) override { return L"[" + key + L"]"; }
+    HWND GetOwnerWindow() override { return nullptr; }
 
     std::vector<std::wstring> StatusTexts()
     {
@@ -66,17 +82,22 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_barVisibleAtMessage;
     }
+    Bar BarOf(PackageKind kind)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        return m_bars[Index(kind)];
+    }
 
     bool m_bBluetoothShown = true;
-    ProgressBarThread bluetoothBar;
-    ProgressBarThread receiverBar;
-    ProgressBarThread hotspotBar;
 
 private:
+    static int Index(PackageKind kind) { return static_cast<int>(kind); }
+
     std::mutex m_mutex;
     std::vector<std::wstring> m_statusTexts;
     int m_messages = 0;
     bool m_barVisibleAtMessage = false;
+    Bar m_bars[3];
 };
 
 std::string Control(const std::wstring& pathAndQuery)
@@ -157,10 +178,10 @@ TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
     EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\RealtekBT-win7\\Setup.exe")) << Narrow(runs[0]);
     EXPECT_TRUE(m_window.StatusTexts().empty());
     EXPECT_EQ(m_window.Messages(), 0);
-    const auto positions = m_window.bluetoothBar.Positions();
-    ASSERT_FALSE(positions.empty());
-    EXPECT_EQ(positions.back(), 100);
-    EXPECT_FALSE(IsWindowVisible(m_window.bluetoothBar.Window()));
+    const FakeWindow::Bar bar = m_window.BarOf(PackageKind::BluetoothDriver);
+    ASSERT_FALSE(bar.positions.empty());
+    EXPECT_EQ(bar.positions.back(), 100);
+    EXPECT_FALSE(bar.visible);
     EXPECT_NE(Control(L"log").find("os=win7&wirelessType=bluetooth&wirelessProduct=8821CU"),
               std::string::npos);
 }
@@ -211,7 +232,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         EXPECT_TRUE(window.StatusTexts().empty());
         // A failed download may have moved the bar; it is hidden again either way.
         if (!c.barMoved) {
-            EXPECT_TRUE(window.bluetoothBar.Positions().empty());
+            EXPECT_TRUE(window.BarOf(PackageKind::BluetoothDriver).positions.empty());
         }
         // Nothing was left under a package name for a later run to find.
         EXPECT_FALSE(FileExists(GetWorkFolderPath(L"cut.zip")));
@@ -269,6 +290,18 @@ TEST_F(Workflow, MissingArchiverEndsTheRunWithoutAReport)
     EXPECT_TRUE(SetupRuns(0).empty());
 }
 
+TEST_F(Workflow, ASetupThatDoesNotStartIsReportedAndTheCommandWorksAgain)
+{
+    // Bytes that are no program: the shell refuses to start them.
+    SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/NotAProgram.exe?size=100")));
+    RunPackageWorkflow(m_window, PackageKind::ReceiverApp);
+    EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[SETUP_NOT_STARTED]"});
+    EXPECT_EQ(m_window.Messages(), 0);
+    Control(L"clear");
+    RunPackageWorkflow(m_window, PackageKind::ReceiverApp);
+    EXPECT_EQ(SetupRuns(1).size(), 1u) << "the command did not work again";
+}
+
 TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
 {
     std::thread receiver([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
@@ -280,9 +313,9 @@ TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
     std::sort(runs.begin(), runs.end());
     EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\QuillHotspotSetup.exe"));
     EXPECT_TRUE(EndsWith(runs[1], L"\\KVZ7300\\VelmoraRXSetup.exe"));
-    EXPECT_EQ(m_window.receiverBar.Positions().back(), 100);
-    EXPECT_EQ(m_window.hotspotBar.Positions().back(), 100);
-    EXPECT_TRUE(m_window.bluetoothBar.Positions().empty());
+    EXPECT_EQ(m_window.BarOf(PackageKind::ReceiverApp).positions.back(), 100);
+    EXPECT_EQ(m_window.BarOf(PackageKind::HotspotDriver).positions.back(), 100);
+    EXPECT_TRUE(m_window.BarOf(PackageKind::BluetoothDriver).positions.empty());
 }
 
 TEST_F(Workflow, QuickSecondClickRunsTheWorkflowOnce)

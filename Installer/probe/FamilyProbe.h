@@ -1,0 +1,26 @@
+// The Windows family asked on a worker of its own, started before the window is built, so
+// that a WMI service that never answers holds up nobody. The worker shares only the state
+// below and is never joined: when the window closes, the process ends without it.
+#pragma once
+
+#include <atomic>
+#include <memory>
+#include <optional>
+
+class CFamilyProbe
+{
+public:
+    // Starts `probe` (GetWindowsFamily in the program) on the worker.
+    explicit CFamilyProbe(int (*probe)()) noexcept;
+
+    // The family once the worker has it (0 when WMI could not tell); empty while it asks.
+    std::optional<int> Result() const noexcept;
+
+private:
+    struct State
+    {
+        std::atomic<bool> bDone{false};
+        std::atomic<int> nFamily{0};
+    };
+    std::shared_ptr<State> m_state;
+};
