@@ -9,6 +9,7 @@
 #include "framework/MemoryDc.h"
 #include "framework/PaintDc.h"
 #include "framework/WindowDc.h"
+#include "localisation/TextEncoding.h"
 #include "probe/ProgramVersion.h"
 
 #include <thread>
@@ -20,20 +21,6 @@ namespace
 constexpr auto kFamilyWait = std::chrono::seconds(5);
 constexpr UINT kFamilyPollMs = 20;
 constexpr UINT_PTR kFamilyTimer = 1;
-
-std::wstring WidenAnsi(const std::string& text)
-{
-    if (text.empty())
-        return std::wstring();
-    const int nLength =
-        ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), nullptr, 0);
-    if (nLength <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(nLength), L'\0');
-    ::MultiByteToWideChar(CP_ACP, 0, text.data(), static_cast<int>(text.size()), &wide[0],
-                          nLength);
-    return wide;
-}
 
 OfferSet CurrentOffers()
 {
@@ -185,7 +172,7 @@ bool CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
             m_btnBluetooth.ShowWindow(SW_SHOW);
         }
     }
-    SetText(MakeWindowCaption(WidenAnsi(GetProgramVersion())));
+    SetText(MakeWindowCaption(AnsiToWide(GetProgramVersion())));
     return true;
 }
 

@@ -1,5 +1,6 @@
 #include "net/InternetRequest.h"
 
+#include "localisation/ModulePath.h"
 #include "net/TransferMath.h"
 
 #include <iterator>
@@ -12,11 +13,8 @@ constexpr std::size_t kMaxErrorText = 255;
 
 std::wstring ModuleAgentName()
 {
-    wchar_t path[MAX_PATH] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, MAX_PATH);
-    if (length == 0 || length >= MAX_PATH)
-        return L"Installer";
-    return AgentNameFromModulePath(path);
+    const std::wstring path = GetModulePath();
+    return path.empty() ? L"Installer" : AgentNameFromModulePath(path);
 }
 
 void SetDwordOption(HINTERNET handle, DWORD option, DWORD value)

@@ -1,5 +1,6 @@
 #include "probe/ProgramVersion.h"
 
+#include "localisation/ModulePath.h"
 #include "probe/VersionText.h"
 
 #include <windows.h>
@@ -27,10 +28,6 @@ std::string GetFileVersionText(const std::wstring& path)
 
 std::string GetProgramVersion()
 {
-    wchar_t path[256] = {};
-    const DWORD length = GetModuleFileNameW(nullptr, path, 255);
-    // A cut path names no file of ours.
-    if (length == 0 || length >= 255)
-        return std::string();
-    return GetFileVersionText(path);
+    const std::wstring path = GetModulePath();
+    return path.empty() ? std::string() : GetFileVersionText(path);
 }

@@ -2,6 +2,7 @@
 
 #include "framework/ComApartment.h"
 #include "framework/ComPtr.h"
+#include "localisation/TextEncoding.h"
 
 #include <windows.h>
 #include <oleauto.h>
@@ -37,17 +38,6 @@ public:
 private:
     VARIANT m_v;
 };
-
-std::wstring AnsiToWideText(const char* text)
-{
-    const int length = MultiByteToWideChar(CP_ACP, 0, text, -1, nullptr, 0);
-    if (length <= 0)
-        return std::wstring();
-    std::wstring wide(static_cast<size_t>(length), L'\0');
-    MultiByteToWideChar(CP_ACP, 0, text, -1, &wide[0], length);
-    wide.resize(static_cast<size_t>(length - 1));
-    return wide;
-}
 
 // The property's value as text; false when it has none that converts.
 bool VariantText(VARIANT* v, std::wstring& text)
@@ -92,7 +82,7 @@ bool QueryWmiProperty(const std::string& className, const std::wstring& property
     char query[100] = "SELECT * FROM ";
     std::strncat(query, className.c_str(), sizeof(query) - std::strlen(query) - 1);
     const Bstr language(L"WQL");
-    const Bstr queryText(AnsiToWideText(query).c_str());
+    const Bstr queryText(AnsiToWide(query).c_str());
     if (!language || !queryText)
         return false;
 

@@ -1,7 +1,7 @@
 #include "workflows/DriverService.h"
 
 #include "net/HttpRequest.h"
-#include "net/TextEncoding.h"
+#include "localisation/TextEncoding.h"
 
 #include <windows.h>
 

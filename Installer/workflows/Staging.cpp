@@ -5,7 +5,7 @@
 #include "framework/KernelHandle.h"
 #include "localisation/ModulePath.h"
 #include "net/FileDownload.h"
-#include "net/TextEncoding.h"
+#include "localisation/TextEncoding.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
 

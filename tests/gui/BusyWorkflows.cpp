@@ -4,6 +4,7 @@
 #include "app/InstallerApp.h"
 
 #include "framework/KernelHandle.h"
+#include "localisation/ModulePath.h"
 #include "localisation/WordTable.h"
 #include "probe/WindowsFamily.h"
 
@@ -12,20 +13,12 @@
 
 namespace
 {
-std::wstring ProgramFolder()
-{
-    wchar_t path[MAX_PATH] = {};
-    GetModuleFileNameW(nullptr, path, MAX_PATH);
-    std::wstring folder(path);
-    return folder.substr(0, folder.find_last_of(L'\\') + 1);
-}
-
 // Starts a setup program and waits for it, as the Wi-Fi workflow does.
 void RunSlowSetup(CWorkflowHost& host) noexcept
 {
     wchar_t tmp[MAX_PATH] = {};
     GetEnvironmentVariableW(L"KVZ_TEST_TMP", tmp, MAX_PATH);
-    const std::wstring exe = ProgramFolder() + L"SlowSetup.exe";
+    const std::wstring exe = GetModuleRelativePath(L"SlowSetup.exe");
     std::wstring commandLine =
         L"\"" + exe + L"\" 4000 \"" + std::wstring(tmp) + L"\\setup-finished.txt\"";
     std::vector<wchar_t> writable(commandLine.begin(), commandLine.end());

@@ -1,4 +1,4 @@
-#include "net/TextEncoding.h"
+#include "localisation/TextEncoding.h"
 
 #include <windows.h>
 
