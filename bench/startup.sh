@@ -1,15 +1,15 @@
 #!/usr/bin/env bash
-# Start-up benchmark under Wine (see startup_bench.cpp). Builds what it needs in the windows
-# tree of KVZ_BUILD_DIR (default build) and prints medians and ratios.
+# Start-up benchmark under Wine (see startup_bench.cpp). Builds what it needs in the Windows
+# tree of KVZ_BUILD_DIR (default build) that the tests run, and prints medians and ratios.
 #   bench/startup.sh [runs]
 set -euo pipefail
 cd "$(dirname "$0")/.."
 build=${KVZ_BUILD_DIR:-build}
 case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
 export KVZ_BUILD_DIR="$build"
-cmake --preset windows -B "$build/windows" >/dev/null
-cmake --build "$build/windows" -j2 --target kvz_dist startup_bench startup_baseline >/dev/null
+source bench/wine-tree.sh
+cmake --build "$tree" -j2 --target kvz_dist startup_bench startup_baseline >/dev/null
 tests/harness/wine-setup >/dev/null
-bench_dir=$(dirname "$(find "$build/windows" -name startup_bench.exe | head -1)")
-installer="Z:$(echo "$build/windows/dist/Installer.exe" | tr / '\\')"
+bench_dir=$(dirname "$(find "$tree" -name startup_bench.exe | head -1)")
+installer="Z:$(echo "$tree/dist/Installer.exe" | tr / '\\')"
 tests/harness/wine-run "$bench_dir/startup_bench.exe" "$installer" "${1:-7}"
