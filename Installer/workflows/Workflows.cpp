@@ -17,17 +17,17 @@ namespace {
 // A click during a run starts a worker that finds the flag set after this pause.
 constexpr DWORD kStartDelayMs = 200;
 
-class BusyRun
+class CBusyRun
 {
 public:
-    explicit BusyRun(std::atomic<bool>& flag) noexcept : m_flag(flag), m_bOwner(!flag.exchange(true)) {}
-    ~BusyRun()
+    explicit CBusyRun(std::atomic<bool>& flag) noexcept : m_flag(flag), m_bOwner(!flag.exchange(true)) {}
+    ~CBusyRun()
     {
         if (m_bOwner)
             m_flag.store(false);
     }
-    BusyRun(const BusyRun&) = delete;
-    BusyRun& operator=(const BusyRun&) = delete;
+    CBusyRun(const CBusyRun&) = delete;
+    CBusyRun& operator=(const CBusyRun&) = delete;
     bool Owner() const noexcept { return m_bOwner; }
 
 private:
@@ -95,7 +95,7 @@ void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const Fetc
 void RunWifiWorkflow(CWorkflowHost& host) noexcept
 {
     Sleep(kStartDelayMs);
-    BusyRun run(g_bWifiBusy);
+    CBusyRun run(g_bWifiBusy);
     if (!run.Owner())
         return;
     try {
@@ -119,7 +119,7 @@ void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind) noexcept
 {
     const PackageWorkflow workflow = Describe(kind);
     Sleep(kStartDelayMs);
-    BusyRun run(workflow.busy);
+    CBusyRun run(workflow.busy);
     if (!run.Owner())
         return;
     bool delivered = false;
