@@ -11,7 +11,7 @@ native_pkgs=(
   libboost-dev googletest libgtest-dev libjsoncpp-dev
   wine wine64 xvfb xdotool imagemagick x11-utils
   openssl python3 curl zip unzip dpkg-dev file
-  nginx-light osslsigncode
+  nginx-light osslsigncode clang-format
 )
 # Wine's 32-bit side runs the shipped 32-bit program, where the kernel runs 32-bit code at all.
 runs_i386=$("$here/runs-i386.sh")
