@@ -1,6 +1,7 @@
 #include "app/InstallerApp.h"
 
 #include "app/InstallerDlg.h"
+#include "BuildConfig.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
 
@@ -23,11 +24,20 @@ void RegisterForRestart() noexcept
     if (pRegister)
         pRegister(L"", 0);
 }
+// The package workflows under the publishers this build pins.
+void RunPackageWithBuildPins(CWorkflowHost& host, PackageKind kind) noexcept
+{
+    try {
+        RunPackageWorkflow(host, kind, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
+    } catch (...) {
+        // Out of memory before the run began: nothing was started.
+    }
+}
 } // namespace
 
 CInstallerParts ProgramParts() noexcept
 {
-    return {RunWifiWorkflow, RunPackageWorkflow, GetWindowsFamily};
+    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily};
 }
 
 bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept

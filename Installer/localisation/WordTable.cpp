@@ -13,6 +13,7 @@ const wchar_t* const WordKeys[WORD_ID_COUNT] = {
     L"INSTALL_RX",
     L"INSTALL_HOTSPOT",
     L"SETUP_NOT_STARTED",
+    L"INSTALLER_UNTRUSTED",
 };
 
 const wchar_t* const LanguageCodes[LANGUAGE_CODE_COUNT] = {

@@ -1,6 +1,5 @@
 #include "workflows/Staging.h"
 
-#include "framework/ComApartment.h"
 #include "framework/FindHandle.h"
 #include "framework/KernelHandle.h"
 #include "localisation/ModulePath.h"
@@ -9,7 +8,6 @@
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
 
-#include <shellapi.h>
 #include <shlobj.h>
 #include <shlwapi.h>
 
@@ -108,25 +106,4 @@ std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring&
         }
     } while (FindNextFileW(find.get(), &entry));
     return std::wstring();
-}
-
-bool LaunchElevated(const std::wstring& path, HWND owner)
-{
-    // The shell may hand the start to COM; it asks for an apartment on the calling thread.
-    ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // No shell error box: the window reports a start that failed. NOASYNC: this thread may
-    // end right after the call.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI;
-    info.hwnd = owner;
-    info.lpVerb = L"runas";
-    info.lpFile = path.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    if (ShellExecuteExW(&info))
-        return true;
-    const DWORD error = GetLastError();
-    OutputDebugStringW((L"The setup program did not start: " + std::to_wstring(error)).c_str());
-    SetLastError(error);
-    return false;
 }

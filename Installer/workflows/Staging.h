@@ -1,6 +1,6 @@
 #pragma once
 // Bringing a package onto the machine: the working folder, the download into it, the
-// archiver, the search for the setup program and its elevated start.
+// archiver and the search for the setup program (its start is trust/TrustedStart.h's).
 
 #include "net/FileDownload.h"
 #include "workflows/DriverServiceProtocol.h"
@@ -34,10 +34,6 @@ bool UnpackArchive(const std::wstring& archivePath);
 // Full path of the first entry named `name` (case ignored) that `pattern` ("<folder>\*.*")
 // enumerates; with `descend`, each subfolder met on the way is searched one level deep.
 std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name, bool descend);
-
-// Starts `path` with the "runas" verb, its prompt owned by `owner`, and does not wait for it.
-// False when it did not start (declined by the user: ERROR_CANCELLED), with GetLastError set.
-bool LaunchElevated(const std::wstring& path, HWND owner);
 
 struct ProcessOutcome {
     bool started = false;

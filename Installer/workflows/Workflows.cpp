@@ -75,7 +75,8 @@ bool DownloadWithBar(CWorkflowHost& host, PackageKind kind, const DriverPackageO
 }
 
 // Runs after the package arrived. An archiver that cannot be started ends the run silently.
-void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package)
+void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package,
+                const StartPolicy& policy)
 {
     std::wstring wanted = package.fileName;
     if (workflow.unpack) {
@@ -84,10 +85,15 @@ void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const Fetc
         wanted = L"Setup.exe";
     }
     const std::wstring found = SearchFileInFolder(GetWorkFolderPath(L"*.*"), wanted, true);
-    if (found.empty())
+    if (found.empty()) {
         host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
-    else if (!LaunchElevated(found, host.GetOwnerWindow()))
-        host.ShowStatusText(host.GetWord(WordKeys[SETUP_NOT_STARTED]));
+        return;
+    }
+    switch (StartProgramElevated(found, host.GetOwnerWindow(), policy)) {
+    case StartResult::Started: break;
+    case StartResult::Failed: host.ShowStatusText(host.GetWord(WordKeys[SETUP_NOT_STARTED])); break;
+    case StartResult::Untrusted: host.ShowStatusText(host.GetWord(WordKeys[INSTALLER_UNTRUSTED])); break;
+    }
 }
 
 } // namespace
@@ -115,7 +121,7 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
     }
 }
 
-void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind) noexcept
+void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind, const StartPolicy& policy) noexcept
 {
     const PackageWorkflow workflow = Describe(kind);
     Sleep(kStartDelayMs);
@@ -131,7 +137,7 @@ void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind) noexcept
         if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer) &&
             DownloadWithBar(host, kind, offer, package)) {
             delivered = true;
-            StartSetup(host, workflow, package);
+            StartSetup(host, workflow, package, policy);
         }
     } catch (...) {
         // Out of memory: reported like a package that could not be fetched, unless it came.

@@ -3,6 +3,8 @@
 // window only through the host below; the main window is the host in the program, a test
 // double in the tests.
 
+#include "trust/TrustedStart.h"
+
 #include <windows.h>
 
 #include <atomic>
@@ -38,6 +40,6 @@ extern std::atomic<bool> g_bHotspotBusy;
 
 // Runs data\WifiAutoInstallSetup.exe and reports its success on the status line.
 void RunWifiWorkflow(CWorkflowHost& host) noexcept;
-// Asks the driver service for the package, downloads it, and starts its setup program;
-// the Bluetooth driver is unpacked first and its Setup.exe started.
-void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind) noexcept;
+// Asks the driver service for the package, downloads it, and starts its setup program as
+// `policy` allows; the Bluetooth driver is unpacked first and its Setup.exe started.
+void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind, const StartPolicy& policy) noexcept;

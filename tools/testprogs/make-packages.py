@@ -1,15 +1,21 @@
 #!/usr/bin/env python3
 """Lays out the packages the driver-service stand-in serves to the tests and the demo.
 
-  make-packages.py SETUP_EXE OUT_DIR
+  make-packages.py SETUP_EXE OUT_DIR [CERT_DIR]
 
 RealtekBT-8821CU-<os>.zip hold RealtekBT-<os>/Setup.exe (one folder deep, where the installer
 finds it); VelmoraRXSetup.exe and QuillHotspotSetup.exe are the setup program itself. For the
 tests: Deep.zip holds Setup.exe two folders deep (not found), NoSetup.zip none, Escape.zip
 entries that try to leave the extraction folder, and Broken.zip is no archive at all.
+
+With CERT_DIR (make-publisher-certs.sh), copies of the setup program signed in every way the
+publisher pins must tell apart: Publisher-<kind>.exe for kind vendor, unsigned, tampered (vendor
+signed, one byte changed afterwards), other and impostor (vendor's name, untrusted root), and
+Publisher-vendor.zip / Publisher-unsigned.zip holding such a Setup.exe one folder deep.
 """
 import os
 import shutil
+import subprocess
 import sys
 import zipfile
 
@@ -42,6 +48,32 @@ def main():
         f.write(b"PK\x03\x04 this is not really an archive")
     for name in ("VelmoraRXSetup.exe", "QuillHotspotSetup.exe"):
         shutil.copyfile(setup_exe, os.path.join(out, name))
+    if len(sys.argv) > 3:
+        publisher_packages(setup_exe, out, sys.argv[3])
+
+
+def sign(setup_exe, cert_dir, signer, out):
+    tmp = out + ".tmp"
+    if os.path.exists(tmp):
+        os.remove(tmp)
+    subprocess.run(["osslsigncode", "sign", "-h", "sha256",
+                    "-certs", os.path.join(cert_dir, signer + ".chain.pem"),
+                    "-key", os.path.join(cert_dir, signer + ".key"),
+                    "-in", setup_exe, "-out", tmp], check=True, stdout=subprocess.DEVNULL)
+    os.replace(tmp, out)
+
+
+def publisher_packages(setup_exe, out, cert_dir):
+    path = lambda kind: os.path.join(out, "Publisher-%s.exe" % kind)
+    for signer in ("vendor", "other", "impostor"):
+        sign(setup_exe, cert_dir, signer, path(signer))
+    shutil.copyfile(setup_exe, path("unsigned"))
+    data = bytearray(open(path("vendor"), "rb").read())
+    data[len(data) // 3] ^= 0xFF  # inside the program's sections, which the digest covers
+    open(path("tampered"), "wb").write(bytes(data))
+    for kind in ("vendor", "unsigned"):
+        write_zip(os.path.join(out, "Publisher-%s.zip" % kind),
+                  [("Publisher-%s/Setup.exe" % kind, open(path(kind), "rb").read())])
 
 
 if __name__ == "__main__":

@@ -122,6 +122,9 @@ std::wstring Offer(const std::wstring& downloadUrl)
 
 std::wstring ModuleData(const std::wstring& name) { return GetModuleRelativePath(L"data\\" + name); }
 
+// Today's behaviour: any program starts.
+const StartPolicy kNoPins;
+
 class Workflow : public ::testing::Test
 {
 protected:
@@ -171,7 +174,7 @@ bool EndsWith(const std::wstring& text, const std::wstring& tail)
 
 TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
 {
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
 
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
@@ -194,7 +197,7 @@ TEST_F(EnvOsToken, FollowsTheRunningWindows)
     const std::string version = std::getenv("KVZ_EXPECT_OS_TOKEN") ? std::getenv("KVZ_EXPECT_OS_TOKEN") : "";
     const std::string token = version == "win81" ? "os=win8&" : version == "win10" ? "os=win10&" : "";
     ASSERT_FALSE(token.empty()) << "KVZ_EXPECT_OS_TOKEN is " << version;
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
     EXPECT_NE(Control(L"log").find(token), std::string::npos);
     EXPECT_EQ(SetupRuns(1).size(), 1u);
 }
@@ -223,7 +226,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         FakeWindow window;
         Control(L"clear-log");
         SetReply(L"RealtekDrivers", c.reply);
-        RunPackageWorkflow(window, PackageKind::BluetoothDriver);
+        RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
         if (*c.downloaded) {
             EXPECT_NE(Control(L"log").find(c.downloaded), std::string::npos);
         }
@@ -248,7 +251,7 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     DeleteFileW(parent.c_str());
     // One backslash in the URL, escaped for JSON.
     SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/x/..\\\\evil.exe?size=10")));
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp);
+    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
     EXPECT_EQ(m_window.Messages(), 1);
     EXPECT_FALSE(FileExists(parent));
 }
@@ -256,7 +259,7 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
 TEST_F(Workflow, ArchivesCannotWriteOutsideTheWorkingFolder)
 {
     SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Escape.zip")));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\Escape\\Setup.exe"));
@@ -267,7 +270,7 @@ TEST_F(Workflow, ArchivesCannotWriteOutsideTheWorkingFolder)
 TEST_F(Workflow, MissingSetupProgramIsReportedOnTheStatusLine)
 {
     SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Deep.zip")));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
     EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"});
     EXPECT_EQ(m_window.Messages(), 0);
     EXPECT_TRUE(SetupRuns(0).empty());
@@ -283,7 +286,7 @@ TEST_F(Workflow, MissingArchiverEndsTheRunWithoutAReport)
     const std::wstring archiver = ModuleData(L"7za.exe");
     const std::wstring aside = archiver + L".aside";
     ASSERT_TRUE(MoveFileW(archiver.c_str(), aside.c_str()));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver);
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
     MoveFileW(aside.c_str(), archiver.c_str());
     EXPECT_TRUE(m_window.StatusTexts().empty());
     EXPECT_EQ(m_window.Messages(), 0);
@@ -294,18 +297,18 @@ TEST_F(Workflow, ASetupThatDoesNotStartIsReportedAndTheCommandWorksAgain)
 {
     // Bytes that are no program: the shell refuses to start them.
     SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/NotAProgram.exe?size=100")));
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp);
+    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
     EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[SETUP_NOT_STARTED]"});
     EXPECT_EQ(m_window.Messages(), 0);
     Control(L"clear");
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp);
+    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
     EXPECT_EQ(SetupRuns(1).size(), 1u) << "the command did not work again";
 }
 
 TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
 {
-    std::thread receiver([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
-    std::thread hotspot([this] { RunPackageWorkflow(m_window, PackageKind::HotspotDriver); });
+    std::thread receiver([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
+    std::thread hotspot([this] { RunPackageWorkflow(m_window, PackageKind::HotspotDriver, kNoPins); });
     receiver.join();
     hotspot.join();
     auto runs = SetupRuns(2);
@@ -320,8 +323,8 @@ TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
 
 TEST_F(Workflow, QuickSecondClickRunsTheWorkflowOnce)
 {
-    std::thread first([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
-    std::thread second([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp); });
+    std::thread first([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
+    std::thread second([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
     first.join();
     second.join();
     EXPECT_EQ(SetupRuns(1).size(), 1u);
@@ -362,6 +365,65 @@ TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
     FakeWindow again;
     RunWifiWorkflow(again);
     EXPECT_EQ(again.StatusTexts().size(), 1u);
+}
+
+StartPolicy Pinned(const std::string& list, const std::wstring& selfPath = std::wstring())
+{
+    StartPolicy policy = StartPolicyFromList(list);
+    EXPECT_FALSE(policy.refuseAll) << list;
+    policy.selfPath = selfPath;
+    return policy;
+}
+
+// Copies of the recording setup program signed in different ways (make-packages.py), served as
+// the receiver or hotspot installer or inside a Bluetooth driver archive.
+TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
+{
+    std::string key = ReadFileBytes(KVZ_PUBLISHER_CERTS_DIR L"/vendor.spki-sha256").substr(0, 64);
+    ASSERT_EQ(key.size(), 64u);
+    key = "key:" + key;
+    const std::string name = "name:Brightfern Test Vendor";
+    const std::wstring signedSelf = KVZ_PACKAGES_DIR L"/Publisher-vendor.exe";
+    const std::wstring unsignedSelf = KVZ_PACKAGES_DIR L"/Publisher-unsigned.exe";
+    const auto R = PackageKind::ReceiverApp;
+    const auto H = PackageKind::HotspotDriver;
+    const auto B = PackageKind::BluetoothDriver;
+    const struct {
+        const char* what;
+        PackageKind kind;
+        std::wstring package; // under /packages/, or a /_fault/ path
+        StartPolicy policy;
+        bool started;
+    } cases[] = {
+        {"vendor, pinned by key", R, L"Publisher-vendor.exe", Pinned(key), true},
+        {"vendor, pinned by name", H, L"Publisher-vendor.exe", Pinned(name), true},
+        {"vendor, pinned as the installer's signer", R, L"Publisher-vendor.exe", Pinned("self", signedSelf), true},
+        {"vendor archive, pinned by key", B, L"Publisher-vendor.zip", Pinned(key), true},
+        {"unsigned", R, L"Publisher-unsigned.exe", Pinned(key + ";" + name), false},
+        {"unsigned archive", B, L"Publisher-unsigned.zip", Pinned(key + ";" + name), false},
+        {"vendor signed, then changed", H, L"Publisher-tampered.exe", Pinned(key + ";" + name), false},
+        {"other publisher", R, L"Publisher-other.exe", Pinned(key + ";" + name), false},
+        {"vendor's name under an untrusted root", R, L"Publisher-impostor.exe", Pinned(name), false},
+        {"self pinned, installer unsigned", R, L"Publisher-vendor.exe", Pinned("self;" + name, unsignedSelf), false},
+        {"no pins: unsigned starts", R, L"Publisher-unsigned.exe", kNoPins, true},
+        {"no pins: unsigned archive starts", B, L"Publisher-unsigned.zip", kNoPins, true},
+        {"no pins: a batch file never starts", H, L"/_fault/setup.bat?size=100", kNoPins, false},
+        {"pins: a shortcut never starts", H, L"/_fault/setup.lnk?size=100", Pinned(key), false},
+    };
+    for (const auto& c : cases) {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(EmptyWorkFolder());
+        m_log = ScratchFolder() + L"\\publisher-" + std::to_wstring(GetTickCount()) + L".log";
+        SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
+        const std::wstring url = c.package[0] == L'/' ? Https(c.package) : Https(L"/packages/" + c.package);
+        SetReply(c.kind == B ? L"RealtekDrivers" : c.kind == R ? L"VelmoraRXApp" : L"QuillHotspot", Offer(url));
+        FakeWindow window;
+        RunPackageWorkflow(window, c.kind, c.policy);
+        EXPECT_EQ(SetupRuns(c.started ? 1 : 0).size(), c.started ? 1u : 0u);
+        EXPECT_EQ(window.StatusTexts(), c.started ? std::vector<std::wstring>{}
+                                                  : std::vector<std::wstring>{L"[INSTALLER_UNTRUSTED]"});
+        EXPECT_EQ(window.Messages(), 0);
+    }
 }
 
 TEST(Staging, CommandLinesSurviveBlanksAndNonAnsiLettersInPaths)

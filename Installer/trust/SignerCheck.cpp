@@ -1,0 +1,119 @@
+#include "trust/SignerCheck.h"
+
+#include "framework/CertChain.h"
+#include "framework/CertContext.h"
+#include "framework/UniqueHandle.h"
+#include "net/Sha256Hasher.h"
+
+#include <softpub.h>
+#include <wincrypt.h>
+#include <wintrust.h>
+
+#include <cstdio>
+#include <vector>
+
+namespace {
+
+void Report(const char* what, unsigned long code)
+{
+    char line[128];
+    std::snprintf(line, sizeof(line), "Signature check: %s (0x%08lX)\r\n", what, code);
+    OutputDebugStringA(line);
+}
+
+bool SpkiSha256(PCCERT_CONTEXT cert, Sha256Bytes& digest)
+{
+    DWORD size = 0;
+    CERT_PUBLIC_KEY_INFO* info = &cert->pCertInfo->SubjectPublicKeyInfo;
+    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, info, 0, nullptr, nullptr, &size))
+        return false;
+    std::vector<BYTE> der(size);
+    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, info, 0, nullptr, der.data(), &size))
+        return false;
+    net::CSha256Hasher hasher;
+    return hasher.Begin() && hasher.Update(der.data(), size) && hasher.Finish(digest);
+}
+
+std::string CommonName(PCCERT_CONTEXT cert)
+{
+    char* oid = const_cast<char*>(szOID_COMMON_NAME);
+    const DWORD length = CertGetNameStringW(cert, CERT_NAME_ATTR_TYPE, 0, oid, nullptr, 0);
+    if (length <= 1)
+        return std::string();
+    std::wstring wide(length, L'\0');
+    CertGetNameStringW(cert, CERT_NAME_ATTR_TYPE, 0, oid, &wide[0], length);
+    wide.resize(length - 1);
+    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    std::string utf8(size > 0 ? size : 0, '\0');
+    if (size > 0)
+        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], size,
+                            nullptr, nullptr);
+    return utf8;
+}
+
+} // namespace
+
+bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& signer)
+{
+    WINTRUST_FILE_INFO fileInfo = {};
+    fileInfo.cbStruct = sizeof(fileInfo);
+    fileInfo.pcwszFilePath = path.c_str();
+    fileInfo.hFile = file;
+    GUID action = WINTRUST_ACTION_GENERIC_VERIFY_V2;
+    WINTRUST_DATA data = {};
+    data.cbStruct = sizeof(data);
+    data.dwUIChoice = WTD_UI_NONE;
+    // Revocation only as far as the local cache knows it: a revocation server out of reach
+    // must not keep a driver from installing.
+    data.fdwRevocationChecks = WTD_REVOKE_NONE;
+    data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
+    data.dwUnionChoice = WTD_CHOICE_FILE;
+    data.pFile = &fileInfo;
+    data.dwStateAction = WTD_STATEACTION_VERIFY;
+    const HWND noUser = static_cast<HWND>(INVALID_HANDLE_VALUE);
+    const LONG status = WinVerifyTrust(noUser, &action, &data);
+    ScopeExit close([&] {
+        data.dwStateAction = WTD_STATEACTION_CLOSE;
+        WinVerifyTrust(noUser, &action, &data);
+    });
+    if (status != 0) {
+        Report("the signature does not verify", static_cast<unsigned long>(status));
+        return false;
+    }
+
+    CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
+    CRYPT_PROVIDER_SGNR* signerInfo = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_CERT* signerCert = signerInfo ? WTHelperGetProvCertFromChain(signerInfo, 0) : nullptr;
+    if (!signerCert || !signerCert->pCert) {
+        Report("no signer certificate", 0);
+        return false;
+    }
+    const CertContext cert(CertDuplicateCertificateContext(signerCert->pCert));
+
+    // Wine's WinVerifyTrust accepts any root; the chain says whether this machine trusts it.
+    // Built as of the time the signature was verified for, so a timestamped signature outlives
+    // its certificate as it does for WinVerifyTrust.
+    LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING)};
+    CERT_CHAIN_PARA para = {};
+    para.cbSize = sizeof(para);
+    para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
+    para.RequestedUsage.Usage.cUsageIdentifier = 1;
+    para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    CertChain chain;
+    if (!CertGetCertificateChain(nullptr, cert.get(), &signerInfo->sftVerifyAsOf, cert.get()->hCertStore,
+                                 &para, 0, nullptr, chain.put())) {
+        Report("no chain", GetLastError());
+        return false;
+    }
+    if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR) {
+        Report("the chain is not trusted", chain.get()->TrustStatus.dwErrorStatus);
+        return false;
+    }
+    if (!SpkiSha256(cert.get(), signer.spkiSha256)) {
+        Report("the public key could not be hashed", GetLastError());
+        return false;
+    }
+    signer.commonName = CommonName(cert.get());
+    return true;
+}

@@ -1,0 +1,145 @@
+#include "trust/TrustedStart.h"
+
+#include "framework/ComApartment.h"
+#include "framework/FileHandle.h"
+#include "framework/KernelHandle.h"
+#include "trust/ProgramKind.h"
+#include "trust/SignerCheck.h"
+
+#include <shellapi.h>
+
+#include <mutex>
+#include <optional>
+
+namespace {
+
+std::wstring FolderOf(const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+FileHandle OpenHeld(const std::wstring& path)
+{
+    // Others may read it but not write, delete or rename it while it is held.
+    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
+                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+}
+
+std::wstring OwnPath()
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (;;) {
+        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size()) {
+            path.resize(length);
+            return path;
+        }
+        path.resize(path.size() * 2);
+    }
+}
+
+std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
+{
+    const std::wstring path = policy.selfPath.empty() ? OwnPath() : policy.selfPath;
+    const FileHandle file = OpenHeld(path);
+    SignerIdentity self;
+    if (!file || !ReadTrustedSigner(file.get(), path, self)) {
+        OutputDebugStringA("This installer is not validly signed, so \"self\" pins no publisher\r\n");
+        return std::nullopt;
+    }
+    return self.spkiSha256;
+}
+
+bool SignedByPinnedPublisher(HANDLE file, const std::wstring& path, const StartPolicy& policy)
+{
+    SignerIdentity signer;
+    if (!ReadTrustedSigner(file, path, signer))
+        return false;
+    const std::optional<Sha256Bytes> selfKey =
+        PinsNameSelf(policy.pins) ? SelfKey(policy) : std::nullopt;
+    if (SignerMatchesPins(policy.pins, signer, selfKey))
+        return true;
+    OutputDebugStringA(("Signed by a publisher that is not pinned: " + signer.commonName + "\r\n").c_str());
+    return false;
+}
+
+std::wstring SystemMsiexec()
+{
+    wchar_t folder[MAX_PATH] = {};
+    const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+    if (length == 0 || length >= MAX_PATH)
+        return std::wstring();
+    return std::wstring(folder) + L"\\msiexec.exe";
+}
+
+bool ShellStart(const std::wstring& file, const std::wstring& parameters, const std::wstring& folder,
+                HWND owner, KernelHandle& process)
+{
+    // The shell may hand the start to COM; it asks for an apartment on the calling thread.
+    ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
+    SHELLEXECUTEINFOW info = {};
+    info.cbSize = sizeof(info);
+    // No shell error box: the window reports a start that failed. NOASYNC: this thread may
+    // end right after the call.
+    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
+    info.hwnd = owner;
+    info.lpVerb = L"runas";
+    info.lpFile = file.c_str();
+    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
+    // The program's own folder, not ours, so it finds its own files and never ours.
+    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
+    info.nShow = SW_SHOWNORMAL;
+    // Wine's shell switches this process's current folder to lpDirectory during the call and
+    // back after it: two starts at once would leave us in a download folder. One at a time.
+    static std::mutex s_shellStart;
+    std::unique_lock<std::mutex> oneAtATime(s_shellStart);
+    if (ShellExecuteExW(&info)) {
+        process.reset(info.hProcess);
+        return true;
+    }
+    const DWORD error = GetLastError();
+    OutputDebugStringW((L"The setup program did not start: " + std::to_wstring(error)).c_str());
+    SetLastError(error);
+    return false;
+}
+
+} // namespace
+
+StartPolicy StartPolicyFromList(const std::string& list)
+{
+    StartPolicy policy;
+    if (auto pins = ParsePublisherPins(list))
+        policy.pins = std::move(*pins);
+    else
+        policy.refuseAll = true;
+    return policy;
+}
+
+StartResult StartProgramElevated(const std::wstring& path, HWND owner, const StartPolicy& policy)
+{
+    const ProgramKind kind = ProgramKindOfName(path);
+    if (kind == ProgramKind::Refused || policy.refuseAll) {
+        OutputDebugStringW((L"Not a program the installer starts: " + path).c_str());
+        return StartResult::Untrusted;
+    }
+    FileHandle held;
+    if (!policy.pins.empty()) {
+        held = OpenHeld(path);
+        if (!held || !SignedByPinnedPublisher(held.get(), path, policy))
+            return StartResult::Untrusted;
+    }
+    const std::wstring folder = FolderOf(path);
+    KernelHandle process;
+    const bool started = kind == ProgramKind::Msi
+                             ? ShellStart(SystemMsiexec(), MsiInstallParameters(path), folder, owner, process)
+                             : ShellStart(path, std::wstring(), folder, owner, process);
+    if (!started)
+        return StartResult::Failed;
+    // msiexec opens the package after it started: keep it held until the installation ends.
+    if (held && kind == ProgramKind::Msi && process)
+        WaitForSingleObject(process.get(), INFINITE);
+    return StartResult::Started;
+}

@@ -1,0 +1,40 @@
+#!/usr/bin/env bash
+# Makes the code-signing certificates of the publisher tests in DIR (once; later calls return at
+# once). Keys stay in DIR, inside a build tree.
+#   root.pem            a test root the test prefix trusts (prefix.d/40-publisher-root.sh)
+#   vendor.*            the adapter's vendor, under root; vendor.spki-sha256 is its key pin
+#   other.*             another publisher, under root
+#   impostor.*          the vendor's name under a second root that nobody trusts
+# Each *.chain.pem is the certificate followed by its root, as the signature carries them.
+set -euo pipefail
+dir=${1:?usage: make-publisher-certs.sh DIR}
+mkdir -p "$dir"
+exec 7>"$dir/.lock"
+flock 7
+[ -f "$dir/.complete" ] && exit 0
+
+ext="$dir/codesign.ext"
+printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSignature" \
+  "extendedKeyUsage=codeSigning" > "$ext"
+
+root() {   # name, common name
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 -keyout "$dir/$1.key" \
+    -out "$dir/$1.pem" -subj "/CN=$2" -addext "basicConstraints=critical,CA:TRUE" \
+    -addext "keyUsage=critical,keyCertSign,cRLSign" 2>/dev/null
+}
+issue() {   # name, common name, root
+  openssl req -newkey rsa:2048 -nodes -keyout "$dir/$1.key" -out "$dir/$1.csr" -subj "/CN=$2" \
+    2>/dev/null
+  openssl x509 -req -in "$dir/$1.csr" -CA "$dir/$3.pem" -CAkey "$dir/$3.key" -set_serial "0x$(openssl rand -hex 8)" \
+    -days 3650 -sha256 -extfile "$ext" -out "$dir/$1.pem" 2>/dev/null
+  cat "$dir/$1.pem" "$dir/$3.pem" > "$dir/$1.chain.pem"
+}
+root root "KVZ7300 Test Publisher Root (build tree only)"
+root untrusted "KVZ7300 Untrusted Root (build tree only)"
+issue vendor "Brightfern Test Vendor" root
+issue other "Other Test Publisher" root
+issue impostor "Brightfern Test Vendor" untrusted
+openssl x509 -pubkey -noout -in "$dir/vendor.pem" | openssl pkey -pubin -outform DER |
+  sha256sum | cut -c1-64 > "$dir/vendor.spki-sha256"
+chmod 600 "$dir"/*.key
+touch "$dir/.complete"
