@@ -1,9 +1,11 @@
 #include "GuiDriver.h"
 
+#include "framework/WindowDc.h"
 #include "localisation/TranslationFile.h"
 #include "localisation/WordTable.h"
 
 #include <algorithm>
+#include <vector>
 
 std::wstring EnvText(const wchar_t* pszName, const std::wstring& fallback)
 {
@@ -77,8 +79,7 @@ void CProgram::Terminate()
     }
 }
 
-namespace
-{
+namespace {
 struct TopLevelSearch
 {
     DWORD nId;
@@ -178,42 +179,12 @@ SIZE OuterSize(HWND hWnd)
     return {rc.right - rc.left, rc.bottom - rc.top};
 }
 
-CScreenPixels::CScreenPixels(HWND hWnd)
+CScreenPixels::CScreenPixels(HWND hWnd) : CPixelPicture(ClientSize(hWnd).cx, ClientSize(hWnd).cy)
 {
-    const SIZE size = ClientSize(hWnd);
-    m_nWidth = size.cx;
-    m_nHeight = size.cy;
     POINT origin{0, 0};
     ClientToScreen(hWnd, &origin);
-
-    BITMAPINFO info{};
-    info.bmiHeader.biSize = sizeof(info.bmiHeader);
-    info.bmiHeader.biWidth = m_nWidth;
-    info.bmiHeader.biHeight = -m_nHeight;
-    info.bmiHeader.biPlanes = 1;
-    info.bmiHeader.biBitCount = 32;
-    info.bmiHeader.biCompression = BI_RGB;
-    void* pBits = nullptr;
-    HDC hScreen = GetDC(nullptr);
-    HBITMAP hBitmap = CreateDIBSection(hScreen, &info, DIB_RGB_COLORS, &pBits, nullptr, 0);
-    HDC hMemory = CreateCompatibleDC(hScreen);
-    HGDIOBJ hOld = SelectObject(hMemory, hBitmap);
-    BitBlt(hMemory, 0, 0, m_nWidth, m_nHeight, hScreen, origin.x, origin.y, SRCCOPY);
-    GdiFlush();
-    const auto* p = static_cast<const DWORD*>(pBits);
-    m_pixels.assign(p, p + static_cast<size_t>(m_nWidth) * m_nHeight);
-    SelectObject(hMemory, hOld);
-    DeleteDC(hMemory);
-    DeleteObject(hBitmap);
-    ReleaseDC(nullptr, hScreen);
-}
-
-COLORREF CScreenPixels::At(int x, int y) const
-{
-    if (x < 0 || y < 0 || x >= m_nWidth || y >= m_nHeight)
-        return CLR_INVALID;
-    const DWORD v = m_pixels[static_cast<size_t>(y) * m_nWidth + x];
-    return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+    CWindowDc screen(nullptr);
+    BitBlt(dc(), 0, 0, Width(), Height(), screen.get(), origin.x, origin.y, SRCCOPY);
 }
 
 void PressKey(HWND hTarget, WORD nVirtualKey)

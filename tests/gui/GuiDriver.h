@@ -3,13 +3,14 @@
 // pixels from the screen.
 #pragma once
 
+#include "PixelPicture.h"
+
 #include "framework/KernelHandle.h"
 
 #include <windows.h>
 
 #include <functional>
 #include <string>
-#include <vector>
 
 std::wstring EnvText(const wchar_t* pszName, const std::wstring& fallback = std::wstring());
 
@@ -47,7 +48,7 @@ private:
 struct ControlInfo
 {
     HWND hWnd = nullptr;
-    RECT rc{};          // in the dialog's client coordinates
+    RECT rc{}; // in the dialog's client coordinates
     std::wstring text;
     bool bVisible = false;
     LONG_PTR nStyle = 0;
@@ -59,18 +60,11 @@ std::wstring WindowText(HWND hWnd);
 SIZE ClientSize(HWND hWnd);
 SIZE OuterSize(HWND hWnd);
 
-// Pixels of a window's client area as they are on the screen.
-class CScreenPixels
+// A window's client area as it is on the screen now.
+class CScreenPixels : public CPixelPicture
 {
 public:
     explicit CScreenPixels(HWND hWnd);
-    COLORREF At(int x, int y) const; // client coordinates
-    int Width() const { return m_nWidth; }
-    int Height() const { return m_nHeight; }
-
-private:
-    int m_nWidth = 0, m_nHeight = 0;
-    std::vector<DWORD> m_pixels;
 };
 
 // Synthesised key press and release (real input: the program's GetKeyState sees it).

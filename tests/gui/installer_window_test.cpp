@@ -3,6 +3,9 @@
 #include "GuiDriver.h"
 
 #include "BuildConfig.h"
+#include "framework/GdiObject.h"
+#include "framework/GdiSelect.h"
+#include "framework/WindowDc.h"
 #include "localisation/WordTable.h"
 #include "res/resource.h"
 
@@ -14,8 +17,7 @@
 #include <memory>
 #include <string>
 
-namespace
-{
+namespace {
 constexpr COLORREF kBlue = RGB(9, 147, 221);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
@@ -124,16 +126,16 @@ TEST_F(Window, HasTheVersionCaptionAndFixedOuterSize)
 // of a 20-pixel font here too.
 TEST_F(Window, TextHeightComesFromATwentyPixelFont)
 {
-    HDC hScreen = GetDC(nullptr);
-    EXPECT_EQ(_wtoi(EnvText(L"KVZ_GUI_DPI", L"96").c_str()), GetDeviceCaps(hScreen, LOGPIXELSX));
-    HFONT hFont = CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
-                              L"Microsoft JhengHei");
-    HGDIOBJ hOld = SelectObject(hScreen, hFont);
+    const CWindowDc screen(nullptr);
+    EXPECT_EQ(_wtoi(EnvText(L"KVZ_GUI_DPI", L"96").c_str()),
+              GetDeviceCaps(screen.get(), LOGPIXELSX));
+    const UniqueFont font(CreateFontW(-20, 0, 0, 0, FW_NORMAL, 0, 0, 0, DEFAULT_CHARSET, 0, 0, 0, 0,
+                                      L"Microsoft JhengHei"));
     SIZE extent{};
-    GetTextExtentPoint32W(hScreen, L"Install", 7, &extent);
-    SelectObject(hScreen, hOld);
-    DeleteObject(hFont);
-    ReleaseDC(nullptr, hScreen);
+    {
+        const CSelectObject select(screen.get(), font.get());
+        GetTextExtentPoint32W(screen.get(), L"Install", 7, &extent);
+    }
     EXPECT_EQ(extent.cy, m_t);
     EXPECT_GT(m_t, 15);
 }
@@ -242,7 +244,8 @@ TEST_F(Window, PaintsBlueBannerAndButtonFaces)
     WaitFor(
         [&] {
             captured = std::make_unique<CScreenPixels>(m_hWnd);
-            return captured->At(2, 2) == kBlue && captured->At(m_client.cx - 3, m_client.cy - 3) == kBlue;
+            return captured->At(2, 2) == kBlue &&
+                   captured->At(m_client.cx - 3, m_client.cy - 3) == kBlue;
         },
         10000);
     const CScreenPixels& pixels = *captured;
@@ -295,8 +298,8 @@ TEST_F(Window, PressedButtonShiftsItsFace)
         [&] {
             captured = std::make_unique<CScreenPixels>(m_hWnd);
             // Shifted by one pixel: the white margin now covers (3, 3), the face starts at (4, 4).
-            return captured->At(x0 + 3, y0 + 3) == kWhite && captured->At(x0 + 4, y0 + 4) == kBlue &&
-                   captured->At(x0, y0 + 20) != kWhite;
+            return captured->At(x0 + 3, y0 + 3) == kWhite &&
+                   captured->At(x0 + 4, y0 + 4) == kBlue && captured->At(x0, y0 + 20) != kWhite;
         },
         5000);
     const CScreenPixels& pixels = *captured;

@@ -1,5 +1,6 @@
 // Collects this process's debugger output lines while alive, through the DBWIN buffer that
 // OutputDebugString fills for a monitor when no debugger is attached (Windows and Wine).
+// OutputDebugStringW's text arrives there too, converted to the ANSI code page.
 #pragma once
 
 #include "framework/KernelHandle.h"
@@ -30,7 +31,8 @@ public:
         m_mapping.reset(CreateFileMappingW(INVALID_HANDLE_VALUE, nullptr, PAGE_READWRITE, 0, 4096,
                                            L"DBWIN_BUFFER"));
         if (m_mapping)
-            m_view = static_cast<const char*>(MapViewOfFile(m_mapping.get(), FILE_MAP_READ, 0, 0, 0));
+            m_view =
+                static_cast<const char*>(MapViewOfFile(m_mapping.get(), FILE_MAP_READ, 0, 0, 0));
         if (m_bufferReady && m_dataReady && m_view)
             m_thread = std::thread([this] { Listen(); });
     }
@@ -73,10 +75,13 @@ public:
         return lines;
     }
 
-    void Clear()
+    // The lines as one text, each ended by a line feed: for tests that look for a phrase.
+    std::string Text()
     {
-        std::lock_guard<std::mutex> guard(m_mutex);
-        m_lines.clear();
+        std::string text;
+        for (const std::string& line : Lines())
+            text += line + '\n';
+        return text;
     }
 
 private:

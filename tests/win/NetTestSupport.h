@@ -2,6 +2,8 @@
 // the transfers send to a progress bar, the debugger output and standard output.
 #pragma once
 
+#include "DebugOutputCapture.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <fcntl.h>
@@ -88,56 +90,6 @@ inline void WriteFileBytes(const std::wstring& path, const std::string& bytes)
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out << bytes;
 }
-
-// Collects the debugger output of this process: OutputDebugString raises an exception that a
-// vectored handler sees before the system swallows it.
-class DebugOutputCapture {
-public:
-    DebugOutputCapture()
-    {
-        Instance() = this;
-        m_handler = AddVectoredExceptionHandler(1, &DebugOutputCapture::Handler);
-    }
-    ~DebugOutputCapture()
-    {
-        RemoveVectoredExceptionHandler(m_handler);
-        Instance() = nullptr;
-    }
-    DebugOutputCapture(const DebugOutputCapture&) = delete;
-    DebugOutputCapture& operator=(const DebugOutputCapture&) = delete;
-
-    std::string Text()
-    {
-        std::lock_guard<std::mutex> lock(m_mutex);
-        return m_text;
-    }
-
-private:
-    static DebugOutputCapture*& Instance()
-    {
-        static DebugOutputCapture* instance = nullptr;
-        return instance;
-    }
-
-    static LONG CALLBACK Handler(EXCEPTION_POINTERS* info)
-    {
-        const DWORD code = info->ExceptionRecord->ExceptionCode;
-        DebugOutputCapture* self = Instance();
-        // 0x40010006: narrow text (Wine also sends OutputDebugStringW's text this way).
-        if (self && code == 0x40010006 && info->ExceptionRecord->NumberParameters >= 2) {
-            const char* text =
-                reinterpret_cast<const char*>(info->ExceptionRecord->ExceptionInformation[1]);
-            std::lock_guard<std::mutex> lock(self->m_mutex);
-            self->m_text += text;
-            self->m_text += '\n';
-        }
-        return EXCEPTION_CONTINUE_SEARCH;
-    }
-
-    PVOID m_handler = nullptr;
-    std::mutex m_mutex;
-    std::string m_text;
-};
 
 // Sends this process's standard output to a file while alive; Text() reads what came.
 class StdoutCapture {

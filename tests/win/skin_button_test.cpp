@@ -5,6 +5,8 @@
 #include "framework/MemoryDc.h"
 #include "framework/WindowDc.h"
 
+#include "../gui/PixelPicture.h"
+
 #include <gtest/gtest.h>
 
 #include <windows.h>
@@ -13,8 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr COLORREF kBlue = RGB(9, 147, 221);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kButtonId = 1000;
@@ -60,8 +61,7 @@ LRESULT CALLBACK ParentProc(HWND hWnd, UINT nMsg, WPARAM wParam, LPARAM lParam)
             state->nLastClickedId = LOWORD(wParam);
         }
         return 0;
-    default:
-        break;
+    default: break;
     }
     return DefWindowProcW(hWnd, nMsg, wParam, lParam);
 }
@@ -88,40 +88,15 @@ void Pump()
     PumpUntil([] { return false; }, 150);
 }
 
-// A top-down 32-bit picture that GDI draws into and the test reads back.
-class CCanvas
+// A picture the button paints into, filled first with a colour no face uses.
+class CCanvas : public CPixelPicture
 {
 public:
-    CCanvas(int nWidth, int nHeight, COLORREF crFill = RGB(1, 2, 3)) : m_nWidth(nWidth)
+    CCanvas(int nWidth, int nHeight) : CPixelPicture(nWidth, nHeight)
     {
-        BITMAPINFO info{};
-        info.bmiHeader.biSize = sizeof(info.bmiHeader);
-        info.bmiHeader.biWidth = nWidth;
-        info.bmiHeader.biHeight = -nHeight;
-        info.bmiHeader.biPlanes = 1;
-        info.bmiHeader.biBitCount = 32;
-        info.bmiHeader.biCompression = BI_RGB;
-        void* pBits = nullptr;
-        m_bitmap.reset(CreateDIBSection(nullptr, &info, DIB_RGB_COLORS, &pBits, nullptr, 0));
-        m_pBits = static_cast<const DWORD*>(pBits);
-        m_dc.reset(CreateCompatibleDC(nullptr));
-        m_hOld = SelectObject(m_dc.get(), m_bitmap.get());
-        Fill(crFill);
-    }
-    ~CCanvas() { SelectObject(m_dc.get(), m_hOld); }
-
-    HDC dc() const { return m_dc.get(); }
-    void Fill(COLORREF cr)
-    {
-        UniqueBrush brush(CreateSolidBrush(cr));
-        RECT rc{0, 0, m_nWidth, 10000};
-        FillRect(m_dc.get(), &rc, brush.get());
-    }
-    COLORREF At(int x, int y) const
-    {
-        GdiFlush();
-        const DWORD v = m_pBits[y * m_nWidth + x];
-        return RGB((v >> 16) & 0xFF, (v >> 8) & 0xFF, v & 0xFF);
+        UniqueBrush brush(CreateSolidBrush(RGB(1, 2, 3)));
+        RECT rc{0, 0, nWidth, nHeight};
+        FillRect(dc(), &rc, brush.get());
     }
     // Bounding box of pixels in [area) that differ from crBackground.
     RECT InkBox(const RECT& area, COLORREF crBackground) const
@@ -138,13 +113,6 @@ public:
                 }
         return box;
     }
-
-private:
-    int m_nWidth;
-    UniqueBitmap m_bitmap;
-    UniqueMemoryDc m_dc;
-    HGDIOBJ m_hOld = nullptr;
-    const DWORD* m_pBits = nullptr;
 };
 
 // A screen-compatible bitmap painted by a callback, as LoadImage would give one.
@@ -164,8 +132,8 @@ UniqueBitmap MakeBitmap(int nWidth, int nHeight, const std::function<COLORREF(in
 UniqueBitmap MakeFace(int nWidth, int nHeight, int nMargin)
 {
     return MakeBitmap(nWidth, nHeight, [=](int x, int y) {
-        const bool bInside = x >= nMargin && x < nWidth - nMargin && y >= nMargin &&
-                             y < nHeight - nMargin;
+        const bool bInside =
+            x >= nMargin && x < nWidth - nMargin && y >= nMargin && y < nHeight - nMargin;
         return bInside ? kBlue : kWhite;
     });
 }
@@ -187,9 +155,8 @@ protected:
                                     WS_POPUP | WS_VISIBLE, 100, 100, 400, 160, nullptr, nullptr,
                                     wc.hInstance, nullptr);
         s_hOther = CreateWindowExW(0, L"Button", L"other",
-                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 10, 100,
-                                   80, 30, s_hParent, reinterpret_cast<HMENU>(2000), nullptr,
-                                   nullptr);
+                                   WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 10, 100, 80,
+                                   30, s_hParent, reinterpret_cast<HMENU>(2000), nullptr, nullptr);
     }
     static void TearDownTestSuite() { DestroyWindow(s_hParent); }
 
@@ -213,8 +180,8 @@ protected:
                           int nId = kButtonId)
     {
         const HWND hButton = CreateWindowExW(
-            0, L"Button", pszText, WS_CHILD | WS_VISIBLE | WS_TABSTOP | nTypeStyle, 10, 10, 318,
-            46, m_hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), nullptr, nullptr);
+            0, L"Button", pszText, WS_CHILD | WS_VISIBLE | WS_TABSTOP | nTypeStyle, 10, 10, 318, 46,
+            m_hParent, reinterpret_cast<HMENU>(static_cast<INT_PTR>(nId)), nullptr, nullptr);
         m_buttons.push_back(hButton);
         return hButton;
     }
@@ -346,14 +313,14 @@ TEST_F(SkinButtonTest, TransparentPixelsShowTheFaceColour)
     const COLORREF crKey = RGB(255, 0, 255);
     button.SetStateColor(BkNormal, crFace, false);
     button.SetContentAlign(Overlap, false);
-    ASSERT_EQ(SkinResult::Ok,
-              button.SetStateBitmaps(MakeBitmap(40, 20,
-                                                [=](int x, int y) {
-                                                    return x >= 5 && x < 15 && y >= 5 && y < 15
-                                                               ? crKey
-                                                               : kBlue;
-                                                }),
-                                     crKey, UniqueBitmap(), 0));
+    ASSERT_EQ(SkinResult::Ok, button.SetStateBitmaps(MakeBitmap(40, 20,
+                                                                [=](int x, int y) {
+                                                                    return x >= 5 && x < 15 &&
+                                                                                   y >= 5 && y < 15
+                                                                               ? crKey
+                                                                               : kBlue;
+                                                                }),
+                                                     crKey, UniqueBitmap(), 0));
     CCanvas canvas(40, 20);
     Render(button, canvas, 0, {0, 0, 40, 20});
     EXPECT_EQ(crFace, canvas.At(5, 5));
@@ -369,11 +336,11 @@ TEST_F(SkinButtonTest, LargerImageIsCentredOnTheItem)
     ASSERT_TRUE(button.Attach(MakeButtonWindow(BS_PUSHBUTTON, L"")));
     button.SetContentAlign(Overlap, false);
     // Each pixel tells where it came from; blue 100 or more keeps it away from black.
-    ASSERT_EQ(SkinResult::Ok,
-              button.SetStateBitmaps(
-                  MakeBitmap(400, 61,
-                             [](int x, int y) { return RGB(x & 0xFF, y, 100 + (x >> 8)); }),
-                  RGB(0, 0, 0), UniqueBitmap(), 0));
+    ASSERT_EQ(
+        SkinResult::Ok,
+        button.SetStateBitmaps(
+            MakeBitmap(400, 61, [](int x, int y) { return RGB(x & 0xFF, y, 100 + (x >> 8)); }),
+            RGB(0, 0, 0), UniqueBitmap(), 0));
     CCanvas canvas(420, 100);
     const RECT rcItem{50, 20, 368, 66};
     Render(button, canvas, 0, rcItem);
