@@ -4,13 +4,7 @@
 # the tests run.
 #   bench/responsiveness.sh [samples]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${KVZ_BUILD_DIR:-build}
-case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
-export KVZ_BUILD_DIR="$build"
-source bench/wine-tree.sh
-cmake --build "$tree" -j2 --target responsiveness_bench kvz_workflow_window_tests >/dev/null
-tests/harness/wine-setup >/dev/null
+source "$(dirname "$0")/wine-tree.sh" responsiveness_bench kvz_workflow_window_tests
 port=$(sed -n 's/^KVZ_STANDIN_PORT:STRING=//p' "$tree/CMakeCache.txt")
 pidfile="$build/wine/bench-standin.pid"
 tools/driver-service/serve --daemon --pidfile "$pidfile" --port "$port" \

@@ -3,13 +3,7 @@
 # tree of KVZ_BUILD_DIR (default build) that the tests run, and prints medians and ratios.
 #   bench/startup.sh [runs]
 set -euo pipefail
-cd "$(dirname "$0")/.."
-build=${KVZ_BUILD_DIR:-build}
-case "$build" in /*) ;; *) build="$PWD/$build" ;; esac
-export KVZ_BUILD_DIR="$build"
-source bench/wine-tree.sh
-cmake --build "$tree" -j2 --target kvz_dist startup_bench startup_baseline >/dev/null
-tests/harness/wine-setup >/dev/null
+source "$(dirname "$0")/wine-tree.sh" kvz_dist startup_bench startup_baseline
 bench_dir=$(dirname "$(find "$tree" -name startup_bench.exe | head -1)")
 installer="Z:$(echo "$tree/dist/Installer.exe" | tr / '\\')"
 tests/harness/wine-run "$bench_dir/startup_bench.exe" "$installer" "${1:-7}"
