@@ -5,6 +5,8 @@
 #include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
 
+#include <algorithm>
+#include <chrono>
 #include <memory>
 #include <new>
 
@@ -18,8 +20,6 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
 namespace net {
 
 namespace {
-
-constexpr unsigned long kChunkBytes = 10240;
 
 // Passes a position on only when it changed: the window hears of at most 101.
 class CProgressReport {
@@ -121,15 +121,23 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
     }
 
     const std::uint64_t announced = QueryContentLength(sent.request.get());
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kChunkBytes]);
+    // One buffer for the largest read, whatever the package's size.
+    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kMaxReadBytes]);
     if (!buffer)
         return false;
 
     std::uint64_t written = 0;
-    unsigned long got = 0;
-    if (!ReadChunk(sent.request.get(), buffer.get(), kChunkBytes, got))
-        return false;
-    while (got > 0) {
+    unsigned long readSize = kMinReadBytes;
+    for (;;) {
+        const auto start = std::chrono::steady_clock::now();
+        unsigned long got = 0;
+        if (!ReadChunk(sent.request.get(), buffer.get(), readSize, got))
+            return false;
+        if (got == 0)
+            break;
+        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - start);
+        readSize = NextReadSize(readSize, static_cast<std::uint64_t>(took.count()));
         if (!part.Write(buffer.get(), got)) {
             TraceDownloadError(InternetErrorText(GetLastError()));
             return false;
@@ -137,10 +145,9 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
         if (expectedSha256 && !hasher.Update(buffer.get(), got))
             return false;
         written += got;
-        if (!ReadChunk(sent.request.get(), buffer.get(), kChunkBytes, got))
-            return false;
+        // 100 waits until the file is in place.
         if (announced > 0)
-            report.Set(ProgressPosition(written, announced));
+            report.Set(std::min(99, ProgressPosition(written, announced)));
     }
 
     if (!IsCompleteBody(written, announced)) {

@@ -1,5 +1,6 @@
 #include "net/TransferMath.h"
 
+#include <algorithm>
 #include <limits>
 
 namespace net {
@@ -58,6 +59,17 @@ std::wstring AgentNameFromModulePath(const std::wstring& modulePath)
     if (dot != std::wstring::npos && dot > 0)
         name.erase(dot);
     return name;
+}
+
+unsigned long NextReadSize(unsigned long size, std::uint64_t elapsedUs)
+{
+    std::uint64_t next = size;
+    if (elapsedUs < kQuickReadUs)
+        next = next * kReadGrowth;
+    else if (elapsedUs > kSlowReadUs)
+        next = next * kSlowReadUs / elapsedUs;
+    return static_cast<unsigned long>(
+        std::clamp<std::uint64_t>(next, kMinReadBytes, kMaxReadBytes));
 }
 
 std::wstring PartialPathFor(const std::wstring& localPath)

@@ -21,6 +21,23 @@ bool IsCompleteBody(std::uint64_t written, std::uint64_t announced);
 // The user agent: the executable's file name without folder and extension.
 std::wstring AgentNameFromModulePath(const std::wstring& modulePath);
 
+// Reads of a download body. A blocking read returns only once its whole size has arrived,
+// and WinINet does not say how much has (InternetQueryDataAvailable reports 8 KiB at most
+// under Wine), so each read is sized by how long the last one took. One that found its bytes
+// already there makes the next 16 times larger: a fast link gets large reads at once (under
+// Wine, plain HTTP takes six times as long in 10,240-byte reads as in 1 MiB reads, and a ramp
+// through mid-sized reads by twos or fours left half the loopback runs at half speed; see
+// bench/RESULTS.md). One that had to wait long makes the next smaller in proportion, so that
+// progress keeps moving on a slow link.
+constexpr unsigned long kMinReadBytes = 10240;
+constexpr unsigned long kMaxReadBytes = 1ul << 20;
+constexpr std::uint64_t kQuickReadUs = 20000;
+constexpr std::uint64_t kSlowReadUs = 200000;
+constexpr unsigned long kReadGrowth = 16;
+
+// The size of the next read after one of `size` bytes took `elapsedUs` microseconds.
+unsigned long NextReadSize(unsigned long size, std::uint64_t elapsedUs);
+
 // Where a download is collected before it replaces its target.
 std::wstring PartialPathFor(const std::wstring& localPath);
 
