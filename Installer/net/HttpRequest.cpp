@@ -36,11 +36,14 @@ struct JsonExchange {
     std::string body;
 };
 
-JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits)
+// Runs on RunWithDeadline's helper: once `stop` is set nobody waits for the result, and the
+// exchange ends at its next step instead of reading on.
+JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
+                         Clock::time_point deadline, const StopFlag& stop)
 {
     JsonExchange exchange;
     SentRequest sent;
-    if (!OpenAndSendRequest(url, JsonRequestHeaders(), limits, sent))
+    if (!OpenAndSendRequest(url, JsonRequestHeaders(), limits, deadline, sent) || stop)
         return exchange;
 
     const int status = QueryStatusCode(sent.request.get());
@@ -57,7 +60,7 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits)
     char buffer[kChunkBytes];
     for (;;) {
         unsigned long got = 0;
-        if (!ReadChunk(sent.request.get(), buffer, kChunkBytes, got)) {
+        if (stop || !ReadAvailable(sent.request.get(), buffer, kChunkBytes, got)) {
             exchange.result = false;
             return exchange;
         }
@@ -102,8 +105,13 @@ bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimit
     // The whole exchange runs under one deadline: a slow trickle of bytes would otherwise
     // renew the receive time-out for ever.
     JsonExchange exchange;
-    if (!RunWithDeadline([cracked, limits] { return RunExchange(cracked, limits); },
-                         limits.totalDeadlineMs, exchange)) {
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(limits.totalDeadlineMs);
+    if (!RunWithDeadline(
+            [cracked, limits, deadline](const StopFlag& stop) {
+                return RunExchange(cracked, limits, deadline, stop);
+            },
+            deadline, exchange)) {
         TraceDownloadError(InternetErrorText(ERROR_INTERNET_TIMEOUT));
         return false;
     }

@@ -3,6 +3,8 @@
 #include "localisation/ModulePath.h"
 #include "net/TransferMath.h"
 
+#include <algorithm>
+#include <climits>
 #include <iterator>
 
 namespace net {
@@ -30,9 +32,27 @@ void SetStallTimeouts(HINTERNET handle, const TransferLimits& limits)
     SetDwordOption(handle, INTERNET_OPTION_DATA_SEND_TIMEOUT, limits.sendTimeoutMs);
 }
 
-bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                 const TransferLimits& limits, SentRequest& sent, std::wstring& errorText)
+// The limits with every time-out cut to what is left before the deadline (1 ms at least:
+// 0 would mean none).
+TransferLimits LimitsBefore(const TransferLimits& limits, Clock::time_point deadline)
 {
+    const auto left =
+        std::chrono::duration_cast<std::chrono::milliseconds>(deadline - Clock::now());
+    const unsigned long leftMs =
+        left.count() < 1 ? 1ul
+                         : static_cast<unsigned long>(std::min<long long>(left.count(), ULONG_MAX));
+    TransferLimits cut = limits;
+    cut.connectTimeoutMs = std::min(cut.connectTimeoutMs, leftMs);
+    cut.receiveTimeoutMs = std::min(cut.receiveTimeoutMs, leftMs);
+    cut.sendTimeoutMs = std::min(cut.sendTimeoutMs, leftMs);
+    return cut;
+}
+
+bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers,
+                 const TransferLimits& fullLimits, Clock::time_point deadline, SentRequest& sent,
+                 std::wstring& errorText)
+{
+    const TransferLimits limits = LimitsBefore(fullLimits, deadline);
     const std::wstring agent = ModuleAgentName();
     sent.session.reset(
         InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
@@ -76,6 +96,9 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
         errorText = InternetErrorText(GetLastError());
         return false;
     }
+    // The body's stalls get the whole time-out again where WinINet takes it (Windows; Wine
+    // keeps what the connection had when the request was sent).
+    SetStallTimeouts(sent.request.get(), fullLimits);
     return true;
 }
 
@@ -124,10 +147,10 @@ bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked)
 }
 
 bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                        const TransferLimits& limits, SentRequest& sent)
+                        const TransferLimits& limits, Clock::time_point deadline, SentRequest& sent)
 {
     std::wstring errorText;
-    if (OpenAndSend(url, headers, limits, sent, errorText))
+    if (OpenAndSend(url, headers, limits, deadline, sent, errorText))
         return true;
     TraceDownloadError(errorText);
     return false;
@@ -141,13 +164,15 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
         SentRequest sent;
     };
     Opened opened;
+    const Clock::time_point deadline =
+        Clock::now() + std::chrono::milliseconds(limits.openDeadlineMs);
     const bool finished = RunWithDeadline(
-        [url, headers, limits] {
+        [url, headers, limits, deadline](const StopFlag&) {
             Opened result;
-            result.ok = OpenAndSendRequest(url, headers, limits, result.sent);
+            result.ok = OpenAndSendRequest(url, headers, limits, deadline, result.sent);
             return result;
         },
-        limits.openDeadlineMs, opened);
+        deadline, opened);
     if (!finished) {
         TraceDownloadError(InternetErrorText(ERROR_INTERNET_TIMEOUT));
         return false;
@@ -179,14 +204,25 @@ std::uint64_t QueryContentLength(HINTERNET request)
 
 bool ReadChunk(HINTERNET request, void* buffer, unsigned long size, unsigned long& received)
 {
+    received = 0;
     DWORD got = 0;
     if (!InternetReadFile(request, buffer, size, &got)) {
         TraceDownloadError(InternetErrorText(GetLastError()));
-        received = 0;
         return false;
     }
     received = got;
     return true;
+}
+
+bool ReadAvailable(HINTERNET request, void* buffer, unsigned long maxSize, unsigned long& received)
+{
+    received = 0;
+    DWORD available = 0;
+    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+        TraceDownloadError(InternetErrorText(GetLastError()));
+        return false;
+    }
+    return ReadChunk(request, buffer, std::clamp<DWORD>(available, 1, maxSize), received);
 }
 
 std::wstring InternetErrorText(unsigned long error)

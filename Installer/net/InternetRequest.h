@@ -6,6 +6,7 @@
 #include "framework/InternetHandle.h"
 #include "net/TransferLimits.h"
 
+#include <atomic>
 #include <chrono>
 #include <condition_variable>
 #include <cstdint>
@@ -40,34 +41,53 @@ struct SentRequest {
     InternetHandle request;
 };
 
+using Clock = std::chrono::steady_clock;
+
 // Opens the session, connects, opens "GET" with HTTP/1.0, adds each header if new and sends.
-// Failures are traced.
+// The time-outs of the send are cut to what is left before `deadline`: under Wine nothing
+// ends a blocked WinINet call from outside (closing its handles does not, nor does changing
+// its time-outs once it runs), so only its own time-outs end it in time. Failures are traced.
 bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                        const TransferLimits& limits, SentRequest& sent);
+                        const TransferLimits& limits, Clock::time_point deadline,
+                        SentRequest& sent);
 
 // The same on a helper thread, given up after limits.openDeadlineMs (traced as a time-out):
 // WinINet does not bound every stage of it everywhere.
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
                     const TransferLimits& limits, SentRequest& sent);
 
-// Runs `work` (which returns a Result) on a helper thread and waits up to `deadlineMs`.
-// On time-out the helper is left to finish alone, so `work` must own all it touches: it
-// captures by value, and its result is dropped with the shared state.
+// Set by the waiting side when it gives up on a request.
+using StopFlag = std::atomic<bool>;
+
+// How long the waiting side, having given up, waits for the helper to end.
+constexpr std::chrono::milliseconds kHelperEndGrace{1000};
+
+// Runs `work(stop)` (which returns a Result) on a helper thread and waits until `deadline`.
+// On time-out `stop` is set. The helper checks it between its blocking steps, whose waits
+// end by themselves (the send's time-outs end at the deadline, a read of what has arrived at
+// the next bytes), so it normally ends within kHelperEndGrace and is joined: its handles are
+// closed by then, by it alone, and no handle is used after it was closed. A helper still
+// blocked after that (a body that stops arriving, until its receive time-out; under Wine, a
+// TLS handshake the server never answers, until the server closes: nothing bounds or
+// interrupts that one) is left to end alone: `work` owns all it touches (it captures by value,
+// its result dies with the shared state), so nothing of the caller's is touched after return.
 template <typename Result, typename Work>
-bool RunWithDeadline(Work work, unsigned long deadlineMs, Result& result)
+bool RunWithDeadline(Work work, Clock::time_point deadline, Result& result)
 {
     struct State {
         std::mutex mutex;
         std::condition_variable finished;
         bool done = false;
+        StopFlag stop{false};
         Result result{};
     };
     auto state = std::make_shared<State>();
+    std::thread helper;
     try {
-        std::thread([state, work]() mutable {
+        helper = std::thread([state, work]() mutable {
             Result local{};
             try {
-                local = work();
+                local = work(state->stop);
             } catch (...) {
                 // Memory ran out: the default result is the failure.
             }
@@ -75,16 +95,25 @@ bool RunWithDeadline(Work work, unsigned long deadlineMs, Result& result)
             state->result = std::move(local);
             state->done = true;
             state->finished.notify_all();
-        }).detach();
+        });
     } catch (const std::system_error&) {
         return false;
     }
     std::unique_lock<std::mutex> lock(state->mutex);
-    if (!state->finished.wait_for(lock, std::chrono::milliseconds(deadlineMs),
-                                  [&] { return state->done; }))
-        return false;
-    result = std::move(state->result);
-    return true;
+    const bool inTime = state->finished.wait_until(lock, deadline, [&] { return state->done; });
+    if (inTime) {
+        result = std::move(state->result);
+    } else {
+        state->stop = true;
+        state->finished.wait_for(lock, kHelperEndGrace, [&] { return state->done; });
+    }
+    const bool ended = state->done;
+    lock.unlock();
+    if (ended)
+        helper.join();
+    else
+        helper.detach();
+    return inTime;
 }
 
 // The reply's status code, -1 when it cannot be read.
@@ -93,8 +122,14 @@ int QueryStatusCode(HINTERNET request);
 // The announced Content-Length, 0 when absent or no number.
 std::uint64_t QueryContentLength(HINTERNET request);
 
-// One InternetReadFile; a failure is traced and returns false.
+// One InternetReadFile; a failure is traced and returns false. 0 bytes read is the end.
 bool ReadChunk(HINTERNET request, void* buffer, unsigned long size, unsigned long& received);
+
+// One InternetReadFile of what InternetQueryDataAvailable reports has arrived (at least 1
+// byte, at most `maxSize`). A blocking read returns only once its whole size is there, so
+// this one returns as soon as anything arrives: a helper told to stop sees it at its next
+// read even when the body trickles. Failures as ReadChunk.
+bool ReadAvailable(HINTERNET request, void* buffer, unsigned long maxSize, unsigned long& received);
 
 // WinINet's text for an error (or the server's last response text for an extended error),
 // cut to 255 characters. Call it on the thread where the error happened.

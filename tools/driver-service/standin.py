@@ -26,6 +26,7 @@ OPTIONS (query keys; all optional):
   location=URL    a redirect to URL
   stall=MS        wait MS before answering at all
   trickle=MS      send the body in pieces (piece=BYTES, default 1024) with MS between them
+                  (a client that closes during a stall or trickle ends the reply at once)
   truncate=N      send only the first N body bytes, then close
   reset=N         send N body bytes, then reset the connection
 
@@ -34,6 +35,9 @@ Control (answers plain text or JSON):
   /_control/clear[?path=...]             back to the default reply (all endpoints without path)
   /_control/log                          every request so far as JSON (method, path, query,
                                          port, header lines in order); /_control/clear-log
+  /_control/connections[?path=PREFIX]    the connections open now on each port (with PREFIX,
+                                         only those whose request path starts with it), this
+                                         one left out, as JSON: {"PORT": N, ...}
   /_control/ping                         "ok"
 """
 import argparse
@@ -41,6 +45,7 @@ import hashlib
 import http.server
 import json
 import os
+import select
 import signal
 import socket
 import ssl
@@ -65,6 +70,29 @@ class State:
         self.lock = threading.Lock()
         self.overrides = {}
         self.log = []
+        self.ports = []
+        self.connections = {}  # client address -> [port, request path or None]
+
+    def opened(self, client, port):
+        with self.lock:
+            self.connections[client] = [port, None]
+
+    def closed(self, client):
+        with self.lock:
+            self.connections.pop(client, None)
+
+    def requested(self, client, path):
+        with self.lock:
+            if client in self.connections:
+                self.connections[client][1] = path
+
+    def open_connections(self, prefix, leave_out):
+        with self.lock:
+            counts = {port: 0 for port in self.ports}
+            for client, (port, path) in self.connections.items():
+                if client != leave_out and (prefix is None or (path or "").startswith(prefix)):
+                    counts[port] += 1
+        return counts
 
     def record(self, entry):
         with self.lock:
@@ -124,6 +152,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
         url = urllib.parse.urlsplit(self.path)
         path = urllib.parse.unquote(url.path)
         state = self.server.state
+        state.requested(self.client_address, path)
         if path.startswith("/_control/"):
             return self.control(path, url.query, payload)
         state.record({
@@ -189,6 +218,9 @@ class Handler(http.server.BaseHTTPRequestHandler):
             with state.lock:
                 state.log.clear()
             text = "cleared"
+        elif path == "/_control/connections":
+            counts = state.open_connections(target, self.client_address)
+            text = json.dumps({str(port): n for port, n in sorted(counts.items())})
         elif path == "/_control/ping":
             text = "ok"
         else:
@@ -200,7 +232,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             return options.get(key, [default])[-1]
 
         if one("stall"):
-            time.sleep(int(one("stall")) / 1000.0)
+            self.pause(int(one("stall")))
         if one("echo"):
             body = (self.requestline + "\r\n").encode("latin-1") + b"".join(self.raw_header_lines)
         elif one("file") is not None:
@@ -242,13 +274,20 @@ class Handler(http.server.BaseHTTPRequestHandler):
             for start in range(0, len(body), piece):
                 self.wfile.write(body[start:start + piece])
                 self.wfile.flush()
-                time.sleep(int(trickle) / 1000.0)
+                self.pause(int(trickle))
         else:
             self.wfile.write(body)
         self.wfile.flush()
         if reset is not None:
             self.close_connection = True
             self.hard_reset = True
+
+    def pause(self, ms):
+        # A client sends nothing after its request but its close: then the reply has no one
+        # to go to, and the connection must not outlive the client (tests count them).
+        readable, _, _ = select.select([self.connection], [], [], ms / 1000.0)
+        if readable:
+            raise ConnectionAbortedError("the client closed the connection")
 
     def finish(self):
         try:
@@ -265,6 +304,22 @@ class Server(http.server.ThreadingHTTPServer):
         self.state = state
         self.tls_context = tls_context
         super().__init__(address, Handler)
+        state.ports.append(self.server_port)
+
+    def process_request(self, request, client_address):
+        self.state.opened(client_address, self.server_port)
+        try:
+            super().process_request(request, client_address)
+        except Exception:
+            self.state.closed(client_address)
+            raise
+
+    def process_request_thread(self, request, client_address):
+        # Open until the socket is closed, which shutdown_request does at the end.
+        try:
+            super().process_request_thread(request, client_address)
+        finally:
+            self.state.closed(client_address)
 
     def finish_request(self, sock, address):
         # The handshake runs here, on the connection's own thread, so a client that stalls
