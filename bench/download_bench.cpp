@@ -11,15 +11,16 @@
 
 int wmain(int argc, wchar_t** argv)
 {
-    if (argc != 3) {
+    if (argc != 3)
+    {
         std::fprintf(stderr, "usage: download_bench URL LOCALPATH\n");
         return 2;
     }
     const auto start = std::chrono::steady_clock::now();
     // No progress: only the transfer is timed.
     const bool ok = net::DownloadToFile(argv[1], argv[2], {}, std::nullopt, net::kDownloadLimits);
-    const auto ms = std::chrono::duration<double, std::milli>(
-                        std::chrono::steady_clock::now() - start).count();
+    const auto ms =
+        std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
     WIN32_FILE_ATTRIBUTE_DATA data = {};
     unsigned long long bytes = 0;
@@ -28,8 +29,8 @@ int wmain(int argc, wchar_t** argv)
     PROCESS_MEMORY_COUNTERS counters = {};
     counters.cb = sizeof counters;
     GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    std::printf("ok=%d ms=%.1f bytes=%llu peak_ws_kib=%llu peak_private_kib=%llu\n", ok ? 1 : 0,
-                ms, bytes, static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024),
+    std::printf("ok=%d ms=%.1f bytes=%llu peak_ws_kib=%llu peak_private_kib=%llu\n", ok ? 1 : 0, ms,
+                bytes, static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024),
                 static_cast<unsigned long long>(counters.PeakPagefileUsage / 1024));
     return ok ? 0 : 1;
 }

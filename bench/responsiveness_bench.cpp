@@ -13,7 +13,8 @@
 
 namespace {
 
-struct Found {
+struct Found
+{
     DWORD processId;
     HWND window;
 };
@@ -25,7 +26,9 @@ BOOL CALLBACK FindInstaller(HWND hWnd, LPARAM lParam)
     GetWindowThreadProcessId(hWnd, &owner);
     wchar_t caption[64] = {};
     GetWindowTextW(hWnd, caption, 64);
-    if (owner == found->processId && std::wcsncmp(caption, L"USB Bluetooth Wireless Adapter (", 32) == 0) {
+    if (owner == found->processId &&
+        std::wcsncmp(caption, L"USB Bluetooth Wireless Adapter (", 32) == 0)
+    {
         found->window = hWnd;
         return FALSE;
     }
@@ -75,7 +78,8 @@ int wmain(int argc, wchar_t** argv)
                         &startup, &info))
         return 3;
     Found found{info.dwProcessId, nullptr};
-    for (int i = 0; i < 300 && !found.window; ++i) {
+    for (int i = 0; i < 300 && !found.window; ++i)
+    {
         Sleep(100);
         EnumWindows(FindInstaller, reinterpret_cast<LPARAM>(&found));
     }
@@ -84,7 +88,8 @@ int wmain(int argc, wchar_t** argv)
     Sleep(1500); // initialisation (the WMI probe) is over
 
     std::vector<double> idle;
-    for (std::size_t i = 0; i < samples; ++i) {
+    for (std::size_t i = 0; i < samples; ++i)
+    {
         idle.push_back(RoundTrip(found.window));
         Sleep(2);
     }
@@ -97,14 +102,17 @@ int wmain(int argc, wchar_t** argv)
     LARGE_INTEGER start, now;
     QueryPerformanceCounter(&start);
     // Until the download ends (the bar reaches 100) or enough samples.
-    while (IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) < 100 && busy.size() < samples * 20) {
+    while (IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) < 100 &&
+           busy.size() < samples * 20)
+    {
         busy.push_back(RoundTrip(found.window));
         Sleep(2);
     }
     QueryPerformanceCounter(&now);
 
     Report("idle window", idle);
-    if (busy.empty()) {
+    if (busy.empty())
+    {
         std::printf("the download did not run\n");
         TerminateProcess(info.hProcess, 1);
         return 5;

@@ -15,8 +15,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 double NowMs()
 {
     LARGE_INTEGER f, c;
@@ -41,8 +40,7 @@ BOOL CALLBACK MatchWindow(HWND h, LPARAM l)
         return TRUE;
     wchar_t caption[256] = {};
     InternalGetWindowText(h, caption, 256);
-    if (f->pszCaptionStart &&
-        wcsncmp(caption, f->pszCaptionStart, wcslen(f->pszCaptionStart)) != 0)
+    if (f->pszCaptionStart && wcsncmp(caption, f->pszCaptionStart, wcslen(f->pszCaptionStart)) != 0)
         return TRUE;
     f->bFound = true;
     return FALSE;

@@ -10,8 +10,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 double Median(std::vector<double> v)
 {
     std::sort(v.begin(), v.end());
@@ -55,8 +54,9 @@ int wmain(int argc, wchar_t** argv)
         without.push_back(TimeStart(program, open, bStarted));
     }
     const double a = Median(withCheck), b = Median(without);
-    std::printf("runs %d, medians\nstart with the check   %8.1f ms\nstart without it       %8.1f ms\n"
-                "ratio with / without   %8.2f\n",
-                nRuns, a, b, b > 0 ? a / b : 0.0);
+    std::printf(
+        "runs %d, medians\nstart with the check   %8.1f ms\nstart without it       %8.1f ms\n"
+        "ratio with / without   %8.2f\n",
+        nRuns, a, b, b > 0 ? a / b : 0.0);
     return 0;
 }

@@ -5,7 +5,9 @@
 #include "framework/Font.h"
 #include "framework/GdiSelect.h"
 
-CExtraMsg::CExtraMsg(HWND hParent) noexcept : CDialog(IDD_EXTRA_MSG, hParent) {}
+CExtraMsg::CExtraMsg(HWND hParent) noexcept : CDialog(IDD_EXTRA_MSG, hParent)
+{
+}
 
 void CExtraMsg::DoDataExchange() noexcept
 {
@@ -37,15 +39,12 @@ bool CExtraMsg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& resu
 {
     switch (nMsg)
     {
-    case WM_ERASEBKGND:
-        result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
-        return true;
+    case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         result = reinterpret_cast<LRESULT>(OnCtlColor(nMsg, wParam, lParam));
         return result != 0;
-    default:
-        return false;
+    default: return false;
     }
 }
 

@@ -7,8 +7,7 @@
 
 #include <commctrl.h>
 
-namespace
-{
+namespace {
 // The settings key a framework would keep its own settings under; the installer stores
 // nothing there itself.
 [[maybe_unused]] constexpr const wchar_t* kSettingsKey = L"BrightfernKVZ7300Installer";
@@ -27,9 +26,12 @@ void RegisterForRestart() noexcept
 // The package workflows under the publishers this build pins.
 void RunPackageWithBuildPins(CWorkflowHost& host, PackageKind kind) noexcept
 {
-    try {
+    try
+    {
         RunPackageWorkflow(host, kind, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
-    } catch (...) {
+    }
+    catch (...)
+    {
         // Out of memory before the run began: nothing was started.
     }
 }

@@ -14,8 +14,7 @@
 
 #include <thread>
 
-namespace
-{
+namespace {
 // How long the window waits for the Windows family before it counts as unknown, and how
 // often it looks.
 constexpr auto kFamilyWait = std::chrono::seconds(5);
@@ -43,8 +42,8 @@ CInstallerDlg::CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& f
         m_gdiplusToken = 0;
     }
     m_hIcon.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
-                                                  MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0,
-                                                  0, LR_DEFAULTSIZE)));
+                                                  MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
+                                                  LR_DEFAULTSIZE)));
 }
 
 CInstallerDlg::~CInstallerDlg()
@@ -197,25 +196,16 @@ bool CInstallerDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& 
 {
     switch (nMsg)
     {
-    case WM_PAINT:
-        return OnPaint();
-    case WM_QUERYDRAGICON:
-        result = reinterpret_cast<LRESULT>(m_hIcon.get());
-        return true;
-    case WM_COMMAND:
-        return OnCommand(LOWORD(wParam), HIWORD(wParam));
-    case WM_TIMER:
-        OnTimer(static_cast<UINT_PTR>(wParam));
-        return true;
-    case WM_ERASEBKGND:
-        result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam));
-        return true;
+    case WM_PAINT: return OnPaint();
+    case WM_QUERYDRAGICON: result = reinterpret_cast<LRESULT>(m_hIcon.get()); return true;
+    case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
+    case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return true;
+    case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
         result = reinterpret_cast<LRESULT>(OnCtlColor(nMsg, wParam, lParam));
         return result != 0;
-    default:
-        return false;
+    default: return false;
     }
 }
 

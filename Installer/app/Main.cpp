@@ -2,8 +2,7 @@
 
 #include <windows.h>
 
-namespace
-{
+namespace {
 CInstallerApp theApp;
 
 // DLLs from the system folder only, so none planted beside the installer (a downloads folder)

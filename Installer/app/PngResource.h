@@ -5,8 +5,8 @@
 #include "framework/ComPtr.h"
 
 #include <windows.h>
-#include <objidl.h>
 #include <gdiplus.h>
+#include <objidl.h>
 
 #include <memory>
 

@@ -8,8 +8,7 @@
 
 #include <utility>
 
-namespace
-{
+namespace {
 SkinRect ToSkin(const RECT& rc)
 {
     return {rc.left, rc.top, rc.right, rc.bottom};
@@ -79,8 +78,8 @@ SkinResult CSkinButton::TakeBitmap(StateBitmap& slot, UniqueBitmap bitmap,
     BITMAP info{};
     if (!::GetObjectW(bitmap.get(), sizeof(info), &info))
         return SkinResult::BadResource;
-    UniqueBitmap mask = MakeTransparencyMask(bitmap.get(), info.bmWidth, info.bmHeight,
-                                             crTransparent);
+    UniqueBitmap mask =
+        MakeTransparencyMask(bitmap.get(), info.bmWidth, info.bmHeight, crTransparent);
     if (!mask)
         return SkinResult::MaskFailed;
     slot.bitmap = std::move(bitmap);
@@ -98,8 +97,8 @@ SkinResult CSkinButton::SetStateBitmaps(UINT nFirstId, COLORREF crFirst, UINT nS
     auto load = [hModule](UINT nId) {
         if (nId == 0)
             return UniqueBitmap();
-        return UniqueBitmap(static_cast<HBITMAP>(::LoadImageW(
-            hModule, MAKEINTRESOURCEW(nId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
+        return UniqueBitmap(static_cast<HBITMAP>(
+            ::LoadImageW(hModule, MAKEINTRESOURCEW(nId), IMAGE_BITMAP, 0, 0, LR_DEFAULTCOLOR)));
     };
     return SetStateBitmaps(load(nFirstId), crFirst, load(nSecondId), crSecond);
 }
@@ -236,9 +235,9 @@ void CSkinButton::DrawImage(HDC hDC, const RECT& rcItem, RECT& rcCaption, bool b
 {
     const StateBitmap& image = m_bitmaps[ImageIndex(state, static_cast<bool>(m_bitmaps[1].bitmap))];
     SkinRect caption = ToSkin(rcCaption);
-    const SkinRect rcImage = PlaceImage(m_align, ToSkin(rcItem), caption, bHasCaption,
-                                        image.nWidth, image.nHeight, state.bPressed,
-                                        m_ptImageOrigin, m_ptPressedShift);
+    const SkinRect rcImage =
+        PlaceImage(m_align, ToSkin(rcItem), caption, bHasCaption, image.nWidth, image.nHeight,
+                   state.bPressed, m_ptImageOrigin, m_ptPressedShift);
     rcCaption = ToRect(caption);
 
     UniqueMemoryDc bitmapDc(::CreateCompatibleDC(hDC));
@@ -308,11 +307,8 @@ LRESULT CSkinButton::OnMouseMove(WPARAM wParam, LPARAM lParam) noexcept
         ::_TrackMouseEvent(&track);
         break;
     }
-    case CHoverTracker::Action::Leave:
-        Invalidate();
-        break;
-    case CHoverTracker::Action::None:
-        break;
+    case CHoverTracker::Action::Leave: Invalidate(); break;
+    case CHoverTracker::Action::None: break;
     }
     return result;
 }
@@ -321,11 +317,8 @@ LRESULT CSkinButton::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcep
 {
     switch (nMsg)
     {
-    case WM_MOUSEMOVE:
-        return OnMouseMove(wParam, lParam);
-    case WM_MOUSELEAVE:
-        EndHover();
-        return 0;
+    case WM_MOUSEMOVE: return OnMouseMove(wParam, lParam);
+    case WM_MOUSELEAVE: EndHover(); return 0;
     case WM_KILLFOCUS:
     case WM_CANCELMODE:
     {
@@ -347,15 +340,14 @@ LRESULT CSkinButton::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcep
         return result;
     }
     case WM_GETDLGCODE:
-        return static_cast<LRESULT>(DialogCodeFor(
-            static_cast<unsigned>(DefaultProc(nMsg, wParam, lParam)), m_bDefault));
+        return static_cast<LRESULT>(
+            DialogCodeFor(static_cast<unsigned>(DefaultProc(nMsg, wParam, lParam)), m_bDefault));
     case BM_SETSTYLE:
         // The dialog manager moves the default style between buttons; the control must stay
         // owner-drawn whatever type it is given.
         return DefaultProc(nMsg, StyleOnSetStyle(static_cast<unsigned>(wParam), m_bDefault),
                            lParam);
-    default:
-        return DefaultProc(nMsg, wParam, lParam);
+    default: return DefaultProc(nMsg, wParam, lParam);
     }
 }
 
@@ -382,7 +374,6 @@ bool CSkinButton::OnReflectedMessage(UINT nMsg, WPARAM wParam, LPARAM lParam,
         if (HIWORD(wParam) == BN_CLICKED)
             ::SetFocus(m_hWnd);
         return false;
-    default:
-        return false;
+    default: return false;
     }
 }

@@ -77,8 +77,7 @@ bool PressedShiftFor(int nStyle, SkinPoint& shift)
     }
 }
 
-namespace
-{
+namespace {
 constexpr unsigned kTypeMask = 0x0F;
 constexpr unsigned kPushButton = 0x0;
 constexpr unsigned kDefPushButton = 0x1;

@@ -6,7 +6,8 @@
 
 #include <wincrypt.h>
 
-struct CertChainTraits : HandleTraitsBase<PCCERT_CHAIN_CONTEXT, CertChainTraits> {
+struct CertChainTraits : HandleTraitsBase<PCCERT_CHAIN_CONTEXT, CertChainTraits>
+{
     static PCCERT_CHAIN_CONTEXT Invalid() noexcept { return nullptr; }
     static void Close(PCCERT_CHAIN_CONTEXT h) noexcept { CertFreeCertificateChain(h); }
 };

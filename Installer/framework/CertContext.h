@@ -1,4 +1,5 @@
-// Certificate contexts from crypt32 (CertDuplicateCertificateContext and friends): null means empty.
+// Certificate contexts from crypt32 (CertDuplicateCertificateContext and friends): null means
+// empty.
 #pragma once
 
 #include "framework/HandleTraits.h"
@@ -6,7 +7,8 @@
 
 #include <wincrypt.h>
 
-struct CertContextTraits : HandleTraitsBase<PCCERT_CONTEXT, CertContextTraits> {
+struct CertContextTraits : HandleTraitsBase<PCCERT_CONTEXT, CertContextTraits>
+{
     static PCCERT_CONTEXT Invalid() noexcept { return nullptr; }
     static void Close(PCCERT_CONTEXT h) noexcept { CertFreeCertificateContext(h); }
 };

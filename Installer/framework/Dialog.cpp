@@ -1,7 +1,6 @@
 #include "framework/Dialog.h"
 
-namespace
-{
+namespace {
 // Messages whose answer is the dialog procedure's return value rather than DWLP_MSGRESULT.
 bool AnswersDirectly(UINT nMsg)
 {
@@ -18,10 +17,8 @@ bool AnswersDirectly(UINT nMsg)
     case WM_VKEYTOITEM:
     case WM_CHARTOITEM:
     case WM_QUERYDRAGICON:
-    case WM_INITDIALOG:
-        return true;
-    default:
-        return false;
+    case WM_INITDIALOG: return true;
+    default: return false;
     }
 }
 
@@ -143,8 +140,14 @@ INT_PTR CDialog::Dispatch(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
     {
         switch (LOWORD(wParam))
         {
-        case IDOK: OnOK(); bHandled = true; break;
-        case IDCANCEL: OnCancel(); bHandled = true; break;
+        case IDOK:
+            OnOK();
+            bHandled = true;
+            break;
+        case IDCANCEL:
+            OnCancel();
+            bHandled = true;
+            break;
         default: break;
         }
     }

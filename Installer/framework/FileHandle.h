@@ -4,7 +4,8 @@
 #include "framework/HandleTraits.h"
 #include "framework/UniqueHandle.h"
 
-struct FileHandleTraits : HandleTraitsBase<HANDLE, FileHandleTraits> {
+struct FileHandleTraits : HandleTraitsBase<HANDLE, FileHandleTraits>
+{
     static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) noexcept { CloseHandle(h); }
 };

@@ -4,7 +4,8 @@
 #include "framework/HandleTraits.h"
 #include "framework/UniqueHandle.h"
 
-struct FindHandleTraits : HandleTraitsBase<HANDLE, FindHandleTraits> {
+struct FindHandleTraits : HandleTraitsBase<HANDLE, FindHandleTraits>
+{
     static HANDLE Invalid() noexcept { return INVALID_HANDLE_VALUE; }
     static void Close(HANDLE h) noexcept { FindClose(h); }
 };

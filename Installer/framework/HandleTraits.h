@@ -4,7 +4,8 @@
 #include <windows.h>
 
 template <typename T, typename Derived>
-struct HandleTraitsBase {
+struct HandleTraitsBase
+{
     using Type = T;
     static void CloseKeepingError(T value) noexcept
     {

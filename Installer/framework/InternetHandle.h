@@ -6,7 +6,8 @@
 
 #include <wininet.h>
 
-struct InternetHandleTraits : HandleTraitsBase<HINTERNET, InternetHandleTraits> {
+struct InternetHandleTraits : HandleTraitsBase<HINTERNET, InternetHandleTraits>
+{
     static HINTERNET Invalid() noexcept { return nullptr; }
     static void Close(HINTERNET h) noexcept { InternetCloseHandle(h); }
 };

@@ -4,7 +4,8 @@
 #include "framework/HandleTraits.h"
 #include "framework/UniqueHandle.h"
 
-struct KernelHandleTraits : HandleTraitsBase<HANDLE, KernelHandleTraits> {
+struct KernelHandleTraits : HandleTraitsBase<HANDLE, KernelHandleTraits>
+{
     static HANDLE Invalid() noexcept { return nullptr; }
     static void Close(HANDLE h) noexcept { CloseHandle(h); }
 };

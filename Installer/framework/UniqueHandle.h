@@ -1,12 +1,14 @@
 // One move-only owner for any handle type. A Traits type gives the empty value and the
 // release call:
-//   struct Traits { using Type = HANDLE; static Type Invalid() noexcept; static void Close(Type) noexcept; };
+//   struct Traits { using Type = HANDLE; static Type Invalid() noexcept; static void Close(Type)
+//   noexcept; };
 #pragma once
 
 #include <utility>
 
 template <typename Traits>
-class UniqueHandle {
+class UniqueHandle
+{
 public:
     using Type = typename Traits::Type;
 
@@ -51,10 +53,15 @@ private:
 
 // Runs a callable on scope exit, for the odd one-off clean-up.
 template <typename F>
-class ScopeExit {
+class ScopeExit
+{
 public:
     explicit ScopeExit(F f) noexcept : m_f(std::move(f)) {}
-    ~ScopeExit() { if (m_armed) m_f(); }
+    ~ScopeExit()
+    {
+        if (m_armed)
+            m_f();
+    }
     void Dismiss() noexcept { m_armed = false; }
     ScopeExit(const ScopeExit&) = delete;
     ScopeExit& operator=(const ScopeExit&) = delete;

@@ -4,8 +4,7 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr UINT_PTR kSubclassId = 0x4B565A; // any constant unique to this procedure
 }
 
@@ -50,10 +49,8 @@ HWND NotificationSource(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
     case WM_CTLCOLORBTN:
     case WM_CTLCOLORDLG:
     case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
-        return reinterpret_cast<HWND>(lParam);
-    default:
-        return nullptr;
+    case WM_CTLCOLORSTATIC: return reinterpret_cast<HWND>(lParam);
+    default: return nullptr;
     }
 }
 

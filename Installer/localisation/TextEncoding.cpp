@@ -8,8 +8,8 @@
 std::wstring AnsiToWide(const std::string& text)
 {
     const int n = MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, nullptr, 0);
-    if (n <= 0 || static_cast<std::size_t>(n) >= std::numeric_limits<std::size_t>::max() /
-                                                      sizeof(wchar_t))
+    if (n <= 0 ||
+        static_cast<std::size_t>(n) >= std::numeric_limits<std::size_t>::max() / sizeof(wchar_t))
         return std::wstring();
     std::vector<wchar_t> buffer(static_cast<std::size_t>(n) + 1, L'\0');
     if (MultiByteToWideChar(CP_ACP, 0, text.c_str(), -1, buffer.data(), n) <= 0)

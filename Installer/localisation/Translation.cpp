@@ -7,8 +7,7 @@
 
 #include <utility>
 
-namespace
-{
+namespace {
 // Reads the whole file; false when it cannot be opened or read.
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
@@ -32,8 +31,7 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 }
 } // namespace
 
-CTranslation::CTranslation(std::wstring filePath)
-    : m_strFilePath(std::move(filePath))
+CTranslation::CTranslation(std::wstring filePath) : m_strFilePath(std::move(filePath))
 {
 }
 

@@ -7,8 +7,7 @@
 
 #include <sstream>
 
-namespace
-{
+namespace {
 bool IsContinuation(unsigned char c)
 {
     return (c & 0xC0) == 0x80;

@@ -22,7 +22,8 @@ namespace net {
 namespace {
 
 // Passes a position on only when it changed: the window hears of at most 101.
-class CProgressReport {
+class CProgressReport
+{
 public:
     explicit CProgressReport(const DownloadProgress& progress) : m_progress(progress) {}
     void Set(int position)
@@ -39,12 +40,14 @@ private:
 };
 
 // The ".part" file: removed on every path unless it was moved into place.
-class CPartFile {
+class CPartFile
+{
 public:
     explicit CPartFile(std::wstring path) : m_path(std::move(path)) {}
     ~CPartFile()
     {
-        if (m_created) {
+        if (m_created)
+        {
             m_file.reset();
             DeleteFileW(m_path.c_str());
         }
@@ -93,8 +96,7 @@ bool IsDirectory(const std::wstring& path)
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,
-                    const std::optional<Sha256Digest>& expectedSha256,
-                    const TransferLimits& limits)
+                    const std::optional<Sha256Digest>& expectedSha256, const TransferLimits& limits)
 {
     CProgressReport report(progress);
     CrackedUrl cracked;
@@ -115,7 +117,8 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
         return false;
 
     CSha256Hasher hasher;
-    if (expectedSha256 && !hasher.Begin()) {
+    if (expectedSha256 && !hasher.Begin())
+    {
         TraceDownloadError(L"SHA-256 is not available");
         return false;
     }
@@ -128,7 +131,8 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
 
     std::uint64_t written = 0;
     unsigned long readSize = kMinReadBytes;
-    for (;;) {
+    for (;;)
+    {
         const auto start = std::chrono::steady_clock::now();
         unsigned long got = 0;
         if (!ReadChunk(sent.request.get(), buffer.get(), readSize, got))
@@ -138,7 +142,8 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
         const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
             std::chrono::steady_clock::now() - start);
         readSize = NextReadSize(readSize, static_cast<std::uint64_t>(took.count()));
-        if (!part.Write(buffer.get(), got)) {
+        if (!part.Write(buffer.get(), got))
+        {
             TraceDownloadError(InternetErrorText(GetLastError()));
             return false;
         }
@@ -150,19 +155,23 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
             report.Set(std::min(99, ProgressPosition(written, announced)));
     }
 
-    if (!IsCompleteBody(written, announced)) {
-        TraceDownloadError(L"The connection closed after " + std::to_wstring(written) +
-                           L" of " + std::to_wstring(announced) + L" bytes");
+    if (!IsCompleteBody(written, announced))
+    {
+        TraceDownloadError(L"The connection closed after " + std::to_wstring(written) + L" of " +
+                           std::to_wstring(announced) + L" bytes");
         return false;
     }
-    if (expectedSha256) {
+    if (expectedSha256)
+    {
         Sha256Digest actual{};
-        if (!hasher.Finish(actual) || actual != *expectedSha256) {
+        if (!hasher.Finish(actual) || actual != *expectedSha256)
+        {
             TraceDownloadError(L"The package does not have the expected SHA-256");
             return false;
         }
     }
-    if (!part.CommitTo(localPath)) {
+    if (!part.CommitTo(localPath))
+    {
         TraceDownloadError(InternetErrorText(GetLastError()));
         return false;
     }

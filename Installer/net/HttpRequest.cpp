@@ -30,7 +30,8 @@ const std::vector<std::wstring>& JsonRequestHeaders()
 
 constexpr unsigned long kChunkBytes = 1024;
 
-struct JsonExchange {
+struct JsonExchange
+{
     bool result = false;
     bool bodyRead = false;
     std::string body;
@@ -47,7 +48,8 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
         return exchange;
 
     const int status = QueryStatusCode(sent.request.get());
-    if (status < 0) {
+    if (status < 0)
+    {
         TraceDownloadError(InternetErrorText(GetLastError()));
         return exchange;
     }
@@ -58,23 +60,29 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
 
     // The bytes are kept as received, zero bytes included: nothing here is text yet.
     char buffer[kChunkBytes];
-    for (;;) {
+    for (;;)
+    {
         unsigned long got = 0;
-        if (stop || !ReadAvailable(sent.request.get(), buffer, kChunkBytes, got)) {
+        if (stop || !ReadAvailable(sent.request.get(), buffer, kChunkBytes, got))
+        {
             exchange.result = false;
             return exchange;
         }
         if (got == 0)
             break;
-        if (limits.maxBodyBytes != 0 && exchange.body.size() + got > limits.maxBodyBytes) {
-            TraceDownloadError(L"The reply is larger than " +
-                               std::to_wstring(limits.maxBodyBytes) + L" bytes");
+        if (limits.maxBodyBytes != 0 && exchange.body.size() + got > limits.maxBodyBytes)
+        {
+            TraceDownloadError(L"The reply is larger than " + std::to_wstring(limits.maxBodyBytes) +
+                               L" bytes");
             exchange.result = false;
             return exchange;
         }
-        try {
+        try
+        {
             exchange.body.append(buffer, got);
-        } catch (const std::bad_alloc&) {
+        }
+        catch (const std::bad_alloc&)
+        {
             // Out of memory: the result stands as the status left it.
             exchange.body.clear();
             return exchange;
@@ -82,10 +90,10 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
     }
     // A reset connection can look like the end of the body; the announced length tells.
     const std::uint64_t announced = QueryContentLength(sent.request.get());
-    if (!IsCompleteBody(exchange.body.size(), announced)) {
-        TraceDownloadError(L"The connection closed after " +
-                           std::to_wstring(exchange.body.size()) + L" of " +
-                           std::to_wstring(announced) + L" bytes");
+    if (!IsCompleteBody(exchange.body.size(), announced))
+    {
+        TraceDownloadError(L"The connection closed after " + std::to_wstring(exchange.body.size()) +
+                           L" of " + std::to_wstring(announced) + L" bytes");
         exchange.result = false;
         return exchange;
     }
@@ -111,7 +119,8 @@ bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimit
             [cracked, limits, deadline](const StopFlag& stop) {
                 return RunExchange(cracked, limits, deadline, stop);
             },
-            deadline, exchange)) {
+            deadline, exchange))
+    {
         TraceDownloadError(InternetErrorText(ERROR_INTERNET_TIMEOUT));
         return false;
     }

@@ -56,7 +56,8 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     const std::wstring agent = ModuleAgentName();
     sent.session.reset(
         InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
-    if (!sent.session) {
+    if (!sent.session)
+    {
         errorText = InternetErrorText(GetLastError());
         return false;
     }
@@ -65,15 +66,14 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
 
     const bool secure = url.scheme == UrlScheme::Https;
     // No INTERNET_FLAG_IGNORE_CERT_CN_INVALID: a certificate for another host is refused.
-    const DWORD connectFlags =
-        INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0);
-    const DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
-                               (secure ? INTERNET_FLAG_SECURE : 0);
+    const DWORD connectFlags = INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0);
+    const DWORD requestFlags =
+        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
 
-    sent.connection.reset(InternetConnectW(sent.session.get(), url.host.c_str(), url.port,
-                                           nullptr, nullptr, INTERNET_SERVICE_HTTP,
-                                           connectFlags, 0));
-    if (!sent.connection) {
+    sent.connection.reset(InternetConnectW(sent.session.get(), url.host.c_str(), url.port, nullptr,
+                                           nullptr, INTERNET_SERVICE_HTTP, connectFlags, 0));
+    if (!sent.connection)
+    {
         errorText = InternetErrorText(GetLastError());
         return false;
     }
@@ -81,7 +81,8 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
 
     sent.request.reset(HttpOpenRequestW(sent.connection.get(), L"GET", url.object.c_str(),
                                         L"HTTP/1.0", nullptr, nullptr, requestFlags, 0));
-    if (!sent.request) {
+    if (!sent.request)
+    {
         errorText = InternetErrorText(GetLastError());
         return false;
     }
@@ -92,7 +93,8 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
         HttpAddRequestHeadersW(sent.request.get(), header.c_str(), static_cast<DWORD>(-1),
                                HTTP_ADDREQ_FLAG_ADD_IF_NEW);
 
-    if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0)) {
+    if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
+    {
         errorText = InternetErrorText(GetLastError());
         return false;
     }
@@ -110,7 +112,8 @@ bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked)
         return false;
     DWORD length = static_cast<DWORD>(url.size() * 3 + 64);
     std::wstring canonical(length, L'\0');
-    if (!InternetCanonicalizeUrlW(url.c_str(), &canonical[0], &length, ICU_BROWSER_MODE)) {
+    if (!InternetCanonicalizeUrlW(url.c_str(), &canonical[0], &length, ICU_BROWSER_MODE))
+    {
         if (GetLastError() != ERROR_INSUFFICIENT_BUFFER)
             return false;
         canonical.assign(length + 1, L'\0');
@@ -159,7 +162,8 @@ bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& 
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
                     const TransferLimits& limits, SentRequest& sent)
 {
-    struct Opened {
+    struct Opened
+    {
         bool ok = false;
         SentRequest sent;
     };
@@ -173,7 +177,8 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
             return result;
         },
         deadline, opened);
-    if (!finished) {
+    if (!finished)
+    {
         TraceDownloadError(InternetErrorText(ERROR_INTERNET_TIMEOUT));
         return false;
     }
@@ -206,7 +211,8 @@ bool ReadChunk(HINTERNET request, void* buffer, unsigned long size, unsigned lon
 {
     received = 0;
     DWORD got = 0;
-    if (!InternetReadFile(request, buffer, size, &got)) {
+    if (!InternetReadFile(request, buffer, size, &got))
+    {
         TraceDownloadError(InternetErrorText(GetLastError()));
         return false;
     }
@@ -218,7 +224,8 @@ bool ReadAvailable(HINTERNET request, void* buffer, unsigned long maxSize, unsig
 {
     received = 0;
     DWORD available = 0;
-    if (!InternetQueryDataAvailable(request, &available, 0, 0)) {
+    if (!InternetQueryDataAvailable(request, &available, 0, 0))
+    {
         TraceDownloadError(InternetErrorText(GetLastError()));
         return false;
     }
@@ -228,18 +235,22 @@ bool ReadAvailable(HINTERNET request, void* buffer, unsigned long maxSize, unsig
 std::wstring InternetErrorText(unsigned long error)
 {
     std::wstring text;
-    if (error == ERROR_INTERNET_EXTENDED_ERROR) {
+    if (error == ERROR_INTERNET_EXTENDED_ERROR)
+    {
         DWORD code = 0;
         DWORD length = 0;
         InternetGetLastResponseInfoW(&code, nullptr, &length);
-        if (length > 0) {
+        if (length > 0)
+        {
             text.assign(length + 1, L'\0');
             if (InternetGetLastResponseInfoW(&code, &text[0], &length))
                 text.resize(length);
             else
                 text.clear();
         }
-    } else {
+    }
+    else
+    {
         // Room beyond the cut: FormatMessageW fails rather than truncates.
         wchar_t buffer[1024] = {};
         const DWORD length =

@@ -20,9 +20,14 @@
 
 namespace net {
 
-enum class UrlScheme { Http, Https };
+enum class UrlScheme
+{
+    Http,
+    Https
+};
 
-struct CrackedUrl {
+struct CrackedUrl
+{
     UrlScheme scheme = UrlScheme::Https;
     std::wstring host;
     INTERNET_PORT port = 0;
@@ -35,7 +40,8 @@ bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked);
 
 // One sent request; closing runs request, connection, session, as members are destroyed
 // in reverse order.
-struct SentRequest {
+struct SentRequest
+{
     InternetHandle session;
     InternetHandle connection;
     InternetHandle request;
@@ -74,7 +80,8 @@ constexpr std::chrono::milliseconds kHelperEndGrace{1000};
 template <typename Result, typename Work>
 bool RunWithDeadline(Work work, Clock::time_point deadline, Result& result)
 {
-    struct State {
+    struct State
+    {
         std::mutex mutex;
         std::condition_variable finished;
         bool done = false;
@@ -83,12 +90,16 @@ bool RunWithDeadline(Work work, Clock::time_point deadline, Result& result)
     };
     auto state = std::make_shared<State>();
     std::thread helper;
-    try {
+    try
+    {
         helper = std::thread([state, work]() mutable {
             Result local{};
-            try {
+            try
+            {
                 local = work(state->stop);
-            } catch (...) {
+            }
+            catch (...)
+            {
                 // Memory ran out: the default result is the failure.
             }
             std::lock_guard<std::mutex> lock(state->mutex);
@@ -96,14 +107,19 @@ bool RunWithDeadline(Work work, Clock::time_point deadline, Result& result)
             state->done = true;
             state->finished.notify_all();
         });
-    } catch (const std::system_error&) {
+    }
+    catch (const std::system_error&)
+    {
         return false;
     }
     std::unique_lock<std::mutex> lock(state->mutex);
     const bool inTime = state->finished.wait_until(lock, deadline, [&] { return state->done; });
-    if (inTime) {
+    if (inTime)
+    {
         result = std::move(state->result);
-    } else {
+    }
+    else
+    {
         state->stop = true;
         state->finished.wait_for(lock, kHelperEndGrace, [&] { return state->done; });
     }

@@ -22,7 +22,8 @@ bool ParseSha256Hex(const std::string& text, Sha256Digest& digest)
     if (text.size() != digest.size() * 2)
         return false;
     Sha256Digest parsed{};
-    for (std::size_t i = 0; i < parsed.size(); ++i) {
+    for (std::size_t i = 0; i < parsed.size(); ++i)
+    {
         const int hi = HexValue(text[2 * i]);
         const int lo = HexValue(text[2 * i + 1]);
         if (hi < 0 || lo < 0)
@@ -38,7 +39,8 @@ std::string Sha256ToHex(const Sha256Digest& digest)
     static const char kDigits[] = "0123456789abcdef";
     std::string text;
     text.reserve(digest.size() * 2);
-    for (std::uint8_t b : digest) {
+    for (std::uint8_t b : digest)
+    {
         text += kDigits[b >> 4];
         text += kDigits[b & 0x0F];
     }

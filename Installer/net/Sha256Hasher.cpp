@@ -38,8 +38,8 @@ bool CSha256Hasher::Begin()
                                      &written, 0)))
         return false;
     m_object.assign(objectLength, 0);
-    return Succeeded(BCryptCreateHash(m_hAlgorithm, &m_hHash, m_object.data(), objectLength,
-                                      nullptr, 0, 0));
+    return Succeeded(
+        BCryptCreateHash(m_hAlgorithm, &m_hHash, m_object.data(), objectLength, nullptr, 0, 0));
 }
 
 bool CSha256Hasher::Update(const void* data, unsigned long size)
@@ -48,15 +48,16 @@ bool CSha256Hasher::Update(const void* data, unsigned long size)
         return false;
     if (size == 0)
         return true;
-    return Succeeded(BCryptHashData(m_hHash, static_cast<PUCHAR>(const_cast<void*>(data)), size, 0));
+    return Succeeded(
+        BCryptHashData(m_hHash, static_cast<PUCHAR>(const_cast<void*>(data)), size, 0));
 }
 
 bool CSha256Hasher::Finish(Sha256Digest& digest)
 {
     if (!m_hHash)
         return false;
-    const bool ok = Succeeded(BCryptFinishHash(m_hHash, digest.data(),
-                                               static_cast<ULONG>(digest.size()), 0));
+    const bool ok =
+        Succeeded(BCryptFinishHash(m_hHash, digest.data(), static_cast<ULONG>(digest.size()), 0));
     Release();
     return ok;
 }

@@ -10,7 +10,8 @@
 
 namespace net {
 
-class CSha256Hasher {
+class CSha256Hasher
+{
 public:
     CSha256Hasher() = default;
     ~CSha256Hasher();

@@ -4,7 +4,8 @@
 
 namespace net {
 
-struct TransferLimits {
+struct TransferLimits
+{
     unsigned long connectTimeoutMs;
     unsigned long connectRetries;
     // Per receive and send on the connection and the request: a server that accepts and

@@ -16,9 +16,11 @@ int ProgressPosition(std::uint64_t written, std::uint64_t announced)
         return static_cast<int>(written * 100 / announced);
     // Beyond 2^57 bytes: the largest p with p * announced / 100 <= written, where
     // p * announced / 100 is split so that no step overflows.
-    for (int p = 99; p > 0; --p) {
+    for (int p = 99; p > 0; --p)
+    {
         const std::uint64_t part = static_cast<std::uint64_t>(p) * (announced % 100);
-        const std::uint64_t floorShare = static_cast<std::uint64_t>(p) * (announced / 100) + part / 100;
+        const std::uint64_t floorShare =
+            static_cast<std::uint64_t>(p) * (announced / 100) + part / 100;
         const std::uint64_t ceilShare = floorShare + (part % 100 != 0 ? 1 : 0);
         if (ceilShare <= written)
             return p;
@@ -34,7 +36,8 @@ std::uint64_t ParseContentLength(const std::wstring& text)
         ++i;
     std::uint64_t value = 0;
     bool digits = false;
-    for (; i < n && text[i] >= L'0' && text[i] <= L'9'; ++i) {
+    for (; i < n && text[i] >= L'0' && text[i] <= L'9'; ++i)
+    {
         const unsigned d = static_cast<unsigned>(text[i] - L'0');
         if (value > (std::numeric_limits<std::uint64_t>::max() - d) / 10)
             return 0;

@@ -30,7 +30,7 @@ int WindowsFamilyFromVersion(const std::wstring& versionText)
     };
     // First match wins; note 5.1 (XP) is 2 and 5.0 (2000) is 3.
     static const Row rows[] = {
-        {L"10", L"0", 9}, {L"6", L"3", 8}, {L"6", L"2", 7}, {L"6", L"1", 6}, {L"6", L"0", 5},
+        {L"10", L"0", 9}, {L"6", L"3", 8}, {L"6", L"2", 7}, {L"6", L"1", 6},    {L"6", L"0", 5},
         {L"5", L"2", 4},  {L"5", L"1", 2}, {L"5", L"0", 3}, {L"4", nullptr, 1},
     };
 

@@ -10,8 +10,7 @@
 
 #include <cstring>
 
-namespace
-{
+namespace {
 class Bstr
 {
 public:
@@ -62,8 +61,8 @@ bool QueryWmiProperty(const std::string& className, const std::wstring& property
         return false;
 
     ComPtr<IWbemLocator> locator;
-    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER,
-                                IID_IWbemLocator, locator.put_void())))
+    if (FAILED(CoCreateInstance(CLSID_WbemLocator, nullptr, CLSCTX_INPROC_SERVER, IID_IWbemLocator,
+                                locator.put_void())))
         return false;
 
     const Bstr nameSpace(L"ROOT\\CIMV2");
@@ -88,16 +87,16 @@ bool QueryWmiProperty(const std::string& className, const std::wstring& property
 
     ComPtr<IEnumWbemClassObject> enumerator;
     if (FAILED(services->ExecQuery(language.get(), queryText.get(),
-                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY,
-                                   nullptr, enumerator.put())))
+                                   WBEM_FLAG_FORWARD_ONLY | WBEM_FLAG_RETURN_IMMEDIATELY, nullptr,
+                                   enumerator.put())))
         return false;
 
     for (;;)
     {
         ComPtr<IWbemClassObject> object;
         ULONG returned = 0;
-        const HRESULT hr = enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(),
-                                            &returned);
+        const HRESULT hr =
+            enumerator->Next(static_cast<LONG>(WBEM_INFINITE), 1, object.put(), &returned);
         if (FAILED(hr) || returned == 0 || !object)
             break;
 

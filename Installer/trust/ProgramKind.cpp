@@ -7,7 +7,8 @@ bool EndsWithIgnoringAsciiCase(const std::wstring& text, const wchar_t* tail)
     const std::wstring end(tail);
     if (text.size() <= end.size())
         return false; // a bare ".exe" names nothing
-    for (std::size_t i = 0; i < end.size(); ++i) {
+    for (std::size_t i = 0; i < end.size(); ++i)
+    {
         wchar_t c = text[text.size() - end.size() + i];
         if (c >= L'A' && c <= L'Z')
             c = static_cast<wchar_t>(c - L'A' + L'a');

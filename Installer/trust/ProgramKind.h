@@ -3,7 +3,8 @@
 
 #include <string>
 
-enum class ProgramKind {
+enum class ProgramKind
+{
     Refused, // anything else: scripts, shortcuts, HTML applications, documents
     Exe,     // started itself
     Msi,     // started through the system's msiexec, never through a file association

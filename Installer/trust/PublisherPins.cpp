@@ -10,18 +10,21 @@ bool StartsWith(const std::string& text, const char* head)
 std::optional<PublisherPin> ParseEntry(const std::string& entry, std::string& reason)
 {
     PublisherPin pin;
-    if (entry == "self") {
+    if (entry == "self")
+    {
         pin.kind = PublisherPin::Kind::Self;
         return pin;
     }
-    if (StartsWith(entry, "key:")) {
+    if (StartsWith(entry, "key:"))
+    {
         pin.kind = PublisherPin::Kind::Key;
         if (net::ParseSha256Hex(entry.substr(4), pin.key))
             return pin;
         reason = "a key is 64 hexadecimal digits (SHA-256 of the DER SubjectPublicKeyInfo)";
         return std::nullopt;
     }
-    if (StartsWith(entry, "name:")) {
+    if (StartsWith(entry, "name:"))
+    {
         pin.kind = PublisherPin::Kind::Name;
         pin.name = entry.substr(5);
         // Control characters cannot be part of a name we would want to compare exactly.
@@ -39,18 +42,22 @@ std::optional<PublisherPin> ParseEntry(const std::string& entry, std::string& re
 
 } // namespace
 
-std::optional<std::vector<PublisherPin>> ParsePublisherPins(const std::string& list, std::string* error)
+std::optional<std::vector<PublisherPin>> ParsePublisherPins(const std::string& list,
+                                                            std::string* error)
 {
     std::vector<PublisherPin> pins;
     if (list.empty())
         return pins;
     std::size_t start = 0;
-    for (;;) {
+    for (;;)
+    {
         const std::size_t end = list.find(';', start);
-        const std::string entry = list.substr(start, end == std::string::npos ? std::string::npos : end - start);
+        const std::string entry =
+            list.substr(start, end == std::string::npos ? std::string::npos : end - start);
         std::string reason;
         const auto pin = ParseEntry(entry, reason);
-        if (!pin) {
+        if (!pin)
+        {
             if (error)
                 *error = "malformed entry \"" + entry + "\": " + reason;
             return std::nullopt;
@@ -75,8 +82,10 @@ bool SignerMatchesPins(const std::vector<PublisherPin>& pins, const SignerIdenti
 {
     if (PinsNameSelf(pins) && !selfKey)
         return false;
-    for (const PublisherPin& pin : pins) {
-        switch (pin.kind) {
+    for (const PublisherPin& pin : pins)
+    {
+        switch (pin.kind)
+        {
         case PublisherPin::Kind::Key:
             if (pin.key == signer.spkiSha256)
                 return true;

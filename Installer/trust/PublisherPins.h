@@ -10,8 +10,14 @@
 
 using Sha256Bytes = net::Sha256Digest;
 
-struct PublisherPin {
-    enum class Kind { Key, Name, Self };
+struct PublisherPin
+{
+    enum class Kind
+    {
+        Key,
+        Name,
+        Self
+    };
     Kind kind = Kind::Key;
     Sha256Bytes key{}; // Key: SHA-256 of the certificate's DER SubjectPublicKeyInfo
     std::string name;  // Name: the subject common name, UTF-8, compared exactly
@@ -24,7 +30,8 @@ std::optional<std::vector<PublisherPin>> ParsePublisherPins(const std::string& l
                                                             std::string* error = nullptr);
 
 // Who signed a program, as read from its verified signature.
-struct SignerIdentity {
+struct SignerIdentity
+{
     Sha256Bytes spkiSha256{};
     std::string commonName; // UTF-8
 };

@@ -25,10 +25,12 @@ bool SpkiSha256(PCCERT_CONTEXT cert, Sha256Bytes& digest)
 {
     DWORD size = 0;
     CERT_PUBLIC_KEY_INFO* info = &cert->pCertInfo->SubjectPublicKeyInfo;
-    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, info, 0, nullptr, nullptr, &size))
+    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, info, 0, nullptr, nullptr,
+                             &size))
         return false;
     std::vector<BYTE> der(size);
-    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, info, 0, nullptr, der.data(), &size))
+    if (!CryptEncodeObjectEx(X509_ASN_ENCODING, X509_PUBLIC_KEY_INFO, info, 0, nullptr, der.data(),
+                             &size))
         return false;
     net::CSha256Hasher hasher;
     return hasher.Begin() && hasher.Update(der.data(), size) && hasher.Finish(digest);
@@ -77,15 +79,19 @@ bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& si
         data.dwStateAction = WTD_STATEACTION_CLOSE;
         WinVerifyTrust(noUser, &action, &data);
     });
-    if (status != 0) {
+    if (status != 0)
+    {
         Report("the signature does not verify", static_cast<unsigned long>(status));
         return false;
     }
 
     CRYPT_PROVIDER_DATA* provider = WTHelperProvDataFromStateData(data.hWVTStateData);
-    CRYPT_PROVIDER_SGNR* signerInfo = provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
-    CRYPT_PROVIDER_CERT* signerCert = signerInfo ? WTHelperGetProvCertFromChain(signerInfo, 0) : nullptr;
-    if (!signerCert || !signerCert->pCert) {
+    CRYPT_PROVIDER_SGNR* signerInfo =
+        provider ? WTHelperGetProvSignerFromChain(provider, 0, FALSE, 0) : nullptr;
+    CRYPT_PROVIDER_CERT* signerCert =
+        signerInfo ? WTHelperGetProvCertFromChain(signerInfo, 0) : nullptr;
+    if (!signerCert || !signerCert->pCert)
+    {
         Report("no signer certificate", 0);
         return false;
     }
@@ -101,16 +107,19 @@ bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& si
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
     CertChain chain;
-    if (!CertGetCertificateChain(nullptr, cert.get(), &signerInfo->sftVerifyAsOf, cert.get()->hCertStore,
-                                 &para, 0, nullptr, chain.put())) {
+    if (!CertGetCertificateChain(nullptr, cert.get(), &signerInfo->sftVerifyAsOf,
+                                 cert.get()->hCertStore, &para, 0, nullptr, chain.put()))
+    {
         Report("no chain", GetLastError());
         return false;
     }
-    if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR) {
+    if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
+    {
         Report("the chain is not trusted", chain.get()->TrustStatus.dwErrorStatus);
         return false;
     }
-    if (!SpkiSha256(cert.get(), signer.spkiSha256)) {
+    if (!SpkiSha256(cert.get(), signer.spkiSha256))
+    {
         Report("the public key could not be hashed", GetLastError());
         return false;
     }

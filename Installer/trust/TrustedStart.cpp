@@ -22,18 +22,20 @@ std::wstring FolderOf(const std::wstring& path)
 FileHandle OpenHeld(const std::wstring& path)
 {
     // Others may read it but not write, delete or rename it while it is held.
-    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                                  FILE_ATTRIBUTE_NORMAL, nullptr));
+    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::wstring OwnPath()
 {
     std::wstring path(MAX_PATH, L'\0');
-    for (;;) {
+    for (;;)
+    {
         const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
         if (length == 0)
             return std::wstring();
-        if (length < path.size()) {
+        if (length < path.size())
+        {
             path.resize(length);
             return path;
         }
@@ -46,8 +48,10 @@ std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
     const std::wstring path = policy.selfPath.empty() ? OwnPath() : policy.selfPath;
     const FileHandle file = OpenHeld(path);
     SignerIdentity self;
-    if (!file || !ReadTrustedSigner(file.get(), path, self)) {
-        OutputDebugStringA("This installer is not validly signed, so \"self\" pins no publisher\r\n");
+    if (!file || !ReadTrustedSigner(file.get(), path, self))
+    {
+        OutputDebugStringA(
+            "This installer is not validly signed, so \"self\" pins no publisher\r\n");
         return std::nullopt;
     }
     return self.spkiSha256;
@@ -62,7 +66,8 @@ bool SignedByPinnedPublisher(HANDLE file, const std::wstring& path, const StartP
         PinsNameSelf(policy.pins) ? SelfKey(policy) : std::nullopt;
     if (SignerMatchesPins(policy.pins, signer, selfKey))
         return true;
-    OutputDebugStringA(("Signed by a publisher that is not pinned: " + signer.commonName + "\r\n").c_str());
+    OutputDebugStringA(
+        ("Signed by a publisher that is not pinned: " + signer.commonName + "\r\n").c_str());
     return false;
 }
 
@@ -75,8 +80,8 @@ std::wstring SystemMsiexec()
     return std::wstring(folder) + L"\\msiexec.exe";
 }
 
-bool ShellStart(const std::wstring& file, const std::wstring& parameters, const std::wstring& folder,
-                HWND owner, KernelHandle& process)
+bool ShellStart(const std::wstring& file, const std::wstring& parameters,
+                const std::wstring& folder, HWND owner, KernelHandle& process)
 {
     // The shell may hand the start to COM; it asks for an apartment on the calling thread.
     ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -96,7 +101,8 @@ bool ShellStart(const std::wstring& file, const std::wstring& parameters, const 
     // back after it: two starts at once would leave us in a download folder. One at a time.
     static std::mutex s_shellStart;
     std::unique_lock<std::mutex> oneAtATime(s_shellStart);
-    if (ShellExecuteExW(&info)) {
+    if (ShellExecuteExW(&info))
+    {
         process.reset(info.hProcess);
         return true;
     }
@@ -121,21 +127,24 @@ StartPolicy StartPolicyFromList(const std::string& list)
 StartResult StartProgramElevated(const std::wstring& path, HWND owner, const StartPolicy& policy)
 {
     const ProgramKind kind = ProgramKindOfName(path);
-    if (kind == ProgramKind::Refused || policy.refuseAll) {
+    if (kind == ProgramKind::Refused || policy.refuseAll)
+    {
         OutputDebugStringW((L"Not a program the installer starts: " + path).c_str());
         return StartResult::Untrusted;
     }
     FileHandle held;
-    if (!policy.pins.empty()) {
+    if (!policy.pins.empty())
+    {
         held = OpenHeld(path);
         if (!held || !SignedByPinnedPublisher(held.get(), path, policy))
             return StartResult::Untrusted;
     }
     const std::wstring folder = FolderOf(path);
     KernelHandle process;
-    const bool started = kind == ProgramKind::Msi
-                             ? ShellStart(SystemMsiexec(), MsiInstallParameters(path), folder, owner, process)
-                             : ShellStart(path, std::wstring(), folder, owner, process);
+    const bool started =
+        kind == ProgramKind::Msi
+            ? ShellStart(SystemMsiexec(), MsiInstallParameters(path), folder, owner, process)
+            : ShellStart(path, std::wstring(), folder, owner, process);
     if (!started)
         return StartResult::Failed;
     // msiexec opens the package after it started: keep it held until the installation ends.

@@ -10,7 +10,8 @@
 #include <string>
 #include <vector>
 
-struct StartPolicy {
+struct StartPolicy
+{
     std::vector<PublisherPin> pins; // empty: any program starts, signed or not
     bool refuseAll = false;         // the pin list did not parse: start nothing
     std::wstring selfPath;          // whose signer `self` names; empty: this program's own file
@@ -19,7 +20,8 @@ struct StartPolicy {
 // The policy of a pin list in KVZ_TRUSTED_PUBLISHERS form.
 StartPolicy StartPolicyFromList(const std::string& list);
 
-enum class StartResult {
+enum class StartResult
+{
     Started,
     Failed,    // the shell did not start it (GetLastError set)
     Untrusted, // refused: no program, or not signed by a pinned publisher

@@ -7,8 +7,10 @@ std::wstring QuoteArgument(const std::wstring& argument)
 
     std::wstring quoted = L"\"";
     std::size_t backslashes = 0;
-    for (wchar_t c : argument) {
-        if (c == L'\\') {
+    for (wchar_t c : argument)
+    {
+        if (c == L'\\')
+        {
             ++backslashes;
             continue;
         }

@@ -1,7 +1,7 @@
 #include "workflows/DriverService.h"
 
-#include "net/HttpRequest.h"
 #include "localisation/TextEncoding.h"
+#include "net/HttpRequest.h"
 
 #include <windows.h>
 

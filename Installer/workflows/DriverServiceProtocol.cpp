@@ -27,18 +27,15 @@ std::string BuildDriverServiceUrl(const std::string& host, DriverServiceEndpoint
                                   int familyCode)
 {
     std::string url = "https://" + host;
-    switch (endpoint) {
+    switch (endpoint)
+    {
     case DriverServiceEndpoint::RealtekDrivers:
         url += "/api/rx/RealtekDrivers?";
         url += "os=" + GetDriverServiceOsToken(familyCode);
         url += "&wirelessType=bluetooth&wirelessProduct=8821CU";
         break;
-    case DriverServiceEndpoint::VelmoraRXApp:
-        url += "/api/rx/VelmoraRXApp";
-        break;
-    case DriverServiceEndpoint::QuillHotspot:
-        url += "/api/rx/QuillHotspot";
-        break;
+    case DriverServiceEndpoint::VelmoraRXApp: url += "/api/rx/VelmoraRXApp"; break;
+    case DriverServiceEndpoint::QuillHotspot: url += "/api/rx/QuillHotspot"; break;
     }
     return url;
 }
@@ -84,7 +81,8 @@ bool JudgeParsed(const std::string& body, DriverPackageOffer& offer)
 
     DriverPackageOffer judged;
     judged.downloadUrl = url;
-    if (root.isMember("sha256")) {
+    if (root.isMember("sha256"))
+    {
         const Json::Value digestValue = root.get("sha256", Json::Value());
         net::Sha256Digest digest{};
         if (!digestValue.isString() || !net::ParseSha256Hex(digestValue.asString(), digest))
@@ -101,9 +99,12 @@ bool JudgeDriverServiceReply(const std::string& body, DriverPackageOffer& offer)
 {
     if (body.empty())
         return false;
-    try {
+    try
+    {
         return JudgeParsed(body, offer);
-    } catch (const std::exception&) {
+    }
+    catch (const std::exception&)
+    {
         // JsonCpp throws on nesting deeper than its stack limit, among others.
         return false;
     }

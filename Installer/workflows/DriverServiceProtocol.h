@@ -7,7 +7,8 @@
 #include <optional>
 #include <string>
 
-enum class DriverServiceEndpoint {
+enum class DriverServiceEndpoint
+{
     RealtekDrivers, // the Bluetooth driver, chosen by os token
     VelmoraRXApp,   // the receiver application
     QuillHotspot,   // the hotspot driver
@@ -15,7 +16,8 @@ enum class DriverServiceEndpoint {
 
 // What a successful reply names: where the package lies and, when the service says so,
 // the digest the downloaded file must have.
-struct DriverPackageOffer {
+struct DriverPackageOffer
+{
     std::string downloadUrl; // UTF-8, exactly as in the reply
     std::optional<net::Sha256Digest> sha256;
 };

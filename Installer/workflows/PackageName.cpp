@@ -1,6 +1,5 @@
 #include "workflows/PackageName.h"
 
-
 namespace {
 
 constexpr std::size_t kMaxNameLength = 200;
@@ -24,7 +23,8 @@ bool IsReservedDeviceName(const std::wstring& name)
     for (const wchar_t* device : kFixed)
         if (stem == device)
             return true;
-    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0)) {
+    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0))
+    {
         // Superscript digits count as port numbers on Windows too.
         const wchar_t digit = stem[3];
         return (digit >= L'0' && digit <= L'9') || digit == L'\u00B9' || digit == L'\u00B2' ||
@@ -37,7 +37,8 @@ bool IsSafeFileName(const std::wstring& name)
 {
     if (name.empty() || name == L"." || name == L".." || name.size() > kMaxNameLength)
         return false;
-    for (wchar_t c : name) {
+    for (wchar_t c : name)
+    {
         if (c < 0x20 || c == 0x7F)
             return false;
         if (std::wstring(L"\\/:*?\"<>|").find(c) != std::wstring::npos)
@@ -57,7 +58,8 @@ std::optional<std::wstring> PackageFileNameFromUrl(const std::wstring& url)
     // Skip "scheme://authority": the path begins at the first slash after it. A URL without
     // a scheme is taken as a bare path.
     const std::size_t scheme = rest.find(L"://");
-    if (scheme != std::wstring::npos) {
+    if (scheme != std::wstring::npos)
+    {
         const std::size_t path = rest.find(L'/', scheme + 3);
         if (path == std::wstring::npos)
             return std::nullopt;

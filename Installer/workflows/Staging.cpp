@@ -3,8 +3,8 @@
 #include "framework/FindHandle.h"
 #include "framework/KernelHandle.h"
 #include "localisation/ModulePath.h"
-#include "net/FileDownload.h"
 #include "localisation/TextEncoding.h"
+#include "net/FileDownload.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
 
@@ -31,7 +31,8 @@ bool PlanPackage(const DriverPackageOffer& offer, FetchedPackage& package)
     // The reply is JSON, so the URL is UTF-8; its name is hostile until checked.
     std::wstring url = Utf8ToWide(offer.downloadUrl);
     const auto fileName = PackageFileNameFromUrl(url);
-    if (!fileName) {
+    if (!fileName)
+    {
         OutputDebugStringA("Refused the package name of the download URL\r\n");
         return false;
     }
@@ -86,22 +87,27 @@ bool UnpackArchive(const std::wstring& archivePath)
 std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name, bool descend)
 {
     const std::size_t slash = pattern.find_last_of(L'\\');
-    const std::wstring folder = slash == std::wstring::npos ? std::wstring() : pattern.substr(0, slash + 1);
+    const std::wstring folder =
+        slash == std::wstring::npos ? std::wstring() : pattern.substr(0, slash + 1);
 
     WIN32_FIND_DATAW entry = {};
     FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
     if (!find)
         return std::wstring();
-    do {
+    do
+    {
         const std::wstring entryName = entry.cFileName;
         if (entryName == L"." || entryName == L"..")
             continue;
         const std::wstring entryPath = folder + entryName;
-        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && descend) {
+        if ((entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) && descend)
+        {
             std::wstring found = SearchFileInFolder(entryPath + L"\\*.*", name, false);
             if (!found.empty())
                 return found;
-        } else if (CompareStringOrdinal(entryName.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL) {
+        }
+        else if (CompareStringOrdinal(entryName.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
+        {
             return entryPath;
         }
     } while (FindNextFileW(find.get(), &entry));

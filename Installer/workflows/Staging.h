@@ -13,7 +13,8 @@
 // followed by `name` when it is not empty. Empty when the application-data folder is unknown.
 std::wstring GetWorkFolderPath(const std::wstring& name);
 
-struct FetchedPackage {
+struct FetchedPackage
+{
     std::wstring url;       // the offer's download URL, wide
     std::wstring fileName;  // its last path segment, checked
     std::wstring localPath; // where it lies (or will lie) in the working folder
@@ -33,9 +34,11 @@ bool UnpackArchive(const std::wstring& archivePath);
 
 // Full path of the first entry named `name` (case ignored) that `pattern` ("<folder>\*.*")
 // enumerates; with `descend`, each subfolder met on the way is searched one level deep.
-std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name, bool descend);
+std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name,
+                                bool descend);
 
-struct ProcessOutcome {
+struct ProcessOutcome
+{
     bool started = false;
     bool exitCodeKnown = false;
     DWORD exitCode = 0;

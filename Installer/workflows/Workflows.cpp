@@ -20,7 +20,10 @@ constexpr DWORD kStartDelayMs = 200;
 class CBusyRun
 {
 public:
-    explicit CBusyRun(std::atomic<bool>& flag) noexcept : m_flag(flag), m_bOwner(!flag.exchange(true)) {}
+    explicit CBusyRun(std::atomic<bool>& flag) noexcept
+        : m_flag(flag), m_bOwner(!flag.exchange(true))
+    {
+    }
     ~CBusyRun()
     {
         if (m_bOwner)
@@ -35,7 +38,8 @@ private:
     bool m_bOwner;
 };
 
-struct PackageWorkflow {
+struct PackageWorkflow
+{
     std::atomic<bool>& busy;
     DriverServiceEndpoint endpoint;
     bool unpack;       // an archive holding Setup.exe, rather than the setup program itself
@@ -44,14 +48,14 @@ struct PackageWorkflow {
 
 PackageWorkflow Describe(PackageKind kind)
 {
-    switch (kind) {
+    switch (kind)
+    {
     case PackageKind::BluetoothDriver:
         return {g_bBluetoothBusy, DriverServiceEndpoint::RealtekDrivers, true, BT_INSTALLER_MISS};
     case PackageKind::ReceiverApp:
         return {g_bRxAppBusy, DriverServiceEndpoint::VelmoraRXApp, false, RX_INSTALLER_MISS};
     case PackageKind::HotspotDriver:
-    default:
-        return {g_bHotspotBusy, DriverServiceEndpoint::QuillHotspot, false, RX_INSTALLER_MISS};
+    default: return {g_bHotspotBusy, DriverServiceEndpoint::QuillHotspot, false, RX_INSTALLER_MISS};
     }
 }
 
@@ -79,20 +83,25 @@ void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const Fetc
                 const StartPolicy& policy)
 {
     std::wstring wanted = package.fileName;
-    if (workflow.unpack) {
+    if (workflow.unpack)
+    {
         if (!UnpackArchive(package.localPath))
             return;
         wanted = L"Setup.exe";
     }
     const std::wstring found = SearchFileInFolder(GetWorkFolderPath(L"*.*"), wanted, true);
-    if (found.empty()) {
+    if (found.empty())
+    {
         host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
         return;
     }
-    switch (StartProgramElevated(found, host.GetOwnerWindow(), policy)) {
+    switch (StartProgramElevated(found, host.GetOwnerWindow(), policy))
+    {
     case StartResult::Started: break;
     case StartResult::Failed: host.ShowStatusText(host.GetWord(WordKeys[SETUP_NOT_STARTED])); break;
-    case StartResult::Untrusted: host.ShowStatusText(host.GetWord(WordKeys[INSTALLER_UNTRUSTED])); break;
+    case StartResult::Untrusted:
+        host.ShowStatusText(host.GetWord(WordKeys[INSTALLER_UNTRUSTED]));
+        break;
     }
 }
 
@@ -104,7 +113,8 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
     CBusyRun run(g_bWifiBusy);
     if (!run.Owner())
         return;
-    try {
+    try
+    {
         const std::wstring setup = GetModuleRelativePath(L"data\\WifiAutoInstallSetup.exe");
         if (setup.empty())
             return;
@@ -116,7 +126,9 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
         if (host.IsBluetoothShown())
             text += L" " + host.GetWord(WordKeys[HINT_DL_BT]);
         host.ShowStatusText(std::move(text));
-    } catch (...) {
+    }
+    catch (...)
+    {
         // Out of memory: the run ends without a report, and the flag is cleared.
     }
 }
@@ -129,17 +141,22 @@ void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind, const StartPolicy
     if (!run.Owner())
         return;
     bool delivered = false;
-    try {
+    try
+    {
         // Only the Bluetooth driver differs by Windows family; asked afresh on every run.
-        const int family = workflow.endpoint == DriverServiceEndpoint::RealtekDrivers ? GetWindowsFamily() : 0;
+        const int family =
+            workflow.endpoint == DriverServiceEndpoint::RealtekDrivers ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
         if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer) &&
-            DownloadWithBar(host, kind, offer, package)) {
+            DownloadWithBar(host, kind, offer, package))
+        {
             delivered = true;
             StartSetup(host, workflow, package, policy);
         }
-    } catch (...) {
+    }
+    catch (...)
+    {
         // Out of memory: reported like a package that could not be fetched, unless it came.
     }
     if (!delivered)

@@ -10,7 +10,12 @@
 #include <atomic>
 #include <string>
 
-enum class PackageKind { BluetoothDriver, ReceiverApp, HotspotDriver };
+enum class PackageKind
+{
+    BluetoothDriver,
+    ReceiverApp,
+    HotspotDriver
+};
 
 class CWorkflowHost
 {

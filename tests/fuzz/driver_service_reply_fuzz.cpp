@@ -11,7 +11,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
 {
     const std::string body(reinterpret_cast<const char*>(data), size);
     DriverPackageOffer offer;
-    if (JudgeDriverServiceReply(body, offer)) {
+    if (JudgeDriverServiceReply(body, offer))
+    {
         if (offer.downloadUrl.empty() || offer.downloadUrl.find('\0') != std::string::npos)
             std::abort();
     }

@@ -26,7 +26,8 @@ bool IsLowSurrogate(wchar_t c)
 // A lone surrogate would reach the window's texts as garbage.
 bool HasLoneSurrogate(const std::wstring& text)
 {
-    for (std::size_t i = 0; i < text.size(); ++i) {
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
         if (IsHighSurrogate(text[i]) && i + 1 < text.size() && IsLowSurrogate(text[i + 1]))
             ++i;
         else if (IsHighSurrogate(text[i]) || IsLowSurrogate(text[i]))
@@ -57,7 +58,8 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An entry the file has no say over must survive any file, read or rejected.
     const WordMap before = {{L"NOT_A_WORD_KEY", L"kept"}, {L"INSTALL_WIFI", L"old"}};
     WordMap words = before;
-    if (!ReadTranslationBranch(text, L"eng", words)) {
+    if (!ReadTranslationBranch(text, L"eng", words))
+    {
         if (words != before)
             std::abort();
         return 0;

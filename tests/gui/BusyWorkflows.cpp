@@ -11,8 +11,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 // Starts a setup program and waits for it, as the Wi-Fi workflow does.
 void RunSlowSetup(CWorkflowHost& host) noexcept
 {
@@ -48,9 +47,7 @@ void RunBusyPackage(CWorkflowHost& host, PackageKind kind) noexcept
             if (n % 500 == 0)
                 host.ShowStatusText(L"downloading " + std::to_wstring(n));
         }
-    case PackageKind::HotspotDriver:
-        host.ShowNoInternetMessage();
-        return;
+    case PackageKind::HotspotDriver: host.ShowNoInternetMessage(); return;
     case PackageKind::ReceiverApp:
         for (;;)
         {

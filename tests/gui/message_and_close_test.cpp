@@ -11,8 +11,7 @@
 #include <memory>
 #include <string>
 
-namespace
-{
+namespace {
 constexpr COLORREF kBlue = RGB(9, 147, 221);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 
@@ -54,9 +53,9 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     const std::wstring language = LanguageCodeFromLangId(GetUserDefaultLangID());
     const ControlInfo text = ReadControl(m_hDialog, IDC_MESSAGE_TEXT);
     EXPECT_TRUE(text.bVisible);
-    EXPECT_EQ(LookUpWord(GuiDist() + L"\\data\\translation.json", language,
-                         WordKeys[HINT_NO_INTERNET]),
-              text.text);
+    EXPECT_EQ(
+        LookUpWord(GuiDist() + L"\\data\\translation.json", language, WordKeys[HINT_NO_INTERNET]),
+        text.text);
 
     const SIZE client = ClientSize(m_hDialog);
     const ControlInfo ok = ReadControl(m_hDialog, IDOK);
@@ -74,7 +73,8 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     WaitFor(
         [&] {
             captured = std::make_unique<CScreenPixels>(m_hDialog);
-            return captured->At(2, 2) == kBlue && captured->At(ok.rc.left + 3, ok.rc.top + 3) == kBlue;
+            return captured->At(2, 2) == kBlue &&
+                   captured->At(ok.rc.left + 3, ok.rc.top + 3) == kBlue;
         },
         10000);
     const CScreenPixels& pixels = *captured;
@@ -146,8 +146,8 @@ TEST(Closing, CloseDuringWorkEndsTheProcessAtOnce)
     ASSERT_TRUE(busy.Start(busyExe));
     const HWND hBusy = busy.FindWindowByCaption(MainCaption(), 30000);
     ASSERT_NE(nullptr, hBusy);
-    for (int nId : {IDC_INSTALL_WIFI, IDC_INSTALL_BLUETOOTH, IDC_INSTALL_HOTSPOT,
-                    IDC_INSTALL_RECEIVER})
+    for (int nId :
+         {IDC_INSTALL_WIFI, IDC_INSTALL_BLUETOOTH, IDC_INSTALL_HOTSPOT, IDC_INSTALL_RECEIVER})
         PostMessageW(GetDlgItem(hBusy, nId), BM_CLICK, 0, 0);
 
     // Wait until the work is visibly under way: the bar moves and the message is up.

@@ -10,11 +10,12 @@ namespace {
 
 TEST(DriverServiceOsToken, FollowsTheFamilyCode)
 {
-    const struct {
+    const struct
+    {
         int family;
         const char* token;
     } cases[] = {
-        {0, "win7"}, {1, "win7"}, {5, "win7"}, {6, "win7"}, {7, "win8"},
+        {0, "win7"}, {1, "win7"},  {5, "win7"},   {6, "win7"},  {7, "win8"},
         {8, "win8"}, {9, "win10"}, {10, "win10"}, {-1, "win7"}, {1000, "win10"},
     };
     for (const auto& c : cases)
@@ -26,10 +27,12 @@ TEST(DriverServiceUrl, IsPlainConcatenationPerEndpoint)
     EXPECT_EQ("https://svc.example:8443/api/rx/RealtekDrivers?os=win10"
               "&wirelessType=bluetooth&wirelessProduct=8821CU",
               BuildDriverServiceUrl("svc.example:8443", DriverServiceEndpoint::RealtekDrivers, 9));
-    EXPECT_EQ("https://h/api/rx/RealtekDrivers?os=win8&wirelessType=bluetooth&wirelessProduct=8821CU",
-              BuildDriverServiceUrl("h", DriverServiceEndpoint::RealtekDrivers, 8));
-    EXPECT_EQ("https://h/api/rx/RealtekDrivers?os=win7&wirelessType=bluetooth&wirelessProduct=8821CU",
-              BuildDriverServiceUrl("h", DriverServiceEndpoint::RealtekDrivers, 0));
+    EXPECT_EQ(
+        "https://h/api/rx/RealtekDrivers?os=win8&wirelessType=bluetooth&wirelessProduct=8821CU",
+        BuildDriverServiceUrl("h", DriverServiceEndpoint::RealtekDrivers, 8));
+    EXPECT_EQ(
+        "https://h/api/rx/RealtekDrivers?os=win7&wirelessType=bluetooth&wirelessProduct=8821CU",
+        BuildDriverServiceUrl("h", DriverServiceEndpoint::RealtekDrivers, 0));
     // The family code plays no part for the fixed endpoints.
     EXPECT_EQ("https://h/api/rx/VelmoraRXApp",
               BuildDriverServiceUrl("h", DriverServiceEndpoint::VelmoraRXApp, 9));
@@ -45,7 +48,8 @@ TEST(DriverServiceUrl, UsesTheConfiguredHost)
     EXPECT_GT(url.size(), std::string("https:///api/rx/VelmoraRXApp").size());
 }
 
-struct ReplyCase {
+struct ReplyCase
+{
     const char* name;
     std::string body;
     bool accepted;
@@ -56,7 +60,8 @@ TEST(JudgeDriverServiceReply, AcceptsOnlyTrueStatusAndNonEmptyUrl)
 {
     const ReplyCase cases[] = {
         {"plain", R"({"status":true,"downloadURL":"https://h/p.zip"})", true, "https://h/p.zip"},
-        {"other members ignored", R"({"x":[1,{}],"status":true,"downloadURL":"u","y":null})", true, "u"},
+        {"other members ignored", R"({"x":[1,{}],"status":true,"downloadURL":"u","y":null})", true,
+         "u"},
         {"status 1", R"({"status":1,"downloadURL":"u"})", true, "u"},
         {"status -3", R"({"status":-3,"downloadURL":"u"})", true, "u"},
         {"status 0.5", R"({"status":0.5,"downloadURL":"u"})", true, "u"},
@@ -78,10 +83,11 @@ TEST(JudgeDriverServiceReply, AcceptsOnlyTrueStatusAndNonEmptyUrl)
          true, "https://h/\xC3\xA9.exe"},
         {"url escaped utf-8", R"({"status":true,"downloadURL":"https://h/\u00e9.exe"})", true,
          "https://h/\xC3\xA9.exe"},
-        {"comments", "// service reply\n{ /* ok */ \"status\": true, \"downloadURL\": \"u\" // x\n}",
-         true, "u"},
-        {"duplicate member: last wins", R"({"status":false,"status":true,"downloadURL":"u"})",
-         true, "u"},
+        {"comments",
+         "// service reply\n{ /* ok */ \"status\": true, \"downloadURL\": \"u\" // x\n}", true,
+         "u"},
+        {"duplicate member: last wins", R"({"status":false,"status":true,"downloadURL":"u"})", true,
+         "u"},
         // Kinds the conversions cannot take: a failed reply, never an exception.
         {"status string", R"({"status":"true","downloadURL":"u"})", false, ""},
         {"status array", R"({"status":[true],"downloadURL":"u"})", false, ""},
@@ -102,15 +108,19 @@ TEST(JudgeDriverServiceReply, AcceptsOnlyTrueStatusAndNonEmptyUrl)
         {"zero byte before object", std::string(1, '\0') + R"({"status":true,"downloadURL":"u"})",
          false, ""},
     };
-    for (const ReplyCase& c : cases) {
+    for (const ReplyCase& c : cases)
+    {
         DriverPackageOffer offer;
         offer.downloadUrl = "untouched";
         const bool accepted = JudgeDriverServiceReply(c.body, offer);
         EXPECT_EQ(c.accepted, accepted) << c.name;
-        if (accepted) {
+        if (accepted)
+        {
             EXPECT_EQ(c.url, offer.downloadUrl) << c.name;
             EXPECT_FALSE(offer.sha256.has_value()) << c.name;
-        } else {
+        }
+        else
+        {
             EXPECT_EQ("untouched", offer.downloadUrl) << c.name << ": a failure leaves the offer";
         }
     }
@@ -118,8 +128,7 @@ TEST(JudgeDriverServiceReply, AcceptsOnlyTrueStatusAndNonEmptyUrl)
 
 TEST(JudgeDriverServiceReply, TakesAnOptionalDigestButRefusesAMalformedOne)
 {
-    const std::string digest =
-        "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+    const std::string digest = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
     const auto reply = [](const std::string& member) {
         return R"({"status":true,"downloadURL":"https://h/p.exe")" + member + "}";
     };
@@ -144,7 +153,8 @@ TEST(JudgeDriverServiceReply, TakesAnOptionalDigestButRefusesAMalformedOne)
         R"(,"sha256":12)",
         R"(,"sha256":[")" + digest + "\"]",
     };
-    for (const std::string& member : malformed) {
+    for (const std::string& member : malformed)
+    {
         DriverPackageOffer refused;
         EXPECT_FALSE(JudgeDriverServiceReply(reply(member), refused)) << member;
     }
@@ -153,8 +163,9 @@ TEST(JudgeDriverServiceReply, TakesAnOptionalDigestButRefusesAMalformedOne)
 TEST(JudgeDriverServiceReply, SurvivesHostileNesting)
 {
     // Deep nesting makes JsonCpp throw; it must come back as a failed reply.
-    const std::string deep = "{\"status\":true,\"downloadURL\":\"u\",\"x\":" +
-                             std::string(100000, '[') + std::string(100000, ']') + "}";
+    const std::string deep =
+        "{\"status\":true,\"downloadURL\":\"u\",\"x\":" + std::string(100000, '[') +
+        std::string(100000, ']') + "}";
     DriverPackageOffer offer;
     EXPECT_FALSE(JudgeDriverServiceReply(deep, offer));
 }

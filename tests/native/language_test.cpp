@@ -7,8 +7,7 @@
 #include <ostream>
 #include <string>
 
-namespace
-{
+namespace {
 struct LangCase
 {
     unsigned short langId;
@@ -32,23 +31,18 @@ TEST_P(LanguageChoice, PicksBranch)
 
 INSTANTIATE_TEST_SUITE_P(
     Identifiers, LanguageChoice,
-    ::testing::Values(LangCase{0x0409, L"eng"}, LangCase{0x0809, L"eng"},
-                      LangCase{0x0404, L"cht"}, LangCase{0x0C04, L"cht"},
+    ::testing::Values(LangCase{0x0409, L"eng"}, LangCase{0x0809, L"eng"}, LangCase{0x0404, L"cht"},
+                      LangCase{0x0C04, L"cht"},
                       LangCase{0x1404, L"eng"}, // Chinese (Macao) is not listed
-                      LangCase{0x0804, L"chs"}, LangCase{0x1004, L"chs"},
-                      LangCase{0x0004, L"eng"}, LangCase{0x0411, L"jpn"},
-                      LangCase{0x0412, L"kor"}, LangCase{0x040C, L"fr"},
-                      LangCase{0x140C, L"fr"},  LangCase{0x180C, L"eng"},
-                      LangCase{0x0407, L"deu"}, LangCase{0x0807, L"deu"},
-                      LangCase{0x0C07, L"deu"}, LangCase{0x1007, L"deu"},
-                      LangCase{0x1407, L"deu"}, LangCase{0x1807, L"eng"},
-                      LangCase{0x0410, L"ita"}, LangCase{0x0810, L"ita"},
-                      LangCase{0x0416, L"por"}, LangCase{0x0816, L"por"},
-                      LangCase{0x0419, L"rus"}, LangCase{0x0819, L"eng"},
-                      LangCase{0x040A, L"es"},  LangCase{0x080A, L"es"},
-                      LangCase{0x500A, L"es"},  LangCase{0x540A, L"eng"},
-                      LangCase{0x000A, L"eng"}, LangCase{0x0000, L"eng"},
-                      LangCase{0xFFFF, L"eng"}),
+                      LangCase{0x0804, L"chs"}, LangCase{0x1004, L"chs"}, LangCase{0x0004, L"eng"},
+                      LangCase{0x0411, L"jpn"}, LangCase{0x0412, L"kor"}, LangCase{0x040C, L"fr"},
+                      LangCase{0x140C, L"fr"}, LangCase{0x180C, L"eng"}, LangCase{0x0407, L"deu"},
+                      LangCase{0x0807, L"deu"}, LangCase{0x0C07, L"deu"}, LangCase{0x1007, L"deu"},
+                      LangCase{0x1407, L"deu"}, LangCase{0x1807, L"eng"}, LangCase{0x0410, L"ita"},
+                      LangCase{0x0810, L"ita"}, LangCase{0x0416, L"por"}, LangCase{0x0816, L"por"},
+                      LangCase{0x0419, L"rus"}, LangCase{0x0819, L"eng"}, LangCase{0x040A, L"es"},
+                      LangCase{0x080A, L"es"}, LangCase{0x500A, L"es"}, LangCase{0x540A, L"eng"},
+                      LangCase{0x000A, L"eng"}, LangCase{0x0000, L"eng"}, LangCase{0xFFFF, L"eng"}),
     [](const ::testing::TestParamInfo<LangCase>& info) {
         char name[16];
         std::snprintf(name, sizeof(name), "Id%04X", info.param.langId);
@@ -70,7 +64,7 @@ TEST(LanguageChoiceAll, CountsPerBranch)
         ++counts[code];
     }
     const std::map<std::wstring, int> expected = {
-        {L"cht", 2}, {L"chs", 2}, {L"jpn", 1}, {L"kor", 1}, {L"fr", 5}, {L"deu", 5},
+        {L"cht", 2}, {L"chs", 2}, {L"jpn", 1}, {L"kor", 1}, {L"fr", 5},           {L"deu", 5},
         {L"ita", 2}, {L"por", 2}, {L"rus", 1}, {L"es", 20}, {L"eng", 65536 - 41},
     };
     EXPECT_EQ(expected, counts);

@@ -5,8 +5,7 @@
 #include <algorithm>
 #include <vector>
 
-namespace
-{
+namespace {
 OfferSet Offers(bool bWifi, bool bBluetooth, bool bHotspot, bool bReceiver)
 {
     return {bWifi, bBluetooth, bHotspot, bReceiver};
@@ -44,17 +43,42 @@ TEST_P(PlanCases, SortsControlsInCommandOrder)
 INSTANTIATE_TEST_SUITE_P(
     Layout, PlanCases,
     ::testing::Values(
-        PlanCase{"Shipped", Offers(true, true, false, false), 340, {1000, 1001}, {1009, 1002},
-                 {1003}, {1005, 1006}},
-        PlanCase{"AllFour", Offers(true, true, true, true), 460, {1000, 1001, 1009, 1002}, {},
-                 {1003, 1005, 1006}, {}},
-        PlanCase{"None", Offers(false, false, false, false), 220, {},
-                 {1000, 1001, 1009, 1002}, {}, {1003, 1005, 1006}},
+        PlanCase{"Shipped",
+                 Offers(true, true, false, false),
+                 340,
+                 {1000, 1001},
+                 {1009, 1002},
+                 {1003},
+                 {1005, 1006}},
+        PlanCase{"AllFour",
+                 Offers(true, true, true, true),
+                 460,
+                 {1000, 1001, 1009, 1002},
+                 {},
+                 {1003, 1005, 1006},
+                 {}},
+        PlanCase{"None",
+                 Offers(false, false, false, false),
+                 220,
+                 {},
+                 {1000, 1001, 1009, 1002},
+                 {},
+                 {1003, 1005, 1006}},
         // Without the Wi-Fi command the first bar still takes the first progress slot.
-        PlanCase{"NoWifi", Offers(false, true, true, true), 400, {1001, 1009, 1002}, {1000},
-                 {1003, 1005, 1006}, {}},
-        PlanCase{"HotspotOnly", Offers(false, false, true, false), 280, {1009},
-                 {1000, 1001, 1002}, {1005}, {1003, 1006}}),
+        PlanCase{"NoWifi",
+                 Offers(false, true, true, true),
+                 400,
+                 {1001, 1009, 1002},
+                 {1000},
+                 {1003, 1005, 1006},
+                 {}},
+        PlanCase{"HotspotOnly",
+                 Offers(false, false, true, false),
+                 280,
+                 {1009},
+                 {1000, 1001, 1002},
+                 {1005},
+                 {1003, 1006}}),
     [](const ::testing::TestParamInfo<PlanCase>& info) { return std::string(info.param.name); });
 
 TEST(Layout, CaptionWordsAreTheButtonsKeys)
@@ -152,8 +176,8 @@ TEST(Layout, StatusLineNeverHidesForAnyTextHeight)
                     nLowest = std::max(nLowest, r.Bottom());
                 for (const PixelRect& r : p.bars)
                     nLowest = std::max(nLowest, r.Bottom());
-                SCOPED_TRACE(testing::Message() << "t " << t << " ch " << ch << " windows "
-                                                << plan.nWindowHeight);
+                SCOPED_TRACE(testing::Message()
+                             << "t " << t << " ch " << ch << " windows " << plan.nWindowHeight);
                 EXPECT_LT(p.status.y, ch);
                 EXPECT_EQ(3 * t, p.status.height);
                 EXPECT_EQ(318, p.status.width);

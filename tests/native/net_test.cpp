@@ -13,7 +13,8 @@ namespace {
 constexpr std::uint64_t kMax64 = std::numeric_limits<std::uint64_t>::max();
 constexpr std::uint64_t kMax32 = std::numeric_limits<std::uint32_t>::max();
 
-struct ProgressCase {
+struct ProgressCase
+{
     std::uint64_t written;
     std::uint64_t announced;
     int position;
@@ -47,7 +48,8 @@ TEST(ProgressPosition, NeverFallsBackDuringADownload)
 {
     const std::uint64_t announced = 100000000;
     int last = 0;
-    for (std::uint64_t written = 0; written <= announced; written += 10240) {
+    for (std::uint64_t written = 0; written <= announced; written += 10240)
+    {
         const int position = net::ProgressPosition(written, announced);
         ASSERT_GE(position, last) << written;
         ASSERT_LE(position, 100);
@@ -57,7 +59,8 @@ TEST(ProgressPosition, NeverFallsBackDuringADownload)
 
 TEST(ParseContentLength, AcceptsOnlyPlainDecimalNumbers)
 {
-    const struct {
+    const struct
+    {
         std::wstring text;
         std::uint64_t value;
     } cases[] = {
@@ -76,7 +79,8 @@ TEST(ParseContentLength, AcceptsOnlyPlainDecimalNumbers)
         {L"0x10", 0},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(c.value, net::ParseContentLength(c.text)) << std::string(c.text.begin(), c.text.end());
+        EXPECT_EQ(c.value, net::ParseContentLength(c.text))
+            << std::string(c.text.begin(), c.text.end());
 }
 
 TEST(IsCompleteBody, RequiresTheAnnouncedCountWhenThereIsOne)
@@ -98,8 +102,7 @@ TEST(AgentNameFromModulePath, IsTheFileNameWithoutExtension)
 
 TEST(Sha256Hex, ParsesExactly64HexDigitsInEitherCase)
 {
-    const std::string lower(
-        "e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
+    const std::string lower("e3b0c44298fc1c149afbf4c8996fb92427ae41e4649b934ca495991b7852b855");
     std::string upper = lower;
     for (char& c : upper)
         c = static_cast<char>(std::toupper(static_cast<unsigned char>(c)));
@@ -118,10 +121,13 @@ TEST(Sha256Hex, ParsesExactly64HexDigitsInEitherCase)
         lower + "0",
         lower.substr(0, 63) + "g",
         " " + lower.substr(1),
-        lower.substr(0, 62) + std::string("\0" "0", 2),
+        lower.substr(0, 62) + std::string("\0"
+                                          "0",
+                                          2),
         "0x" + lower.substr(2),
     };
-    for (const std::string& text : bad) {
+    for (const std::string& text : bad)
+    {
         net::Sha256Digest untouched{};
         untouched[0] = 0xAB;
         EXPECT_FALSE(net::ParseSha256Hex(text, untouched)) << text;

@@ -8,8 +8,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 std::vector<unsigned char> ReadResource(const std::string& name)
 {
     std::ifstream in(std::string(KVZ_SOURCE_DIR) + "/Installer/res/" + name, std::ios::binary);
@@ -62,8 +61,8 @@ TEST(Resources, ButtonFacesAreBlueInsideWhiteMargins)
                 const size_t at = nOffset + row * nStride + x * 3;
                 const int blue = b[at], green = b[at + 1], red = b[at + 2];
                 nBlack += red == 0 && green == 0 && blue == 0;
-                const bool bInside = x >= c.nMargin && x < c.nWidth - c.nMargin &&
-                                     y >= c.nMargin && y < c.nHeight - c.nMargin;
+                const bool bInside = x >= c.nMargin && x < c.nWidth - c.nMargin && y >= c.nMargin &&
+                                     y < c.nHeight - c.nMargin;
                 const bool bOk = bInside ? (red == 9 && green == 147 && blue == 221)
                                          : (red == 255 && green == 255 && blue == 255);
                 nWrong += !bOk;

@@ -4,8 +4,7 @@
 
 #include <vector>
 
-namespace
-{
+namespace {
 constexpr SkinPoint kOrigin{3, 3};
 constexpr SkinPoint kShift{1, 1};
 
@@ -32,36 +31,108 @@ TEST_P(PlaceCases, PlacesImageAndPushesCaption)
 {
     const PlaceCase& c = GetParam();
     SkinRect caption = c.item;
-    EXPECT_EQ(c.image,
-              PlaceImage(c.align, c.item, caption, c.bHasCaption, c.w, c.h, c.bPressed, kOrigin,
-                         c.shift));
+    EXPECT_EQ(c.image, PlaceImage(c.align, c.item, caption, c.bHasCaption, c.w, c.h, c.bPressed,
+                                  kOrigin, c.shift));
     EXPECT_EQ(c.caption, caption);
 }
 
-INSTANTIATE_TEST_SUITE_P(
-    SkinButton, PlaceCases,
-    ::testing::Values(
-        // The installer's buttons: a face exactly the control's size.
-        PlaceCase{"ExactReleased", Overlap, {0, 0, 318, 46}, true, 318, 46, false, kShift,
-                  {0, 0, 318, 46}, {0, 0, 318, 46}},
-        PlaceCase{"ExactPressed", Overlap, {0, 0, 318, 46}, true, 318, 46, true, kShift,
-                  {1, 1, 319, 47}, {0, 0, 318, 46}},
-        PlaceCase{"PressedStyleOne", Overlap, {0, 0, 92, 36}, true, 92, 36, true, {0, 2},
-                  {0, 2, 92, 38}, {0, 0, 92, 36}},
-        // Larger than the control: negative offsets, halved toward zero.
-        PlaceCase{"Larger", Overlap, {0, 0, 318, 46}, true, 400, 61, false, kShift,
-                  {-41, -7, 359, 54}, {0, 0, 318, 46}},
-        PlaceCase{"SmallerOffsetItem", Overlap, {10, 20, 110, 61}, false, 92, 36, false, kShift,
-                  {14, 22, 106, 58}, {10, 20, 110, 61}},
-        PlaceCase{"LeftWithCaption", ImageLeft, {0, 0, 200, 40}, true, 16, 16, false, kShift,
-                  {3, 12, 19, 28}, {19, 0, 200, 40}},
-        PlaceCase{"LeftWithoutCaption", ImageLeft, {0, 0, 200, 40}, false, 16, 16, false, kShift,
-                  {92, 12, 108, 28}, {0, 0, 200, 40}},
-        PlaceCase{"RightWithCaption", ImageRight, {0, 0, 200, 40}, true, 16, 16, true, kShift,
-                  {182, 13, 198, 29}, {0, 0, 181, 40}},
-        PlaceCase{"TopWithCaption", ImageTop, {0, 0, 200, 60}, true, 16, 16, false, kShift,
-                  {92, 3, 108, 19}, {0, 19, 200, 60}}),
-    [](const ::testing::TestParamInfo<PlaceCase>& info) { return std::string(info.param.name); });
+INSTANTIATE_TEST_SUITE_P(SkinButton, PlaceCases,
+                         ::testing::Values(
+                             // The installer's buttons: a face exactly the control's size.
+                             PlaceCase{"ExactReleased",
+                                       Overlap,
+                                       {0, 0, 318, 46},
+                                       true,
+                                       318,
+                                       46,
+                                       false,
+                                       kShift,
+                                       {0, 0, 318, 46},
+                                       {0, 0, 318, 46}},
+                             PlaceCase{"ExactPressed",
+                                       Overlap,
+                                       {0, 0, 318, 46},
+                                       true,
+                                       318,
+                                       46,
+                                       true,
+                                       kShift,
+                                       {1, 1, 319, 47},
+                                       {0, 0, 318, 46}},
+                             PlaceCase{"PressedStyleOne",
+                                       Overlap,
+                                       {0, 0, 92, 36},
+                                       true,
+                                       92,
+                                       36,
+                                       true,
+                                       {0, 2},
+                                       {0, 2, 92, 38},
+                                       {0, 0, 92, 36}},
+                             // Larger than the control: negative offsets, halved toward zero.
+                             PlaceCase{"Larger",
+                                       Overlap,
+                                       {0, 0, 318, 46},
+                                       true,
+                                       400,
+                                       61,
+                                       false,
+                                       kShift,
+                                       {-41, -7, 359, 54},
+                                       {0, 0, 318, 46}},
+                             PlaceCase{"SmallerOffsetItem",
+                                       Overlap,
+                                       {10, 20, 110, 61},
+                                       false,
+                                       92,
+                                       36,
+                                       false,
+                                       kShift,
+                                       {14, 22, 106, 58},
+                                       {10, 20, 110, 61}},
+                             PlaceCase{"LeftWithCaption",
+                                       ImageLeft,
+                                       {0, 0, 200, 40},
+                                       true,
+                                       16,
+                                       16,
+                                       false,
+                                       kShift,
+                                       {3, 12, 19, 28},
+                                       {19, 0, 200, 40}},
+                             PlaceCase{"LeftWithoutCaption",
+                                       ImageLeft,
+                                       {0, 0, 200, 40},
+                                       false,
+                                       16,
+                                       16,
+                                       false,
+                                       kShift,
+                                       {92, 12, 108, 28},
+                                       {0, 0, 200, 40}},
+                             PlaceCase{"RightWithCaption",
+                                       ImageRight,
+                                       {0, 0, 200, 40},
+                                       true,
+                                       16,
+                                       16,
+                                       true,
+                                       kShift,
+                                       {182, 13, 198, 29},
+                                       {0, 0, 181, 40}},
+                             PlaceCase{"TopWithCaption",
+                                       ImageTop,
+                                       {0, 0, 200, 60},
+                                       true,
+                                       16,
+                                       16,
+                                       false,
+                                       kShift,
+                                       {92, 3, 108, 19},
+                                       {0, 19, 200, 60}}),
+                         [](const ::testing::TestParamInfo<PlaceCase>& info) {
+                             return std::string(info.param.name);
+                         });
 
 TEST(SkinButton, CaptionBlockIsCentredInItsFrame)
 {
@@ -70,9 +141,9 @@ TEST(SkinButton, CaptionBlockIsCentredInItsFrame)
         SkinRect frame, measured, expected;
     } cases[] = {
         {{0, 0, 318, 46}, {0, 0, 100, 20}, {109, 13, 209, 33}},
-        {{1, 1, 319, 47}, {1, 1, 101, 21}, {110, 14, 210, 34}},  // pressed: shifted frame
-        {{0, 0, 318, 46}, {0, 0, 301, 40}, {8, 3, 309, 43}},     // two wrapped lines
-        {{0, 0, 92, 36}, {0, 0, 120, 60}, {-14, -12, 106, 48}},  // taller than the face
+        {{1, 1, 319, 47}, {1, 1, 101, 21}, {110, 14, 210, 34}}, // pressed: shifted frame
+        {{0, 0, 318, 46}, {0, 0, 301, 40}, {8, 3, 309, 43}},    // two wrapped lines
+        {{0, 0, 92, 36}, {0, 0, 120, 60}, {-14, -12, 106, 48}}, // taller than the face
     };
     for (const Case& c : cases)
         EXPECT_EQ(c.expected, CentreCaption(c.frame, c.measured));
@@ -88,10 +159,8 @@ TEST(SkinButton, StatesPickTheirColoursAndImage)
         ColorSlot face, caption;
         int nIndexWithSecond;
     } cases[] = {
-        {false, false, false, BkNormal, FgNormal, 1},
-        {false, true, false, BkFocus, FgFocus, 1},
-        {false, false, true, BkHot, FgHot, 0},
-        {true, false, false, BkHot, FgHot, 0},
+        {false, false, false, BkNormal, FgNormal, 1}, {false, true, false, BkFocus, FgFocus, 1},
+        {false, false, true, BkHot, FgHot, 0},        {true, false, false, BkHot, FgHot, 0},
         {true, true, true, BkHot, FgHot, 0}, // hot wins over focus
     };
     for (const Case& c : cases)
@@ -154,11 +223,11 @@ TEST(SkinButton, DialogManagersStyleChangesKeepOwnerDraw)
         bool bAfter;
         unsigned nPassed;
     } cases[] = {
-        {false, 0x1, true, 0xB},           // becomes the default button
-        {true, 0x0, false, 0xB},           // loses it
-        {true, 0xB, true, 0xB},            // other types leave the flag
-        {false, 0x5, false, 0xB},          // a group box type, say
-        {false, 0x2001, true, 0x200B},     // high bits pass through
+        {false, 0x1, true, 0xB},       // becomes the default button
+        {true, 0x0, false, 0xB},       // loses it
+        {true, 0xB, true, 0xB},        // other types leave the flag
+        {false, 0x5, false, 0xB},      // a group box type, say
+        {false, 0x2001, true, 0x200B}, // high bits pass through
     };
     for (const Case& c : cases)
     {
@@ -178,7 +247,7 @@ enum Event
     MoveOverDragging, // left button held
     MoveAway,
     MoveAwayDragging,
-    Leave,            // WM_MOUSELEAVE, focus loss, cancel mode
+    Leave, // WM_MOUSELEAVE, focus loss, cancel mode
 };
 
 struct HoverCase

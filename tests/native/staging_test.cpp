@@ -10,7 +10,8 @@ namespace {
 
 TEST(PackageFileName, IsTheLastPathSegmentWithoutQueryOrFragment)
 {
-    const struct {
+    const struct
+    {
         const wchar_t* url;
         const wchar_t* name;
     } cases[] = {
@@ -21,7 +22,8 @@ TEST(PackageFileName, IsTheLastPathSegmentWithoutQueryOrFragment)
         {L"https://dl.example.com/setup one.exe", L"setup one.exe"},
         {L"Setup.exe", L"Setup.exe"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         auto name = PackageFileNameFromUrl(c.url);
         ASSERT_TRUE(name) << c.url;
         EXPECT_EQ(*name, c.name);
@@ -31,20 +33,30 @@ TEST(PackageFileName, IsTheLastPathSegmentWithoutQueryOrFragment)
 TEST(PackageFileName, RefusesNamesThatCouldEscapeOrMisnameTheFile)
 {
     const wchar_t* hostile[] = {
-        L"https://dl.example.com/",          L"https://dl.example.com",
-        L"https://dl.example.com/pkg/.",     L"https://dl.example.com/pkg/..",
+        L"https://dl.example.com/",
+        L"https://dl.example.com",
+        L"https://dl.example.com/pkg/.",
+        L"https://dl.example.com/pkg/..",
         L"https://dl.example.com/a\\..\\..\\evil.exe",
-        L"https://dl.example.com/C:evil.exe", L"https://dl.example.com/evil.exe:stream",
+        L"https://dl.example.com/C:evil.exe",
+        L"https://dl.example.com/evil.exe:stream",
         L"https://dl.example.com/a*b.exe",
-        L"https://dl.example.com/a\"b.exe",   L"https://dl.example.com/a<b>.exe",
-        L"https://dl.example.com/a|b.exe",    L"https://dl.example.com/tab\there.exe",
-        L"https://dl.example.com/Setup.exe.", L"https://dl.example.com/Setup.exe ",
-        L"https://dl.example.com/CON",        L"https://dl.example.com/nul.zip",
-        L"https://dl.example.com/Com1.exe",   L"https://dl.example.com/LPT9",
-        L"https://dl.example.com/aux .txt",   L"https://dl.example.com/COM\u00B9",
+        L"https://dl.example.com/a\"b.exe",
+        L"https://dl.example.com/a<b>.exe",
+        L"https://dl.example.com/a|b.exe",
+        L"https://dl.example.com/tab\there.exe",
+        L"https://dl.example.com/Setup.exe.",
+        L"https://dl.example.com/Setup.exe ",
+        L"https://dl.example.com/CON",
+        L"https://dl.example.com/nul.zip",
+        L"https://dl.example.com/Com1.exe",
+        L"https://dl.example.com/LPT9",
+        L"https://dl.example.com/aux .txt",
+        L"https://dl.example.com/COM\u00B9",
         L"https://dl.example.com/conin$",
     };
-    for (const wchar_t* url : hostile) {
+    for (const wchar_t* url : hostile)
+    {
         EXPECT_FALSE(PackageFileNameFromUrl(url)) << std::string(url, url + wcslen(url));
     }
     // Encoded separators stay a literal, harmless name: nothing decodes them.
@@ -57,7 +69,8 @@ TEST(PackageFileName, RefusesNamesThatCouldEscapeOrMisnameTheFile)
 
 TEST(QuoteArgument, RoundTripsThroughTheRuntimeSplittingRules)
 {
-    const struct {
+    const struct
+    {
         const wchar_t* in;
         const wchar_t* out;
     } cases[] = {

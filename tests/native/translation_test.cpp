@@ -9,8 +9,7 @@
 #include <sstream>
 #include <string>
 
-namespace
-{
+namespace {
 // --- UTF-8 decoding -------------------------------------------------------------------
 
 struct DecodeCase
@@ -36,26 +35,25 @@ TEST_P(DecodeUtf8Cases, Decodes)
 
 INSTANTIATE_TEST_SUITE_P(
     Sequences, DecodeUtf8Cases,
-    ::testing::Values(
-        DecodeCase{"Ascii", "{\"a\":1}", L"{\"a\":1}"},
-        DecodeCase{"TwoByte", "caf\xC3\xA9", L"caf\u00E9"},
-        DecodeCase{"ThreeByte", "\xE4\xB8\xAD\xE6\x96\x87", L"\u4E2D\u6587"},
-        DecodeCase{"LastBmp", "\xEF\xBF\xBF", std::wstring(1, wchar_t(0xFFFF))},
-        DecodeCase{"Bom", "\xEF\xBB\xBF{}", L"\uFEFF{}"},
-        DecodeCase{"FourByteIsReplaced", "a\xF0\x9F\x98\x80z", L"a\uFFFDz"},
-        DecodeCase{"EmbeddedNul", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
-        // Malformed input ends the text where it starts.
-        DecodeCase{"LoneContinuation", "ab\x80z", L"ab"},
-        DecodeCase{"OverlongTwoByte", "a\xC0\xAFz", L"a"},
-        DecodeCase{"OverlongThreeByte", "a\xE0\x80\xAFz", L"a"},
-        DecodeCase{"OverlongFourByte", "a\xF0\x8F\xBF\xBFz", L"a"},
-        DecodeCase{"Surrogate", "a\xED\xA0\x80z", L"a"},
-        DecodeCase{"AboveUnicode", "a\xF4\x90\x80\x80z", L"a"},
-        DecodeCase{"FiveByteLead", "a\xF8\x88\x80\x80\x80z", L"a"},
-        DecodeCase{"InvalidByte", "a\xFFz", L"a"},
-        DecodeCase{"BadContinuation", "a\xE4\xB8z", L"a"},
-        DecodeCase{"TruncatedAtEnd", "ab\xE4\xB8", L"ab"},
-        DecodeCase{"TruncatedFourByteAtEnd", "ab\xF0\x9F\x98", L"ab"}),
+    ::testing::Values(DecodeCase{"Ascii", "{\"a\":1}", L"{\"a\":1}"},
+                      DecodeCase{"TwoByte", "caf\xC3\xA9", L"caf\u00E9"},
+                      DecodeCase{"ThreeByte", "\xE4\xB8\xAD\xE6\x96\x87", L"\u4E2D\u6587"},
+                      DecodeCase{"LastBmp", "\xEF\xBF\xBF", std::wstring(1, wchar_t(0xFFFF))},
+                      DecodeCase{"Bom", "\xEF\xBB\xBF{}", L"\uFEFF{}"},
+                      DecodeCase{"FourByteIsReplaced", "a\xF0\x9F\x98\x80z", L"a\uFFFDz"},
+                      DecodeCase{"EmbeddedNul", std::string("a\0b", 3), std::wstring(L"a\0b", 3)},
+                      // Malformed input ends the text where it starts.
+                      DecodeCase{"LoneContinuation", "ab\x80z", L"ab"},
+                      DecodeCase{"OverlongTwoByte", "a\xC0\xAFz", L"a"},
+                      DecodeCase{"OverlongThreeByte", "a\xE0\x80\xAFz", L"a"},
+                      DecodeCase{"OverlongFourByte", "a\xF0\x8F\xBF\xBFz", L"a"},
+                      DecodeCase{"Surrogate", "a\xED\xA0\x80z", L"a"},
+                      DecodeCase{"AboveUnicode", "a\xF4\x90\x80\x80z", L"a"},
+                      DecodeCase{"FiveByteLead", "a\xF8\x88\x80\x80\x80z", L"a"},
+                      DecodeCase{"InvalidByte", "a\xFFz", L"a"},
+                      DecodeCase{"BadContinuation", "a\xE4\xB8z", L"a"},
+                      DecodeCase{"TruncatedAtEnd", "ab\xE4\xB8", L"ab"},
+                      DecodeCase{"TruncatedFourByteAtEnd", "ab\xF0\x9F\x98", L"ab"}),
     [](const ::testing::TestParamInfo<DecodeCase>& info) { return info.param.name; });
 
 // --- Reading a branch -----------------------------------------------------------------
@@ -82,7 +80,8 @@ class ReadBranchCases : public ::testing::TestWithParam<BranchCase>
 TEST_P(ReadBranchCases, Reads)
 {
     WordMap words = GetParam().before;
-    EXPECT_EQ(GetParam().parsed, ReadTranslationBranch(GetParam().json, GetParam().language, words));
+    EXPECT_EQ(GetParam().parsed,
+              ReadTranslationBranch(GetParam().json, GetParam().language, words));
     EXPECT_EQ(GetParam().after, words);
 }
 
@@ -94,45 +93,83 @@ INSTANTIATE_TEST_SUITE_P(
         BranchCase{"Plain",
                    L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\",\"INSTALL_BT\":\"BT\"},"
                    L"\"fr\":{\"INSTALL_WIFI\":\"Pilote\"}}",
-                   L"eng", {}, true, {{L"INSTALL_WIFI", L"Wi-Fi"}, {L"INSTALL_BT", L"BT"}}},
-        BranchCase{"OtherBranch", L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"},\"fr\":{\"INSTALL_WIFI\":"
-                                  L"\"Pilote Wi-Fi\"}}",
-                   L"fr", {}, true, {{L"INSTALL_WIFI", L"Pilote Wi-Fi"}}},
-        BranchCase{"Bom", L"\uFEFF{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}}", L"eng", {}, true,
+                   L"eng",
+                   {},
+                   true,
+                   {{L"INSTALL_WIFI", L"Wi-Fi"}, {L"INSTALL_BT", L"BT"}}},
+        BranchCase{"OtherBranch",
+                   L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"},\"fr\":{\"INSTALL_WIFI\":"
+                   L"\"Pilote Wi-Fi\"}}",
+                   L"fr",
+                   {},
+                   true,
+                   {{L"INSTALL_WIFI", L"Pilote Wi-Fi"}}},
+        BranchCase{"Bom",
+                   L"\uFEFF{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}}",
+                   L"eng",
+                   {},
+                   true,
                    {{L"INSTALL_WIFI", L"Wi-Fi"}}},
         BranchCase{"NonStringValues",
                    L"{\"eng\":{\"DL_RX_FAILED\":12,\"DL_BT_FAILED\":1.50,\"INSTALL_RX\":true,"
                    L"\"INSTALL_BT\":false,\"INSTALL_WIFI\":null,\"HINT_DL_BT\":{\"x\":\"y\"},"
                    L"\"INSTALL_HOTSPOT\":[1,2],\"HINT_NO_INTERNET\":-3e2}}",
-                   L"eng", {}, true,
-                   {{L"DL_RX_FAILED", L"12"}, {L"DL_BT_FAILED", L"1.50"}, {L"INSTALL_RX", L"true"},
-                    {L"INSTALL_BT", L"false"}, {L"INSTALL_WIFI", L"null"}, {L"HINT_DL_BT", L""},
-                    {L"INSTALL_HOTSPOT", L""}, {L"HINT_NO_INTERNET", L"-3e2"}}},
-        BranchCase{"EmptyValueIsStored", L"{\"eng\":{\"INSTALL_WIFI\":\"\"}}", L"eng", {}, true,
+                   L"eng",
+                   {},
+                   true,
+                   {{L"DL_RX_FAILED", L"12"},
+                    {L"DL_BT_FAILED", L"1.50"},
+                    {L"INSTALL_RX", L"true"},
+                    {L"INSTALL_BT", L"false"},
+                    {L"INSTALL_WIFI", L"null"},
+                    {L"HINT_DL_BT", L""},
+                    {L"INSTALL_HOTSPOT", L""},
+                    {L"HINT_NO_INTERNET", L"-3e2"}}},
+        BranchCase{"EmptyValueIsStored",
+                   L"{\"eng\":{\"INSTALL_WIFI\":\"\"}}",
+                   L"eng",
+                   {},
+                   true,
                    {{L"INSTALL_WIFI", L""}}},
         BranchCase{"EscapesAndUnicode",
-                   L"{\"eng\":{\"INSTALL_WIFI\":\"a\\\"b\\\\c\\u00e9\\n\u4E2D\"}}", L"eng", {},
-                   true, {{L"INSTALL_WIFI", L"a\"b\\c\u00E9\n\u4E2D"}}},
+                   L"{\"eng\":{\"INSTALL_WIFI\":\"a\\\"b\\\\c\\u00e9\\n\u4E2D\"}}",
+                   L"eng",
+                   {},
+                   true,
+                   {{L"INSTALL_WIFI", L"a\"b\\c\u00E9\n\u4E2D"}}},
         BranchCase{"MissingBranchAddsNothing", L"{\"fr\":{\"INSTALL_WIFI\":\"Pilote\"}}", L"eng",
                    kOld, true, kOld},
         BranchCase{"NamesAreCaseSensitive",
-                   L"{\"ENG\":{\"INSTALL_WIFI\":\"x\"},\"eng\":{\"install_wifi\":\"y\"}}", L"eng",
-                   {}, true, {}},
+                   L"{\"ENG\":{\"INSTALL_WIFI\":\"x\"},\"eng\":{\"install_wifi\":\"y\"}}",
+                   L"eng",
+                   {},
+                   true,
+                   {}},
         BranchCase{"UnknownKeysIgnored",
                    L"{\"eng\":{\"SOMETHING\":\"x\",\"INSTALL_WIFI\":\"Wi-Fi\"},\"comment\":3}",
-                   L"eng", {}, true, {{L"INSTALL_WIFI", L"Wi-Fi"}}},
-        BranchCase{"OverwritesButKeepsOthers", L"{\"eng\":{\"INSTALL_WIFI\":\"new wifi\"}}",
-                   L"eng", kOld, true,
+                   L"eng",
+                   {},
+                   true,
+                   {{L"INSTALL_WIFI", L"Wi-Fi"}}},
+        BranchCase{"OverwritesButKeepsOthers",
+                   L"{\"eng\":{\"INSTALL_WIFI\":\"new wifi\"}}",
+                   L"eng",
+                   kOld,
+                   true,
                    {{L"INSTALL_WIFI", L"new wifi"}, {L"INSTALL_BT", L"old bt"}}},
         BranchCase{"BranchNotAnObject", L"{\"eng\":\"text\"}", L"eng", kOld, true, kOld},
         BranchCase{"TopLevelArray", L"[{\"eng\":{\"INSTALL_WIFI\":\"x\"}}]", L"eng", {}, true, {}},
         BranchCase{"Malformed", L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\",}}", L"eng", kOld, false,
                    kOld},
-        BranchCase{"TrailingGarbage", L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}} x", L"eng", {},
-                   false, {}},
+        BranchCase{
+            "TrailingGarbage", L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}} x", L"eng", {}, false, {}},
         BranchCase{"Empty", L"", L"eng", {}, false, {}},
-        BranchCase{"RawControlCharacter", L"{\"eng\":{\"INSTALL_WIFI\":\"a\tb\"}}", L"eng", {},
-                   false, {}}),
+        BranchCase{"RawControlCharacter",
+                   L"{\"eng\":{\"INSTALL_WIFI\":\"a\tb\"}}",
+                   L"eng",
+                   {},
+                   false,
+                   {}}),
     [](const ::testing::TestParamInfo<BranchCase>& info) { return info.param.name; });
 
 // A file cut short by a malformed byte must not half-load.

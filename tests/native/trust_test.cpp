@@ -18,7 +18,8 @@ Sha256Bytes Filled(std::uint8_t value)
 
 TEST(PublisherPins, ListsAreReadWholeOrRefused)
 {
-    const struct {
+    const struct
+    {
         std::string list;
         int count; // -1: refused
     } cases[] = {
@@ -40,14 +41,18 @@ TEST(PublisherPins, ListsAreReadWholeOrRefused)
         {"cn:Brightfern", -1},
         {"sha256:" + kHexA, -1},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.list);
         std::string error;
         const auto pins = ParsePublisherPins(c.list, &error);
-        if (c.count < 0) {
+        if (c.count < 0)
+        {
             EXPECT_FALSE(pins);
             EXPECT_NE(error.find("malformed entry"), std::string::npos);
-        } else {
+        }
+        else
+        {
             ASSERT_TRUE(pins);
             EXPECT_EQ(static_cast<int>(pins->size()), c.count);
         }
@@ -62,7 +67,8 @@ TEST(PublisherPins, SignersMatchByKeyNameOrTheInstallersOwnKey)
 {
     const SignerIdentity vendor{Filled(0xAA), "Brightfern Ltd."};
     const auto none = std::nullopt;
-    const struct {
+    const struct
+    {
         const char* what;
         std::string list;
         std::optional<Sha256Bytes> selfKey;
@@ -81,7 +87,8 @@ TEST(PublisherPins, SignersMatchByKeyNameOrTheInstallersOwnKey)
         {"self signed, name matches", "self;name:Brightfern Ltd.", Filled(0xBB), true},
         {"nothing pinned", "", none, false},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.what);
         const auto pins = ParsePublisherPins(c.list);
         ASSERT_TRUE(pins);
@@ -94,21 +101,23 @@ TEST(PublisherPins, SignersMatchByKeyNameOrTheInstallersOwnKey)
 
 TEST(ProgramKind, OnlyProgramsAndInstallerPackagesStart)
 {
-    const struct {
+    const struct
+    {
         const wchar_t* name;
         ProgramKind kind;
     } cases[] = {
-        {L"Setup.exe", ProgramKind::Exe},     {L"SETUP.EXE", ProgramKind::Exe},
-        {L"driver.msi", ProgramKind::Msi},    {L"Driver.MSI", ProgramKind::Msi},
-        {L".exe", ProgramKind::Refused},      {L"setup.exe.lnk", ProgramKind::Refused},
-        {L"setup.bat", ProgramKind::Refused}, {L"setup.cmd", ProgramKind::Refused},
-        {L"setup.hta", ProgramKind::Refused}, {L"setup.js", ProgramKind::Refused},
-        {L"setup.ps1", ProgramKind::Refused}, {L"setup.com", ProgramKind::Refused},
-        {L"setup.scr", ProgramKind::Refused}, {L"setup.msp", ProgramKind::Refused},
+        {L"Setup.exe", ProgramKind::Exe},      {L"SETUP.EXE", ProgramKind::Exe},
+        {L"driver.msi", ProgramKind::Msi},     {L"Driver.MSI", ProgramKind::Msi},
+        {L".exe", ProgramKind::Refused},       {L"setup.exe.lnk", ProgramKind::Refused},
+        {L"setup.bat", ProgramKind::Refused},  {L"setup.cmd", ProgramKind::Refused},
+        {L"setup.hta", ProgramKind::Refused},  {L"setup.js", ProgramKind::Refused},
+        {L"setup.ps1", ProgramKind::Refused},  {L"setup.com", ProgramKind::Refused},
+        {L"setup.scr", ProgramKind::Refused},  {L"setup.msp", ProgramKind::Refused},
         {L"setup.exe ", ProgramKind::Refused}, {L"setupexe", ProgramKind::Refused},
     };
     for (const auto& c : cases)
-        EXPECT_EQ(ProgramKindOfName(c.name), c.kind) << std::string(c.name, c.name + wcslen(c.name));
+        EXPECT_EQ(ProgramKindOfName(c.name), c.kind)
+            << std::string(c.name, c.name + wcslen(c.name));
     EXPECT_EQ(MsiInstallParameters(L"C:\\a b\\d.msi"), L"/i \"C:\\a b\\d.msi\"");
 }
 

@@ -7,8 +7,7 @@
 #include <string>
 #include <vector>
 
-namespace
-{
+namespace {
 struct FamilyCase
 {
     const wchar_t* version;

@@ -36,8 +36,14 @@ inline std::wstring Url(const std::wstring& scheme, int offset, const std::wstri
     return scheme + L"://localhost:" + std::to_wstring(StandInPort() + offset) + pathAndQuery;
 }
 
-inline std::wstring Https(const std::wstring& pathAndQuery) { return Url(L"https", 0, pathAndQuery); }
-inline std::wstring Http(const std::wstring& pathAndQuery) { return Url(L"http", 3, pathAndQuery); }
+inline std::wstring Https(const std::wstring& pathAndQuery)
+{
+    return Url(L"https", 0, pathAndQuery);
+}
+inline std::wstring Http(const std::wstring& pathAndQuery)
+{
+    return Url(L"http", 3, pathAndQuery);
+}
 
 inline std::string Narrow(const std::wstring& text)
 {
@@ -64,7 +70,8 @@ inline std::wstring ScratchFolder()
     std::wstring folder;
     if (tmp)
         folder.assign(tmp, tmp + std::strlen(tmp));
-    else {
+    else
+    {
         wchar_t path[MAX_PATH] = {};
         GetTempPathW(MAX_PATH, path);
         folder = path;
@@ -92,7 +99,8 @@ inline void WriteFileBytes(const std::wstring& path, const std::string& bytes)
 }
 
 // Sends this process's standard output to a file while alive; Text() reads what came.
-class StdoutCapture {
+class StdoutCapture
+{
 public:
     explicit StdoutCapture(const std::wstring& path) : m_path(path)
     {
@@ -129,7 +137,8 @@ private:
 
 // A real progress bar on a thread of its own, recording every PBM_SETPOS it is sent, the way
 // the main window's thread serves a worker's download.
-class ProgressBarThread {
+class ProgressBarThread
+{
 public:
     ProgressBarThread()
     {
@@ -159,7 +168,8 @@ private:
     static LRESULT CALLBACK Proc(HWND hWnd, UINT message, WPARAM wParam, LPARAM lParam)
     {
         auto* self = reinterpret_cast<ProgressBarThread*>(GetPropW(hWnd, L"kvz.test"));
-        if (self && message == PBM_SETPOS) {
+        if (self && message == PBM_SETPOS)
+        {
             std::lock_guard<std::mutex> lock(self->m_mutex);
             self->m_positions.push_back(static_cast<int>(wParam));
         }
@@ -172,8 +182,8 @@ private:
         INITCOMMONCONTROLSEX controls = {sizeof controls, ICC_PROGRESS_CLASS};
         InitCommonControlsEx(&controls);
         m_threadId = GetCurrentThreadId();
-        m_hWnd = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_POPUP, 0, 0, 200, 20, nullptr,
-                                 nullptr, GetModuleHandleW(nullptr), nullptr);
+        m_hWnd = CreateWindowExW(0, PROGRESS_CLASSW, L"", WS_POPUP, 0, 0, 200, 20, nullptr, nullptr,
+                                 GetModuleHandleW(nullptr), nullptr);
         SendMessageW(m_hWnd, PBM_SETRANGE32, 0, 100);
         SetPropW(m_hWnd, L"kvz.test", this);
         m_original = reinterpret_cast<WNDPROC>(
@@ -181,7 +191,8 @@ private:
         MSG msg;
         PeekMessageW(&msg, nullptr, 0, 0, PM_NOREMOVE); // the queue exists before we say ready
         m_ready = true;
-        while (GetMessageW(&msg, nullptr, 0, 0) > 0) {
+        while (GetMessageW(&msg, nullptr, 0, 0) > 0)
+        {
             TranslateMessage(&msg);
             DispatchMessageW(&msg);
         }

@@ -18,7 +18,8 @@ namespace {
 constexpr net::TransferLimits kQuick{2000, 1, 1500, 1500, 4000, 0, 0};
 
 // A download under test: its target in the scratch folder and the positions it reports.
-class DownloadTest : public ::testing::Test {
+class DownloadTest : public ::testing::Test
+{
 protected:
     std::wstring Target(const std::wstring& name = L"package.bin") const
     {
@@ -79,8 +80,8 @@ TEST_F(DownloadTest, ReplacesAnExistingFileAndFollowsRedirects)
 TEST_F(DownloadTest, PlainHttpWithoutProgress)
 {
     const std::wstring target = Target();
-    ASSERT_TRUE(net::DownloadToFile(Http(L"/_fault/p?size=12345"), target, {}, std::nullopt,
-                                    kQuick));
+    ASSERT_TRUE(
+        net::DownloadToFile(Http(L"/_fault/p?size=12345"), target, {}, std::nullopt, kQuick));
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(12345));
 }
 
@@ -100,12 +101,14 @@ TEST_F(DownloadTest, ChecksTheDigestWhenOneIsExpected)
     EXPECT_EQ("earlier package", ReadFileBytes(target)) << "a wrong file never replaces it";
     EXPECT_FALSE(FileExists(target + L".part"));
 
-    ASSERT_TRUE(net::ParseSha256Hex("e8ca4bf83f56152c01649f88bd7c91b15ae8137d9a709572e04fae55894ea75e", good));
+    ASSERT_TRUE(net::ParseSha256Hex(
+        "e8ca4bf83f56152c01649f88bd7c91b15ae8137d9a709572e04fae55894ea75e", good));
     ASSERT_TRUE(Download(Https(L"/_fault/p?size=3000"), target, good));
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(3000));
 }
 
-struct FailureCase {
+struct FailureCase
+{
     const char* name;
     std::wstring url;
     bool traced;
@@ -131,7 +134,8 @@ TEST_F(DownloadTest, FailuresKeepTheEarlierPackage)
         {"no TLS handshake", Url(L"https", 3, L"/_fault/f"), true},
     };
     const std::wstring target = Target();
-    for (const FailureCase& c : cases) {
+    for (const FailureCase& c : cases)
+    {
         WriteFileBytes(target, "earlier package");
         DebugOutputCapture debug;
         const auto start = std::chrono::steady_clock::now();

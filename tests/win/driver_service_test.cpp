@@ -24,7 +24,8 @@ std::string Control(const std::wstring& pathAndQuery)
     return body;
 }
 
-struct QueryCase {
+struct QueryCase
+{
     const char* name;
     std::wstring query;
     bool accepted;
@@ -42,13 +43,16 @@ TEST(QueryDriverService, JudgesWhatTheTransferBrings)
          L"status=500&body=%7B%22status%22:1,%22downloadURL%22:%22u%22%7D", true, "u"},
         {"empty body", L"body=", false, ""},
         {"array root", L"body=%5B%5D", false, ""},
-        {"string status", L"body=%7B%22status%22:%22yes%22,%22downloadURL%22:%22u%22%7D", false, ""},
+        {"string status", L"body=%7B%22status%22:%22yes%22,%22downloadURL%22:%22u%22%7D", false,
+         ""},
         {"cut off", L"size=2000&reset=100", false, ""},
     };
-    for (const QueryCase& c : cases) {
+    for (const QueryCase& c : cases)
+    {
         DriverPackageOffer offer;
         EXPECT_EQ(c.accepted, QueryDriverService(FaultUrl(c.query), offer)) << c.name;
-        if (c.accepted) {
+        if (c.accepted)
+        {
             EXPECT_EQ(c.url, offer.downloadUrl) << c.name;
         }
     }
@@ -72,8 +76,7 @@ TEST(QueryDriverService, TracesTheRequestAndTheDownloadUrl)
 // The real endpoint, its reply set through the stand-in's control port.
 TEST(QueryDriverService, AsksTheConfiguredHostWithTheBluetoothQuery)
 {
-    const std::string digest =
-        "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
+    const std::string digest = "9f86d081884c7d659a2feaa0c55ad015a3bf4f1b2b0b822cd15d6c15b0f00a08";
     Control(L"clear-log");
     Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=%7B%22status%22:true,"
             L"%22downloadURL%22:%22https://h/bt.zip%22,%22sha256%22:%22" +

@@ -12,7 +12,8 @@ TEST(TextEncoding, AsciiAndEmptyRoundTrip)
 {
     const std::string texts[] = {"", "https://localhost/api/rx/VelmoraRXApp?x=1&y=2",
                                  "C:\\Users\\Test\\AppData\\Local\\KVZ7300\\p.zip"};
-    for (const std::string& text : texts) {
+    for (const std::string& text : texts)
+    {
         EXPECT_EQ(std::wstring(text.begin(), text.end()), AnsiToWide(text)) << text;
         EXPECT_EQ(text, WideToAnsi(AnsiToWide(text))) << text;
     }
@@ -45,10 +46,10 @@ TEST(TextEncoding, Utf8WideningKeepsNonAsciiUrls)
     const std::string refused[] = {
         "",
         std::string("https://h/a\0b", 13), // a zero would cut the URL short
-        "https://h/\xC3",                   // cut-off sequence
-        "https://h/\xFF\xFE",               // no UTF-8 at all
-        "https://h/\xC0\xAF",               // overlong "/"
-        "https://h/\xED\xA0\x80",           // a surrogate
+        "https://h/\xC3",                  // cut-off sequence
+        "https://h/\xFF\xFE",              // no UTF-8 at all
+        "https://h/\xC0\xAF",              // overlong "/"
+        "https://h/\xED\xA0\x80",          // a surrogate
     };
     for (const std::string& text : refused)
         EXPECT_EQ(L"", Utf8ToWide(text)) << text;

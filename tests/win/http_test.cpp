@@ -21,13 +21,17 @@ std::vector<std::string> Lines(const std::string& text)
 {
     std::vector<std::string> lines;
     std::string line;
-    for (char c : text) {
-        if (c == '\n') {
+    for (char c : text)
+    {
+        if (c == '\n')
+        {
             if (!line.empty() && line.back() == '\r')
                 line.pop_back();
             lines.push_back(line);
             line.clear();
-        } else {
+        }
+        else
+        {
             line += c;
         }
     }
@@ -64,7 +68,8 @@ TEST(HttpGetJson, SendsTheFourHeadersInOrderOverHttp10)
     };
     std::vector<std::pair<std::string, std::string>> ours;
     std::string agent;
-    for (std::size_t i = 1; i < lines.size(); ++i) {
+    for (std::size_t i = 1; i < lines.size(); ++i)
+    {
         if (lines[i].empty())
             continue;
         const auto header = SplitHeader(lines[i]);
@@ -83,7 +88,8 @@ TEST(HttpGetJson, HeaderTextIsExactIncludingTheMissingBlanks)
     const std::vector<std::string> lines = EchoedRequest();
     bool rewritten = false;
     for (const std::string& line : lines)
-        rewritten = rewritten || line == "Accept-Charset: UTF8" || line == "Content-Type: application/json";
+        rewritten =
+            rewritten || line == "Accept-Charset: UTF8" || line == "Content-Type: application/json";
     if (rewritten && RunningUnderWine())
         GTEST_SKIP() << "known Wine difference: WinINet there rewrites added headers as "
                         "\"Name: value\"";
@@ -97,7 +103,8 @@ TEST(HttpGetJson, HeaderTextIsExactIncludingTheMissingBlanks)
         EXPECT_NE(lines.end(), std::find(lines.begin(), lines.end(), line)) << line;
 }
 
-struct BodyCase {
+struct BodyCase
+{
     const char* name;
     std::wstring query;
     bool result;
@@ -109,7 +116,8 @@ TEST(HttpGetJson, HandsBackTheBodyAsReceived)
 {
     const std::string html = "<html><body>Not here</body></html>";
     const BodyCase cases[] = {
-        {"404 with html is no failure", L"status=404&type=text/html&body=%3Chtml%3E%3Cbody%3ENot%20here%3C/body%3E%3C/html%3E",
+        {"404 with html is no failure",
+         L"status=404&type=text/html&body=%3Chtml%3E%3Cbody%3ENot%20here%3C/body%3E%3C/html%3E",
          true, html, "HTTP_STATUS_code:404\n"},
         {"500 with json", L"status=500&body=%7B%7D", true, "{}", "HTTP_STATUS_code:500\n"},
         {"empty 200", L"body=", true, "", "HTTP_STATUS_code:200\n"},
@@ -126,14 +134,15 @@ TEST(HttpGetJson, HandsBackTheBodyAsReceived)
         {"largest body kept", L"size=1048576", true, GeneratedBody(1048576),
          "HTTP_STATUS_code:200\n"},
     };
-    for (const BodyCase& c : cases) {
+    for (const BodyCase& c : cases)
+    {
         std::string body;
         StdoutCapture out(ScratchFolder() + L"\\stdout.txt");
         const bool result = HttpGetJson(Https(L"/_fault/b?" + c.query), body);
         const std::string printed = out.Text();
         EXPECT_EQ(c.result, result) << c.name;
-        EXPECT_TRUE(body == c.body) << c.name << ": " << body.size() << " bytes, expected "
-                                    << c.body.size();
+        EXPECT_TRUE(body == c.body)
+            << c.name << ": " << body.size() << " bytes, expected " << c.body.size();
         EXPECT_EQ(c.status, printed) << c.name;
     }
 }
@@ -145,7 +154,8 @@ TEST(HttpGetJson, PlainHttpWorksWithoutTls)
     EXPECT_EQ("plain", body);
 }
 
-struct FailureCase {
+struct FailureCase
+{
     const char* name;
     std::wstring url;
     bool traced; // "Download error : " on the debugger output
@@ -163,7 +173,8 @@ TEST(HttpGetJson, FailuresLeaveTheBodyAndSayWhy)
         {"no scheme", L"localhost/x.json", false},
         {"empty", L"", false},
     };
-    for (const FailureCase& c : cases) {
+    for (const FailureCase& c : cases)
+    {
         DebugOutputCapture debug;
         std::string body = "kept";
         EXPECT_FALSE(HttpGetJson(c.url, body)) << c.name;
@@ -191,7 +202,8 @@ int OpenConnections(const std::wstring& query, int port)
     if (!HttpGetJson(Http(L"/_control/connections" + query), body))
         return -1;
     int total = 0;
-    for (std::size_t at = body.find('"'); at != std::string::npos; at = body.find('"', at)) {
+    for (std::size_t at = body.find('"'); at != std::string::npos; at = body.find('"', at))
+    {
         int onPort = 0;
         int count = 0;
         if (std::sscanf(body.c_str() + at, "\"%d\": %d", &onPort, &count) != 2)
@@ -208,7 +220,8 @@ int OpenConnections(const std::wstring& query, int port)
 bool ConnectionsEnd(const std::wstring& query, int port, std::chrono::milliseconds within)
 {
     const auto deadline = std::chrono::steady_clock::now() + within;
-    for (;;) {
+    for (;;)
+    {
         if (OpenConnections(query, port) == 0)
             return true;
         if (std::chrono::steady_clock::now() > deadline)
@@ -220,7 +233,8 @@ bool ConnectionsEnd(const std::wstring& query, int port, std::chrono::millisecon
 // Time-outs longer than the deadline, as when connecting and the handshake took most of it.
 constexpr net::TransferLimits kLongTimeouts{2000, 1, 10000, 10000, 4000, 2000, 1u << 20};
 
-struct StallCase {
+struct StallCase
+{
     const char* name;
     std::wstring url;
     net::TransferLimits limits;
@@ -239,7 +253,8 @@ TEST(HttpGetJson, AStalledServerDoesNotHoldTheCallerNorKeepItsConnection)
         {"no reply, time-outs longer than the deadline", Http(L"/_fault/s4?stall=20000"),
          kLongTimeouts, L"/_fault/s4"},
     };
-    for (const StallCase& c : cases) {
+    for (const StallCase& c : cases)
+    {
         const auto start = std::chrono::steady_clock::now();
         std::string body;
         EXPECT_FALSE(net::HttpGetJson(c.url, body, c.limits)) << c.name;

@@ -10,8 +10,7 @@
 #include <fstream>
 #include <string>
 
-namespace
-{
+namespace {
 std::wstring FromEnvironment(const char* name)
 {
     const char* value = std::getenv(name);

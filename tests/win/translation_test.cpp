@@ -16,8 +16,7 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 using Lines = std::vector<std::string>;
 
 const char kMiss[] = "Get word failed and reinit\r\n";
@@ -43,8 +42,7 @@ class TranslationFileTest : public ::testing::Test
 protected:
     void SetUp() override
     {
-        m_path = ScratchDir() + L"translation_" +
-                 std::to_wstring(GetCurrentProcessId()) + L"_" +
+        m_path = ScratchDir() + L"translation_" + std::to_wstring(GetCurrentProcessId()) + L"_" +
                  std::to_wstring(++s_counter) + L".json";
         ASSERT_TRUE(m_capture.Ready());
     }

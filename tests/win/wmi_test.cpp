@@ -14,8 +14,7 @@
 #include <thread>
 #include <vector>
 
-namespace
-{
+namespace {
 // The family the prefix reports: the harness sets KVZ_WINE_VERSION, Windows 7 by default.
 int ExpectedFamily()
 {

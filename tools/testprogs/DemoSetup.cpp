@@ -29,19 +29,23 @@ std::wstring Environment(const wchar_t* name)
 bool AppendLine(const std::wstring& file, const std::wstring& line)
 {
     // Several setup programs may finish at once: append under a share-nothing retry.
-    for (int attempt = 0; attempt < 50; ++attempt) {
+    for (int attempt = 0; attempt < 50; ++attempt)
+    {
         HANDLE h = CreateFileW(file.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_ALWAYS,
                                FILE_ATTRIBUTE_NORMAL, nullptr);
-        if (h == INVALID_HANDLE_VALUE) {
+        if (h == INVALID_HANDLE_VALUE)
+        {
             Sleep(20);
             continue;
         }
-        const int size = WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
+        const int size =
+            WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, nullptr, 0, nullptr, nullptr);
         std::string utf8(size > 0 ? size - 1 : 0, '\0');
         WideCharToMultiByte(CP_UTF8, 0, line.c_str(), -1, &utf8[0], size, nullptr, nullptr);
         utf8 += "\n";
         DWORD written = 0;
-        const BOOL ok = WriteFile(h, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+        const BOOL ok =
+            WriteFile(h, utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
         CloseHandle(h);
         return ok && written == utf8.size();
     }
@@ -54,7 +58,8 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     const std::wstring self = OwnPath();
     const std::wstring log = Environment(L"KVZ_SETUP_LOG");
-    if (!log.empty()) {
+    if (!log.empty())
+    {
         if (!AppendLine(log, self))
             return 99;
         const std::wstring code = Environment(L"KVZ_SETUP_EXIT");
@@ -62,13 +67,15 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     }
 
     const std::wstring name = self.substr(self.find_last_of(L'\\') + 1);
-    if (CompareStringOrdinal(name.c_str(), -1, L"WifiAutoInstallSetup.exe", -1, TRUE) == CSTR_EQUAL) {
-        const int answer = MessageBoxW(nullptr,
-            L"Demo Wi-Fi driver setup.\n\nReport the driver as installed?",
-            L"KVZ-7300 Wi-Fi driver (demo)", MB_YESNO | MB_ICONQUESTION);
+    if (CompareStringOrdinal(name.c_str(), -1, L"WifiAutoInstallSetup.exe", -1, TRUE) == CSTR_EQUAL)
+    {
+        const int answer =
+            MessageBoxW(nullptr, L"Demo Wi-Fi driver setup.\n\nReport the driver as installed?",
+                        L"KVZ-7300 Wi-Fi driver (demo)", MB_YESNO | MB_ICONQUESTION);
         return answer == IDYES ? 0 : 1;
     }
     const std::wstring text = L"Demo package started with administrator rights:\n\n" + self;
-    MessageBoxW(nullptr, text.c_str(), L"KVZ-7300 driver installed (demo)", MB_OK | MB_ICONINFORMATION);
+    MessageBoxW(nullptr, text.c_str(), L"KVZ-7300 driver installed (demo)",
+                MB_OK | MB_ICONINFORMATION);
     return 0;
 }

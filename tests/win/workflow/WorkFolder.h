@@ -12,8 +12,10 @@ inline void DeleteTree(const std::wstring& path)
 {
     WIN32_FIND_DATAW entry;
     HANDLE find = FindFirstFileW((path + L"\\*").c_str(), &entry);
-    if (find != INVALID_HANDLE_VALUE) {
-        do {
+    if (find != INVALID_HANDLE_VALUE)
+    {
+        do
+        {
             const std::wstring name = entry.cFileName;
             if (name == L"." || name == L"..")
                 continue;
@@ -32,7 +34,8 @@ inline void DeleteTree(const std::wstring& path)
 inline bool EmptyWorkFolder()
 {
     const std::wstring folder = GetWorkFolderPath(L"");
-    for (int attempt = 0; attempt < 200; ++attempt) {
+    for (int attempt = 0; attempt < 200; ++attempt)
+    {
         DeleteTree(folder);
         if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
             return true;
@@ -46,11 +49,15 @@ inline std::wstring QueryEncode(const std::wstring& text)
 {
     static const wchar_t kHex[] = L"0123456789ABCDEF";
     std::wstring out;
-    for (wchar_t c : text) {
+    for (wchar_t c : text)
+    {
         if ((c >= L'a' && c <= L'z') || (c >= L'A' && c <= L'Z') || (c >= L'0' && c <= L'9') ||
-            c == L'-' || c == L'_' || c == L'.' || c == L'~' || c == L'/' || c == L':') {
+            c == L'-' || c == L'_' || c == L'.' || c == L'~' || c == L'/' || c == L':')
+        {
             out += c;
-        } else {
+        }
+        else
+        {
             out += L'%';
             out += kHex[(c >> 4) & 0xF];
             out += kHex[c & 0xF];

@@ -23,7 +23,10 @@ using namespace nettest;
 
 namespace {
 
-std::wstring Dist() { return EnvText(L"KVZ_E2E_DIST"); }
+std::wstring Dist()
+{
+    return EnvText(L"KVZ_E2E_DIST");
+}
 
 std::wstring Word(WordId id)
 {
@@ -33,7 +36,8 @@ std::wstring Word(WordId id)
 std::wstring MainCaption()
 {
     const char* version = KVZ_VERSION_TEXT;
-    return L"USB Bluetooth Wireless Adapter (" + std::wstring(version, version + std::strlen(version)) + L")";
+    return L"USB Bluetooth Wireless Adapter (" +
+           std::wstring(version, version + std::strlen(version)) + L")";
 }
 
 std::string Control(const std::wstring& pathAndQuery)
@@ -99,7 +103,10 @@ protected:
 class ShippedWindow : public WorkflowWindow
 {
 protected:
-    std::wstring Installer() const override { return EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe"; }
+    std::wstring Installer() const override
+    {
+        return EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe";
+    }
 };
 
 TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
@@ -108,8 +115,8 @@ TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
     EXPECT_FALSE(IsWindowVisible(bar));
     Click(IDC_INSTALL_BLUETOOTH);
     // The bar holds 100 for a second after the download before it is hidden again.
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) == 100; },
-                        20000));
+    EXPECT_TRUE(WaitFor(
+        [&] { return IsWindowVisible(bar) && SendMessageW(bar, PBM_GETPOS, 0, 0) == 100; }, 20000));
     EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(bar); }, 10000));
     const auto runs = WaitForSetups(1);
     ASSERT_EQ(runs.size(), 1u);
@@ -145,12 +152,14 @@ TEST_F(ShippedWindow, NothingToFetchShowsTheMessageWithoutABar)
 
 TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
 {
-    SetOffer(L"VelmoraRXApp", Https(L"/_fault/Velmora.exe?size=300000&trickle=100&piece=20000&reset=100000"));
+    SetOffer(L"VelmoraRXApp",
+             Https(L"/_fault/Velmora.exe?size=300000&trickle=100&piece=20000&reset=100000"));
     const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_RECEIVER);
     Click(IDC_INSTALL_RECEIVER);
     EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(bar) != FALSE; }, 20000));
     HWND dialog = nullptr;
-    EXPECT_TRUE(WaitFor([&] { return (dialog = m_installer.FindMessageDialog(0)) != nullptr; }, 30000));
+    EXPECT_TRUE(
+        WaitFor([&] { return (dialog = m_installer.FindMessageDialog(0)) != nullptr; }, 30000));
     EXPECT_FALSE(IsWindowVisible(bar));
 }
 
@@ -184,7 +193,8 @@ TEST_F(WorkflowWindow, ReceiverAndHotspotDownloadTogether)
     Click(IDC_INSTALL_HOTSPOT);
     const HWND receiver = GetDlgItem(m_hWnd, IDC_PROGRESS_RECEIVER);
     const HWND hotspot = GetDlgItem(m_hWnd, IDC_PROGRESS_HOTSPOT);
-    EXPECT_TRUE(WaitFor([&] { return IsWindowVisible(receiver) && IsWindowVisible(hotspot); }, 20000));
+    EXPECT_TRUE(
+        WaitFor([&] { return IsWindowVisible(receiver) && IsWindowVisible(hotspot); }, 20000));
     EXPECT_EQ(WaitForSetups(2).size(), 2u);
 }
 

@@ -4,9 +4,9 @@
 #include "workflows/Staging.h"
 #include "workflows/Workflows.h"
 
+#include "../NetTestSupport.h"
 #include "localisation/ModulePath.h"
 #include "net/HttpRequest.h"
-#include "../NetTestSupport.h"
 #include "WorkFolder.h"
 
 #include <gtest/gtest.h>
@@ -15,8 +15,8 @@
 
 #include <algorithm>
 #include <chrono>
-#include <sstream>
 #include <mutex>
+#include <sstream>
 #include <thread>
 #include <vector>
 
@@ -29,7 +29,8 @@ namespace {
 class FakeWindow : public CWorkflowHost
 {
 public:
-    struct Bar {
+    struct Bar
+    {
         bool visible = false;
         std::vector<int> positions;
     };
@@ -113,14 +114,20 @@ void SetReply(const std::wstring& endpoint, const std::wstring& json)
     Control(L"set?path=/api/rx/" + endpoint + L"&type=application/json&body=" + QueryEncode(json));
 }
 
-std::wstring Quoted(const std::wstring& text) { return L"\"" + text + L"\""; }
+std::wstring Quoted(const std::wstring& text)
+{
+    return L"\"" + text + L"\"";
+}
 
 std::wstring Offer(const std::wstring& downloadUrl)
 {
     return L"{\"status\":true,\"downloadURL\":" + Quoted(downloadUrl) + L"}";
 }
 
-std::wstring ModuleData(const std::wstring& name) { return GetModuleRelativePath(L"data\\" + name); }
+std::wstring ModuleData(const std::wstring& name)
+{
+    return GetModuleRelativePath(L"data\\" + name);
+}
 
 // Today's behaviour: any program starts.
 const StartPolicy kNoPins;
@@ -149,7 +156,8 @@ protected:
             std::this_thread::sleep_for(std::chrono::milliseconds(1000));
         const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(60);
         std::vector<std::wstring> lines;
-        do {
+        do
+        {
             lines.clear();
             std::istringstream text(ReadFileBytes(m_log));
             for (std::string line; std::getline(text, line);)
@@ -168,8 +176,8 @@ protected:
 bool EndsWith(const std::wstring& text, const std::wstring& tail)
 {
     return text.size() >= tail.size() &&
-           CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1, tail.c_str(), -1, TRUE) ==
-               CSTR_EQUAL;
+           CompareStringOrdinal(text.c_str() + text.size() - tail.size(), -1, tail.c_str(), -1,
+                                TRUE) == CSTR_EQUAL;
 }
 
 TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
@@ -190,12 +198,17 @@ TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
 }
 
 // Run with the prefix reporting Windows 8.1 or 10 (KVZ_EXPECT_OS_TOKEN names the version).
-class EnvOsToken : public Workflow {};
+class EnvOsToken : public Workflow
+{
+};
 
 TEST_F(EnvOsToken, FollowsTheRunningWindows)
 {
-    const std::string version = std::getenv("KVZ_EXPECT_OS_TOKEN") ? std::getenv("KVZ_EXPECT_OS_TOKEN") : "";
-    const std::string token = version == "win81" ? "os=win8&" : version == "win10" ? "os=win10&" : "";
+    const std::string version =
+        std::getenv("KVZ_EXPECT_OS_TOKEN") ? std::getenv("KVZ_EXPECT_OS_TOKEN") : "";
+    const std::string token = version == "win81"   ? "os=win8&"
+                              : version == "win10" ? "os=win10&"
+                                                   : "";
     ASSERT_FALSE(token.empty()) << "KVZ_EXPECT_OS_TOKEN is " << version;
     RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
     EXPECT_NE(Control(L"log").find(token), std::string::npos);
@@ -204,7 +217,8 @@ TEST_F(EnvOsToken, FollowsTheRunningWindows)
 
 TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
 {
-    const struct {
+    const struct
+    {
         const char* what;
         std::wstring reply;
         bool barMoved;
@@ -217,24 +231,28 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         {"truncated package", Offer(Https(L"/_fault/cut.zip?size=50000&truncate=1000")), true,
          "truncate=1000"},
         {"digest mismatch",
-         L"{\"status\":true,\"downloadURL\":" + Quoted(Https(L"/packages/RealtekBT-8821CU-win7.zip")) +
-             L",\"sha256\":\"" + std::wstring(64, L'0') + L"\"}",
+         L"{\"status\":true,\"downloadURL\":" +
+             Quoted(Https(L"/packages/RealtekBT-8821CU-win7.zip")) + L",\"sha256\":\"" +
+             std::wstring(64, L'0') + L"\"}",
          true, "RealtekBT-8821CU-win7.zip"},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.what);
         FakeWindow window;
         Control(L"clear-log");
         SetReply(L"RealtekDrivers", c.reply);
         RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
-        if (*c.downloaded) {
+        if (*c.downloaded)
+        {
             EXPECT_NE(Control(L"log").find(c.downloaded), std::string::npos);
         }
         EXPECT_EQ(window.Messages(), 1);
         EXPECT_FALSE(window.BarVisibleAtMessage());
         EXPECT_TRUE(window.StatusTexts().empty());
         // A failed download may have moved the bar; it is hidden again either way.
-        if (!c.barMoved) {
+        if (!c.barMoved)
+        {
             EXPECT_TRUE(window.BarOf(PackageKind::BluetoothDriver).positions.empty());
         }
         // Nothing was left under a package name for a later run to find.
@@ -307,8 +325,10 @@ TEST_F(Workflow, ASetupThatDoesNotStartIsReportedAndTheCommandWorksAgain)
 
 TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
 {
-    std::thread receiver([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
-    std::thread hotspot([this] { RunPackageWorkflow(m_window, PackageKind::HotspotDriver, kNoPins); });
+    std::thread receiver(
+        [this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
+    std::thread hotspot(
+        [this] { RunPackageWorkflow(m_window, PackageKind::HotspotDriver, kNoPins); });
     receiver.join();
     hotspot.join();
     auto runs = SetupRuns(2);
@@ -388,7 +408,8 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
     const auto R = PackageKind::ReceiverApp;
     const auto H = PackageKind::HotspotDriver;
     const auto B = PackageKind::BluetoothDriver;
-    const struct {
+    const struct
+    {
         const char* what;
         PackageKind kind;
         std::wstring package; // under /packages/, or a /_fault/ path
@@ -397,31 +418,41 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
     } cases[] = {
         {"vendor, pinned by key", R, L"Publisher-vendor.exe", Pinned(key), true},
         {"vendor, pinned by name", H, L"Publisher-vendor.exe", Pinned(name), true},
-        {"vendor, pinned as the installer's signer", R, L"Publisher-vendor.exe", Pinned("self", signedSelf), true},
+        {"vendor, pinned as the installer's signer", R, L"Publisher-vendor.exe",
+         Pinned("self", signedSelf), true},
         {"vendor archive, pinned by key", B, L"Publisher-vendor.zip", Pinned(key), true},
         {"unsigned", R, L"Publisher-unsigned.exe", Pinned(key + ";" + name), false},
         {"unsigned archive", B, L"Publisher-unsigned.zip", Pinned(key + ";" + name), false},
-        {"vendor signed, then changed", H, L"Publisher-tampered.exe", Pinned(key + ";" + name), false},
+        {"vendor signed, then changed", H, L"Publisher-tampered.exe", Pinned(key + ";" + name),
+         false},
         {"other publisher", R, L"Publisher-other.exe", Pinned(key + ";" + name), false},
-        {"vendor's name under an untrusted root", R, L"Publisher-impostor.exe", Pinned(name), false},
-        {"self pinned, installer unsigned", R, L"Publisher-vendor.exe", Pinned("self;" + name, unsignedSelf), false},
+        {"vendor's name under an untrusted root", R, L"Publisher-impostor.exe", Pinned(name),
+         false},
+        {"self pinned, installer unsigned", R, L"Publisher-vendor.exe",
+         Pinned("self;" + name, unsignedSelf), false},
         {"no pins: unsigned starts", R, L"Publisher-unsigned.exe", kNoPins, true},
         {"no pins: unsigned archive starts", B, L"Publisher-unsigned.zip", kNoPins, true},
         {"no pins: a batch file never starts", H, L"/_fault/setup.bat?size=100", kNoPins, false},
         {"pins: a shortcut never starts", H, L"/_fault/setup.lnk?size=100", Pinned(key), false},
     };
-    for (const auto& c : cases) {
+    for (const auto& c : cases)
+    {
         SCOPED_TRACE(c.what);
         ASSERT_TRUE(EmptyWorkFolder());
         m_log = ScratchFolder() + L"\\publisher-" + std::to_wstring(GetTickCount()) + L".log";
         SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
-        const std::wstring url = c.package[0] == L'/' ? Https(c.package) : Https(L"/packages/" + c.package);
-        SetReply(c.kind == B ? L"RealtekDrivers" : c.kind == R ? L"VelmoraRXApp" : L"QuillHotspot", Offer(url));
+        const std::wstring url =
+            c.package[0] == L'/' ? Https(c.package) : Https(L"/packages/" + c.package);
+        SetReply(c.kind == B   ? L"RealtekDrivers"
+                 : c.kind == R ? L"VelmoraRXApp"
+                               : L"QuillHotspot",
+                 Offer(url));
         FakeWindow window;
         RunPackageWorkflow(window, c.kind, c.policy);
         EXPECT_EQ(SetupRuns(c.started ? 1 : 0).size(), c.started ? 1u : 0u);
-        EXPECT_EQ(window.StatusTexts(), c.started ? std::vector<std::wstring>{}
-                                                  : std::vector<std::wstring>{L"[INSTALLER_UNTRUSTED]"});
+        EXPECT_EQ(window.StatusTexts(), c.started
+                                            ? std::vector<std::wstring>{}
+                                            : std::vector<std::wstring>{L"[INSTALLER_UNTRUSTED]"});
         EXPECT_EQ(window.Messages(), 0);
     }
 }
@@ -442,11 +473,12 @@ TEST(Staging, CommandLinesSurviveBlanksAndNonAnsiLettersInPaths)
     EXPECT_TRUE(outcome.exitCodeKnown);
     EXPECT_EQ(outcome.exitCode, 7u);
     // The program saw its own path unaltered.
-    EXPECT_NE(ReadFileBytes(log).find("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\My Setup.exe"), std::string::npos);
+    EXPECT_NE(ReadFileBytes(log).find("\xD0\x98\xD0\xB2\xD0\xB0\xD0\xBD\\My Setup.exe"),
+              std::string::npos);
 
     const std::wstring out = folder + L"\\out put";
-    const std::wstring line = BuildUnpackCommandLine(ModuleData(L"7za.exe"),
-        KVZ_PACKAGES_DIR L"/NoSetup.zip", out);
+    const std::wstring line =
+        BuildUnpackCommandLine(ModuleData(L"7za.exe"), KVZ_PACKAGES_DIR L"/NoSetup.zip", out);
     EXPECT_TRUE(RunAndWait(line).started);
     EXPECT_TRUE(FileExists(out + L"\\NoSetup\\readme.txt"));
     SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", nullptr);
