@@ -11,7 +11,7 @@ SYSTEM_DLLS = {
     "shlwapi.dll", "ole32.dll", "oleaut32.dll", "comctl32.dll", "wininet.dll", "version.dll",
     "bcrypt.dll", "msvcrt.dll", "ws2_32.dll", "crypt32.dll", "uxtheme.dll", "msimg32.dll",
     "comdlg32.dll", "winspool.drv", "api-ms-win-crt-runtime-l1-1-0.dll", "ntdll.dll",
-    "imm32.dll", "rpcrt4.dll", "uuid.dll", "wbemuuid.dll",
+    "imm32.dll", "rpcrt4.dll", "uuid.dll", "wbemuuid.dll", "wintrust.dll",
 }
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 
