@@ -103,7 +103,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
     if (localPath.empty() || !CrackHttpUrl(url, cracked))
         return false;
 
-    SentRequest sent;
+    CSentRequest sent;
     if (!SendGetRequest(cracked, {}, limits, sent))
         return false;
     if (QueryStatusCode(sent.request.get()) != 200)

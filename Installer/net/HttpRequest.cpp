@@ -43,7 +43,7 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
                          Clock::time_point deadline, const StopFlag& stop)
 {
     JsonExchange exchange;
-    SentRequest sent;
+    CSentRequest sent;
     if (!OpenAndSendRequest(url, JsonRequestHeaders(), limits, deadline, sent) || stop)
         return exchange;
 

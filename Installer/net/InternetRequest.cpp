@@ -49,7 +49,7 @@ TransferLimits LimitsBefore(const TransferLimits& limits, Clock::time_point dead
 }
 
 bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                 const TransferLimits& fullLimits, Clock::time_point deadline, SentRequest& sent,
+                 const TransferLimits& fullLimits, Clock::time_point deadline, CSentRequest& sent,
                  std::wstring& errorText)
 {
     const TransferLimits limits = LimitsBefore(fullLimits, deadline);
@@ -150,7 +150,8 @@ bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked)
 }
 
 bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                        const TransferLimits& limits, Clock::time_point deadline, SentRequest& sent)
+                        const TransferLimits& limits, Clock::time_point deadline,
+                        CSentRequest& sent)
 {
     std::wstring errorText;
     if (OpenAndSend(url, headers, limits, deadline, sent, errorText))
@@ -160,12 +161,12 @@ bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& 
 }
 
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                    const TransferLimits& limits, SentRequest& sent)
+                    const TransferLimits& limits, CSentRequest& sent)
 {
     struct Opened
     {
         bool ok = false;
-        SentRequest sent;
+        CSentRequest sent;
     };
     Opened opened;
     const Clock::time_point deadline =

@@ -40,7 +40,7 @@ bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked);
 
 // One sent request; closing runs request, connection, session, as members are destroyed
 // in reverse order.
-struct SentRequest
+struct CSentRequest
 {
     InternetHandle session;
     InternetHandle connection;
@@ -55,12 +55,12 @@ using Clock = std::chrono::steady_clock;
 // its time-outs once it runs), so only its own time-outs end it in time. Failures are traced.
 bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
                         const TransferLimits& limits, Clock::time_point deadline,
-                        SentRequest& sent);
+                        CSentRequest& sent);
 
 // The same on a helper thread, given up after limits.openDeadlineMs (traced as a time-out):
 // WinINet does not bound every stage of it everywhere.
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                    const TransferLimits& limits, SentRequest& sent);
+                    const TransferLimits& limits, CSentRequest& sent);
 
 // Set by the waiting side when it gives up on a request.
 using StopFlag = std::atomic<bool>;
