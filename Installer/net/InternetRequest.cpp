@@ -48,6 +48,20 @@ TransferLimits LimitsBefore(const TransferLimits& limits, Clock::time_point dead
     return cut;
 }
 
+// Whether the URL the request ended at (after redirects) is still https.
+bool EndedSecure(HINTERNET request)
+{
+    DWORD size = 0;
+    InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
+    if (size == 0)
+        return false;
+    std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
+    DWORD bytes = static_cast<DWORD>(url.size() * sizeof(wchar_t));
+    if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, &url[0], &bytes))
+        return false;
+    return _wcsnicmp(url.c_str(), L"https://", 8) == 0;
+}
+
 bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers,
                  const TransferLimits& fullLimits, Clock::time_point deadline, CSentRequest& sent,
                  std::wstring& errorText)
@@ -96,6 +110,13 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
     {
         errorText = InternetErrorText(GetLastError());
+        return false;
+    }
+    // A secure request that a redirect took to plain http would hand what this program
+    // starts elevated to anyone on the path; refused whatever WinINet's own rule is.
+    if (secure && !EndedSecure(sent.request.get()))
+    {
+        errorText = L"An https request was redirected to plain http";
         return false;
     }
     // The body's stalls get the whole time-out again where WinINet takes it (Windows; Wine

@@ -77,6 +77,22 @@ TEST_F(DownloadTest, ReplacesAnExistingFileAndFollowsRedirects)
     EXPECT_TRUE(ReadFileBytes(target) == GeneratedBody(3000)) << "replaced, not appended to";
 }
 
+TEST_F(DownloadTest, RefusesARedirectFromHttpsToHttp)
+{
+    std::wstring location;
+    for (wchar_t c : Http(L"/_fault/q?size=3000"))
+    {
+        static const wchar_t* const kHex = L"0123456789ABCDEF";
+        if (c == L':' || c == L'/' || c == L'?' || c == L'=')
+            location += std::wstring{L'%', kHex[c >> 4], kHex[c & 15]};
+        else
+            location += c;
+    }
+    const std::wstring target = Target(L"redirected.bin");
+    EXPECT_FALSE(Download(Https(L"/_fault/p?location=" + location), target));
+    EXPECT_FALSE(FileExists(target));
+}
+
 TEST_F(DownloadTest, PlainHttpWithoutProgress)
 {
     const std::wstring target = Target();
