@@ -4,8 +4,9 @@
 //   download_baseline.exe URL LOCALPATH
 // Prints the line download_bench.exe prints:
 //   "ok=<0|1> ms=<elapsed> bytes=<file size> peak_ws_kib=<...> peak_private_kib=<...>"
+#include "DownloadReport.h"
+
 #include <windows.h>
-#include <psapi.h>
 #include <wininet.h>
 
 #include <chrono>
@@ -85,11 +86,5 @@ int wmain(int argc, wchar_t** argv)
     const auto ms =
         std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
 
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    std::printf("ok=%d ms=%.1f bytes=%llu peak_ws_kib=%llu peak_private_kib=%llu\n", ok ? 1 : 0, ms,
-                bytes, static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024),
-                static_cast<unsigned long long>(counters.PeakPagefileUsage / 1024));
-    return ok ? 0 : 1;
+    return PrintDownloadReport(ok, ms, bytes);
 }

@@ -3,8 +3,9 @@
 // Prints: "ok=<0|1> ms=<elapsed> bytes=<file size> peak_ws_kib=<...> peak_private_kib=<...>"
 #include "net/FileDownload.h"
 
+#include "DownloadReport.h"
+
 #include <windows.h>
-#include <psapi.h>
 
 #include <chrono>
 #include <cstdio>
@@ -26,11 +27,5 @@ int wmain(int argc, wchar_t** argv)
     unsigned long long bytes = 0;
     if (GetFileAttributesExW(argv[2], GetFileExInfoStandard, &data))
         bytes = (static_cast<unsigned long long>(data.nFileSizeHigh) << 32) | data.nFileSizeLow;
-    PROCESS_MEMORY_COUNTERS counters = {};
-    counters.cb = sizeof counters;
-    GetProcessMemoryInfo(GetCurrentProcess(), &counters, sizeof counters);
-    std::printf("ok=%d ms=%.1f bytes=%llu peak_ws_kib=%llu peak_private_kib=%llu\n", ok ? 1 : 0, ms,
-                bytes, static_cast<unsigned long long>(counters.PeakWorkingSetSize / 1024),
-                static_cast<unsigned long long>(counters.PeakPagefileUsage / 1024));
-    return ok ? 0 : 1;
+    return PrintDownloadReport(ok, ms, bytes);
 }
