@@ -1,13 +1,179 @@
 #include "log/SupportLog.h"
 
-void LogEvent(std::wstring_view) noexcept {}
+#include "framework/FileHandle.h"
 
-void LogFailure(std::wstring_view, unsigned long) noexcept {}
+#include <windows.h>
+#include <shlobj.h>
 
-std::wstring EscapeForLog(std::string_view bytes, std::size_t limit)
+#include <mutex>
+#include <vector>
+
+namespace {
+
+// "...\Installer.log" -> "...\Installer.1.log"
+std::wstring RotatedPath(const std::wstring& path)
 {
-    std::wstring text;
-    for (std::size_t i = 0; i < bytes.size() && i < limit; ++i)
-        text += static_cast<wchar_t>(static_cast<unsigned char>(bytes[i]));
+    const std::size_t dot = path.rfind(L'.');
+    const std::size_t slash = path.find_last_of(L"\\/");
+    if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
+        return path + L".1";
+    return path.substr(0, dot) + L".1" + path.substr(dot);
+}
+
+// Moves the handle's own file aside, so that of several writers that found it full, each
+// renames the same file and none moves away a log another has just begun.
+void MoveAside(HANDLE file, const std::wstring& path)
+{
+    const std::wstring target = RotatedPath(path);
+    const std::size_t nameBytes = target.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = TRUE;
+    rename->RootDirectory = nullptr;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    target.copy(rename->FileName, target.size());
+    SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
+}
+
+// Held while a line is written: appends from several processes are not atomic under Wine.
+// The locked byte lies far beyond any log, so readers are never blocked.
+class CLineLock
+{
+public:
+    explicit CLineLock(HANDLE file) noexcept : m_file(file)
+    {
+        m_locked = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, Region());
+    }
+    ~CLineLock()
+    {
+        if (m_locked)
+            UnlockFileEx(m_file, 0, 1, 0, Region());
+    }
+    CLineLock(const CLineLock&) = delete;
+    CLineLock& operator=(const CLineLock&) = delete;
+    explicit operator bool() const noexcept { return m_locked != FALSE; }
+
+private:
+    OVERLAPPED* Region() noexcept
+    {
+        m_region = OVERLAPPED{};
+        m_region.OffsetHigh = 0x40000000;
+        return &m_region;
+    }
+    HANDLE m_file;
+    OVERLAPPED m_region{};
+    BOOL m_locked = FALSE;
+};
+
+LogTime Now()
+{
+    SYSTEMTIME now{};
+    GetLocalTime(&now);
+    return {now.wYear,   now.wMonth,  now.wDay,         now.wHour,
+            now.wMinute, now.wSecond, now.wMilliseconds};
+}
+
+std::wstring SystemErrorText(unsigned long error)
+{
+    // WinINet's codes live in its own message table.
+    const bool internet = error >= 12000 && error < 12200;
+    const HMODULE wininet = internet ? GetModuleHandleW(L"wininet.dll") : nullptr;
+    wchar_t buffer[512] = {};
+    const DWORD length =
+        FormatMessageW((wininet ? FORMAT_MESSAGE_FROM_HMODULE : 0) | FORMAT_MESSAGE_FROM_SYSTEM |
+                           FORMAT_MESSAGE_IGNORE_INSERTS,
+                       wininet, error, 0, buffer, static_cast<DWORD>(std::size(buffer)), nullptr);
+    std::wstring text(buffer, length);
+    while (!text.empty() && (text.back() == L'\n' || text.back() == L'\r' || text.back() == L' '))
+        text.pop_back();
     return text;
+}
+
+} // namespace
+
+bool AppendLogLine(const std::wstring& path, const std::string& line,
+                   std::uint64_t rotateAt) noexcept
+{
+    static std::mutex s_mutex;
+    try
+    {
+        std::lock_guard<std::mutex> lock(s_mutex);
+        // A second round writes into the file that replaced a full one.
+        for (int round = 0; round < 2; ++round)
+        {
+            FileHandle file(CreateFileW(
+                path.c_str(), GENERIC_WRITE | DELETE,
+                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
+                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            if (!file)
+                return false;
+            // A link planted in the user's folder must not make this elevated program write
+            // elsewhere.
+            BY_HANDLE_FILE_INFORMATION info{};
+            if (!GetFileInformationByHandle(file.get(), &info) ||
+                (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+                return false;
+            const CLineLock held(file.get());
+            LARGE_INTEGER size{};
+            if (!held || !GetFileSizeEx(file.get(), &size))
+                return false;
+            if (round == 0 && static_cast<std::uint64_t>(size.QuadPart) >= rotateAt)
+            {
+                MoveAside(file.get(), path);
+                continue;
+            }
+            const LARGE_INTEGER end{};
+            DWORD written = 0;
+            return SetFilePointerEx(file.get(), end, nullptr, FILE_END) &&
+                   WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written,
+                             nullptr) &&
+                   written == line.size();
+        }
+    }
+    catch (...)
+    {
+    }
+    return false;
+}
+
+std::wstring SupportLogPath()
+{
+    wchar_t folder[MAX_PATH] = {};
+    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, folder)))
+        return std::wstring();
+    std::wstring path = folder;
+    path += L"\\KVZ7300";
+    CreateDirectoryW(path.c_str(), nullptr); // an existing folder is fine
+    return path + L"\\Installer.log";
+}
+
+void LogEvent(std::wstring_view event) noexcept
+{
+    try
+    {
+        static const std::wstring s_path = SupportLogPath();
+        if (!s_path.empty())
+            AppendLogLine(s_path, FormatLogLine(Now(), GetCurrentThreadId(), event));
+    }
+    catch (...)
+    {
+        // No log is better than a changed run.
+    }
+}
+
+void LogFailure(std::wstring_view what, unsigned long error) noexcept
+{
+    try
+    {
+        std::wstring text(what);
+        text += L": ";
+        const std::wstring reason = SystemErrorText(error);
+        if (!reason.empty())
+            text += reason + L" ";
+        text += L"(" + std::to_wstring(error) + L")";
+        LogEvent(text);
+    }
+    catch (...)
+    {
+    }
 }

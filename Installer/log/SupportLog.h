@@ -3,6 +3,8 @@
 // vendor's support desk. Writing it never changes what the installer does: every failure to
 // open or write it is swallowed.
 
+#include "log/LogLine.h"
+
 #include <string>
 #include <string_view>
 
@@ -12,6 +14,10 @@ void LogEvent(std::wstring_view event) noexcept;
 // `what`, then the system's text for `error` (a GetLastError or WinINet code) and the code.
 void LogFailure(std::wstring_view what, unsigned long error) noexcept;
 
-// Bytes that arrived from the network, for a log line: at most `limit` of them, control
-// characters and anything not printable ASCII escaped as \xNN.
-std::wstring EscapeForLog(std::string_view bytes, std::size_t limit = 200);
+// Appends `line` (whole, in one write) to the log at `path`, first moving a log of
+// `rotateAt` bytes or more to "<name>.1.log". False when the line was not written.
+bool AppendLogLine(const std::wstring& path, const std::string& line,
+                   std::uint64_t rotateAt = kLogRotateBytes) noexcept;
+
+// Where LogEvent writes; empty when the local application-data folder is unknown.
+std::wstring SupportLogPath();

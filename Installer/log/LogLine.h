@@ -1,0 +1,24 @@
+#pragma once
+// What a support-log line says, apart from the file it goes to.
+
+#include <cstddef>
+#include <cstdint>
+#include <string>
+#include <string_view>
+
+// At this size the log moves aside to "Installer.1.log"; one old file is kept.
+constexpr std::uint64_t kLogRotateBytes = 1024 * 1024;
+
+struct LogTime
+{
+    int year, month, day, hour, minute, second, millisecond;
+};
+
+// "2026-12-08 07:55:18.123 [1234] event\r\n" in UTF-8. Line breaks and other control
+// characters in `event` are escaped, so one event is always one line.
+std::string FormatLogLine(const LogTime& time, unsigned long threadId, std::wstring_view event);
+
+// Bytes that arrived from the network, for a log line: at most `limit` of them, control
+// characters and anything outside printable ASCII escaped as \xNN; a cut says how much more
+// there was.
+std::wstring EscapeForLog(std::string_view bytes, std::size_t limit = 200);

@@ -1,0 +1,33 @@
+#include "log/LogLine.h"
+
+#include <gtest/gtest.h>
+
+TEST(LogLine, OneEventIsOneUtf8Line)
+{
+    const LogTime time{2026, 12, 8, 7, 5, 9, 42};
+    struct Case
+    {
+        std::wstring event;
+        std::string expected;
+    } cases[] = {
+        {L"Download started", "Download started"},
+        // A reply's line break or a path's tab must not split the event.
+        {L"a\r\nb\tc\x7F", "a\\x0D\\x0Ab\\x09c\\x7F"},
+        {L"Gr\u00FC\u00DFe \u4E2D", "Gr\xC3\xBC\xC3\x9F"
+                                    "e \xE4\xB8\xAD"},
+        {L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
+        {std::wstring(L"x\xD800y"), "x\xEF\xBF\xBDy"},
+    };
+    for (const Case& c : cases)
+        EXPECT_EQ(FormatLogLine(time, 1234, c.event),
+                  "2026-12-08 07:05:09.042 [1234] " + c.expected + "\r\n");
+}
+
+TEST(LogLine, NetworkBytesAreCutAndEscaped)
+{
+    EXPECT_EQ(EscapeForLog(std::string("{\"u\":\"a\\b\"}\r\n\0\x80", 15)),
+              L"{\"u\":\"a\\x5Cb\"}\\x0D\\x0A\\x00\\x80");
+    const std::wstring cut = EscapeForLog(std::string(250, 'a'));
+    EXPECT_EQ(cut, std::wstring(200, L'a') + L"... (50 more bytes)");
+    EXPECT_EQ(EscapeForLog("abc", 2), L"ab... (1 more bytes)");
+}
