@@ -4,15 +4,19 @@
 #include "app/OfferSwitches.h"
 #include "app/PngResource.h"
 #include "app/WindowStyle.h"
+#include "BuildConfig.h"
 #include "framework/Font.h"
 #include "framework/GdiSelect.h"
 #include "framework/MemoryDc.h"
 #include "framework/PaintDc.h"
 #include "framework/WindowDc.h"
 #include "localisation/TextEncoding.h"
+#include "log/SupportLog.h"
 #include "probe/ProgramVersion.h"
 
+#include <optional>
 #include <thread>
+#include <utility>
 
 namespace {
 // How long the window waits for the Windows family before it counts as unknown, and how
@@ -29,6 +33,29 @@ OfferSet CurrentOffers()
     offers[static_cast<int>(Command::Hotspot)] = g_bOfferHotspot;
     offers[static_cast<int>(Command::Receiver)] = g_bOfferReceiver;
     return offers;
+}
+
+const wchar_t* CommandName(int nButtonId)
+{
+    switch (nButtonId)
+    {
+    case IDC_INSTALL_WIFI: return L"Wi-Fi driver";
+    case IDC_INSTALL_BLUETOOTH: return L"Bluetooth driver";
+    case IDC_INSTALL_RECEIVER: return L"receiver app";
+    default: return L"hotspot driver";
+    }
+}
+
+void LogButtonsShown(std::optional<int> family, bool bBluetooth, bool bReceiver)
+{
+    std::wstring text = L"Buttons:";
+    for (const auto& [bShown, name] :
+         {std::pair{g_bOfferWifi, L" Wi-Fi"}, std::pair{bBluetooth, L" Bluetooth"},
+          std::pair{bReceiver, L" receiver"}, std::pair{g_bOfferHotspot, L" hotspot"}})
+        if (bShown)
+            text += name;
+    text += L" (Windows family " + (family ? std::to_wstring(*family) : L"unknown") + L")";
+    LogEvent(text);
 }
 } // namespace
 
@@ -94,6 +121,8 @@ CProgressCtrl& CInstallerDlg::Bar(PackageKind kind) noexcept
 BOOL CInstallerDlg::OnInitDialog() noexcept
 {
     CDialog::OnInitDialog();
+    LogEvent(L"Installer " + AnsiToWide(GetProgramVersion()) +
+             L" started; driver service " KVZ_DRIVER_SERVICE_HOST_W);
     CenterWindow();
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.get()));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon.get()));
@@ -171,6 +200,7 @@ bool CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
             m_btnBluetooth.ShowWindow(SW_SHOW);
         }
     }
+    LogButtonsShown(family, m_bBluetoothShown.load(), family.value_or(0) >= 6 && g_bOfferReceiver);
     SetText(MakeWindowCaption(AnsiToWide(GetProgramVersion())));
     return true;
 }
@@ -269,6 +299,7 @@ void CInstallerDlg::StartWorkflow(int nButtonId) noexcept
     try
     {
         std::thread([this, nButtonId] {
+            LogEvent(std::wstring(L"Clicked: ") + CommandName(nButtonId));
             CHost host(*this);
             switch (nButtonId)
             {

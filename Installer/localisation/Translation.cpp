@@ -2,9 +2,11 @@
 
 #include "framework/FileHandle.h"
 #include "localisation/ModulePath.h"
+#include "log/SupportLog.h"
 
 #include <windows.h>
 
+#include <cwchar>
 #include <utility>
 
 namespace {
@@ -59,6 +61,7 @@ void CTranslation::LoadLocked()
     if (!readOk)
     {
         OutputDebugStringA("Read translation file failed!!\r\n");
+        LogEvent(L"Texts: cannot read " + path);
         return;
     }
 
@@ -71,6 +74,10 @@ void CTranslation::LoadLocked()
             return;
         }
         m_strLanguage = language;
+        wchar_t langId[8];
+        swprintf(langId, 8, L"%04X", GetUserDefaultLangID());
+        LogEvent(L"Texts: language 0x" + std::wstring(langId) + L", branch \"" + language +
+                 L"\" (" + std::to_wstring(m_words.size()) + L" texts) of " + path);
     }
     catch (...)
     {

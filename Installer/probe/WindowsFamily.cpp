@@ -1,5 +1,6 @@
 #include "probe/WindowsFamily.h"
 
+#include "log/SupportLog.h"
 #include "probe/Wmi.h"
 
 #include <windows.h>
@@ -11,5 +12,8 @@ int GetWindowsFamily()
     QueryWmiProperty("Win32_OperatingSystem", L"Version", version);
     if (!version.empty())
         OutputDebugStringW(version.c_str());
-    return WindowsFamilyFromVersion(version);
+    const int family = WindowsFamilyFromVersion(version);
+    LogEvent(L"Windows version " + (version.empty() ? L"unknown" : version) + L", family " +
+             std::to_wstring(family));
+    return family;
 }

@@ -3,6 +3,7 @@
 #include "framework/CertChain.h"
 #include "framework/CertContext.h"
 #include "framework/UniqueHandle.h"
+#include "log/SupportLog.h"
 #include "net/Sha256Hasher.h"
 
 #include <softpub.h>
@@ -10,6 +11,7 @@
 #include <wintrust.h>
 
 #include <cstdio>
+#include <cstring>
 #include <vector>
 
 namespace {
@@ -19,6 +21,8 @@ void Report(const char* what, unsigned long code)
     char line[128];
     std::snprintf(line, sizeof(line), "Signature check: %s (0x%08lX)\r\n", what, code);
     OutputDebugStringA(line);
+    std::snprintf(line, sizeof(line), "Signature check: %s (0x%08lX)", what, code);
+    LogEvent(std::wstring(line, line + std::strlen(line)));
 }
 
 bool SpkiSha256(PCCERT_CONTEXT cert, Sha256Bytes& digest)

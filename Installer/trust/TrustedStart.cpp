@@ -3,6 +3,8 @@
 #include "framework/ComApartment.h"
 #include "framework/FileHandle.h"
 #include "framework/KernelHandle.h"
+#include "localisation/TextEncoding.h"
+#include "log/SupportLog.h"
 #include "trust/ProgramKind.h"
 #include "trust/SignerCheck.h"
 
@@ -52,6 +54,7 @@ std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
     {
         OutputDebugStringA(
             "This installer is not validly signed, so \"self\" pins no publisher\r\n");
+        LogEvent(L"This installer is not validly signed, so \"self\" pins no publisher");
         return std::nullopt;
     }
     return self.spkiSha256;
@@ -64,8 +67,14 @@ bool SignedByPinnedPublisher(HANDLE file, const std::wstring& path, const StartP
         return false;
     const std::optional<Sha256Bytes> selfKey =
         PinsNameSelf(policy.pins) ? SelfKey(policy) : std::nullopt;
+    const std::wstring signerName = Utf8ToWide(signer.commonName);
     if (SignerMatchesPins(policy.pins, signer, selfKey))
+    {
+        LogEvent(L"Signed by a pinned publisher: " + signerName + L" (" + path + L")");
         return true;
+    }
+    LogEvent(L"Not started: signed by a publisher that is not pinned: " + signerName + L" (" +
+             path + L")");
     OutputDebugStringA(
         ("Signed by a publisher that is not pinned: " + signer.commonName + "\r\n").c_str());
     return false;
@@ -108,6 +117,7 @@ bool ShellStart(const std::wstring& file, const std::wstring& parameters,
     }
     const DWORD error = GetLastError();
     OutputDebugStringW((L"The setup program did not start: " + std::to_wstring(error)).c_str());
+    LogFailure(L"Not started: " + file, error);
     SetLastError(error);
     return false;
 }
@@ -130,6 +140,7 @@ StartResult StartProgramElevated(const std::wstring& path, HWND owner, const Sta
     if (kind == ProgramKind::Refused || policy.refuseAll)
     {
         OutputDebugStringW((L"Not a program the installer starts: " + path).c_str());
+        LogEvent(L"Not started: not a program the installer starts: " + path);
         return StartResult::Untrusted;
     }
     FileHandle held;
@@ -147,6 +158,7 @@ StartResult StartProgramElevated(const std::wstring& path, HWND owner, const Sta
             : ShellStart(path, std::wstring(), folder, owner, process);
     if (!started)
         return StartResult::Failed;
+    LogEvent(L"Started elevated: " + path);
     // msiexec opens the package after it started: keep it held until the installation ends.
     if (held && kind == ProgramKind::Msi && process)
         WaitForSingleObject(process.get(), INFINITE);
