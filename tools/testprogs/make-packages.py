@@ -65,7 +65,7 @@ def sign(setup_exe, cert_dir, signer, out):
 
 def publisher_packages(setup_exe, out, cert_dir):
     path = lambda kind: os.path.join(out, "Publisher-%s.exe" % kind)
-    for signer in ("vendor", "other", "impostor"):
+    for signer in ("vendor", "other", "impostor", "expired"):
         sign(setup_exe, cert_dir, signer, path(signer))
     shutil.copyfile(setup_exe, path("unsigned"))
     data = bytearray(open(path("vendor"), "rb").read())

@@ -5,13 +5,14 @@
 #   vendor.*            the adapter's vendor, under root; vendor.spki-sha256 is its key pin
 #   other.*             another publisher, under root
 #   impostor.*          the vendor's name under a second root that nobody trusts
+#   expired.*           the vendor's name under root, valid only in 2020
 # Each *.chain.pem is the certificate followed by its root, as the signature carries them.
 set -euo pipefail
 dir=${1:?usage: make-publisher-certs.sh DIR}
 mkdir -p "$dir"
 exec 7>"$dir/.lock"
 flock 7
-[ -f "$dir/.complete" ] && exit 0
+[ -f "$dir/.complete" ] && [ -f "$dir/expired.pem" ] && exit 0
 
 ext="$dir/codesign.ext"
 printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSignature" \
@@ -29,12 +30,32 @@ issue() {   # name, common name, root
     -days 3650 -sha256 -extfile "$ext" -out "$dir/$1.pem" 2>/dev/null
   cat "$dir/$1.pem" "$dir/$3.pem" > "$dir/$1.chain.pem"
 }
-root root "KVZ7300 Test Publisher Root (build tree only)"
-root untrusted "KVZ7300 Untrusted Root (build tree only)"
-issue vendor "Brightfern Test Vendor" root
-issue other "Other Test Publisher" root
-issue impostor "Brightfern Test Vendor" untrusted
-openssl x509 -pubkey -noout -in "$dir/vendor.pem" | openssl pkey -pubin -outform DER |
-  sha256sum | cut -c1-64 > "$dir/vendor.spki-sha256"
+# openssl x509 cannot issue with dates in the past; openssl ca can.
+expired() {   # name, common name, root
+  local db="$dir/$1.ca"
+  mkdir -p "$db"
+  : > "$db/index.txt"
+  openssl rand -hex 8 > "$db/serial"
+  printf '%s\n' "[ca]" "default_ca = issuer" "[issuer]" "database = $db/index.txt" \
+    "new_certs_dir = $db" "serial = $db/serial" "default_md = sha256" "policy = any" \
+    "[any]" "commonName = supplied" "[sign]" "$(cat "$ext")" > "$db/ca.cnf"
+  openssl req -newkey rsa:2048 -nodes -keyout "$dir/$1.key" -out "$dir/$1.csr" -subj "/CN=$2" \
+    2>/dev/null
+  openssl ca -batch -config "$db/ca.cnf" -cert "$dir/$3.pem" -keyfile "$dir/$3.key" \
+    -in "$dir/$1.csr" -out "$dir/$1.pem" -startdate 20200101000000Z -enddate 20210101000000Z \
+    -extensions sign -notext 2>/dev/null
+  cat "$dir/$1.pem" "$dir/$3.pem" > "$dir/$1.chain.pem"
+}
+if [ ! -f "$dir/.complete" ]; then
+  root root "KVZ7300 Test Publisher Root (build tree only)"
+  root untrusted "KVZ7300 Untrusted Root (build tree only)"
+  issue vendor "Brightfern Test Vendor" root
+  issue other "Other Test Publisher" root
+  issue impostor "Brightfern Test Vendor" untrusted
+  openssl x509 -pubkey -noout -in "$dir/vendor.pem" | openssl pkey -pubin -outform DER |
+    sha256sum | cut -c1-64 > "$dir/vendor.spki-sha256"
+  touch "$dir/.complete"
+fi
+# Added later: a tree made before it keeps its root (the test prefixes trust that one).
+[ -f "$dir/expired.pem" ] || expired expired "Brightfern Test Vendor" root
 chmod 600 "$dir"/*.key
-touch "$dir/.complete"

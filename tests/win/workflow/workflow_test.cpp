@@ -428,6 +428,9 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
         {"other publisher", R, L"Publisher-other.exe", Pinned(key + ";" + name), false},
         {"vendor's name under an untrusted root", R, L"Publisher-impostor.exe", Pinned(name),
          false},
+        // Wine's WinVerifyTrust passes it; the chain at the signing time does not.
+        {"vendor's name, expired, no time stamp", H, L"Publisher-expired.exe", Pinned(name),
+         false},
         {"self pinned, installer unsigned", R, L"Publisher-vendor.exe",
          Pinned("self;" + name, unsignedSelf), false},
         {"no pins: unsigned starts", R, L"Publisher-unsigned.exe", kNoPins, true},
