@@ -71,7 +71,7 @@ def publisher_packages(setup_exe, out, cert_dir):
     data = bytearray(open(path("vendor"), "rb").read())
     data[len(data) // 3] ^= 0xFF  # inside the program's sections, which the digest covers
     open(path("tampered"), "wb").write(bytes(data))
-    for kind in ("vendor", "unsigned"):
+    for kind in ("vendor", "unsigned", "other", "tampered", "impostor", "expired"):
         write_zip(os.path.join(out, "Publisher-%s.zip" % kind),
                   [("Publisher-%s/Setup.exe" % kind, open(path(kind), "rb").read())])
 

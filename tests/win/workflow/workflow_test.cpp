@@ -425,10 +425,14 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
         {"unsigned archive", B, L"Publisher-unsigned.zip", Pinned(key + ";" + name), false},
         {"vendor signed, then changed", H, L"Publisher-tampered.exe", Pinned(key + ";" + name),
          false},
+        {"archive: vendor signed, then changed", B, L"Publisher-tampered.zip", Pinned(key), false},
+        {"archive: other publisher", B, L"Publisher-other.zip", Pinned(key + ";" + name), false},
+        {"archive: untrusted root", B, L"Publisher-impostor.zip", Pinned(name), false},
+        {"archive: expired, no time stamp", B, L"Publisher-expired.zip", Pinned(name), false},
         {"other publisher", R, L"Publisher-other.exe", Pinned(key + ";" + name), false},
         {"vendor's name under an untrusted root", R, L"Publisher-impostor.exe", Pinned(name),
          false},
-        // Wine's WinVerifyTrust passes it; the chain at the signing time does not.
+        // Wine's WinVerifyTrust passes it; its chain, checked as of now (no time stamp), does not.
         {"vendor's name, expired, no time stamp", H, L"Publisher-expired.exe", Pinned(name),
          false},
         {"self pinned, installer unsigned", R, L"Publisher-vendor.exe",
