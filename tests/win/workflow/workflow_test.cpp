@@ -433,8 +433,7 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
         {"vendor's name under an untrusted root", R, L"Publisher-impostor.exe", Pinned(name),
          false},
         // Wine's WinVerifyTrust passes it; its chain, checked as of now (no time stamp), does not.
-        {"vendor's name, expired, no time stamp", H, L"Publisher-expired.exe", Pinned(name),
-         false},
+        {"vendor's name, expired, no time stamp", H, L"Publisher-expired.exe", Pinned(name), false},
         {"self pinned, installer unsigned", R, L"Publisher-vendor.exe",
          Pinned("self;" + name, unsignedSelf), false},
         {"no pins: unsigned starts", R, L"Publisher-unsigned.exe", kNoPins, true},
