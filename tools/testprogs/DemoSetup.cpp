@@ -2,7 +2,8 @@
 // Setup.exe of a Bluetooth driver archive, the receiver and hotspot installers.
 //
 // With KVZ_SETUP_LOG set (the tests) it appends one line with its own full path to that file
-// and exits with KVZ_SETUP_EXIT (default 0), showing nothing. Without it (the demo) it shows a
+// (and, with KVZ_SETUP_FOLDER_LOG set, one with its current folder to that one) and exits with
+// KVZ_SETUP_EXIT (default 0), showing nothing. Without it (the demo) it shows a
 // small window saying what it would have installed; as the Wi-Fi setup it asks whether to
 // report success.
 #include <windows.h>
@@ -62,6 +63,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
     {
         if (!AppendLine(log, self))
             return 99;
+        const std::wstring folderLog = Environment(L"KVZ_SETUP_FOLDER_LOG");
+        wchar_t folder[MAX_PATH] = {};
+        if (!folderLog.empty() &&
+            (!GetCurrentDirectoryW(MAX_PATH, folder) || !AppendLine(folderLog, folder)))
+            return 98;
         const std::wstring code = Environment(L"KVZ_SETUP_EXIT");
         return code.empty() ? 0 : _wtoi(code.c_str());
     }
