@@ -78,6 +78,41 @@ bool PressedShiftFor(int nStyle, SkinPoint& shift)
 }
 
 namespace {
+constexpr unsigned kUisSet = 1;
+constexpr unsigned kUisClear = 2;
+constexpr unsigned kUisfHideFocus = 1;
+constexpr unsigned kKeyDown = 0x100;
+constexpr unsigned kTabKey = 0x09;
+constexpr unsigned kLeftKey = 0x25; // left, up, right, down follow
+constexpr unsigned kDownKey = 0x28;
+} // namespace
+
+bool CFocusCue::OnUpdateUiState(unsigned nAction, unsigned nFlags)
+{
+    if (!(nFlags & kUisfHideFocus) || (nAction != kUisSet && nAction != kUisClear))
+        return false;
+    const bool bWasHidden = m_bHidden;
+    m_bHidden = nAction == kUisSet;
+    return m_bHidden != bWasHidden;
+}
+
+bool CFocusCue::Shows(const ButtonState& s) const
+{
+    return s.bFocused && !s.bNoFocusRect && !m_bHidden;
+}
+
+bool IsNavigationKey(unsigned nMessage, unsigned nKey)
+{
+    return nMessage == kKeyDown && (nKey == kTabKey || (nKey >= kLeftKey && nKey <= kDownKey));
+}
+
+SkinRect FocusCueRect(const SkinRect& item)
+{
+    return {item.left + kFocusCueInset, item.top + kFocusCueInset, item.right - kFocusCueInset,
+            item.bottom - kFocusCueInset};
+}
+
+namespace {
 constexpr unsigned kTypeMask = 0x0F;
 constexpr unsigned kPushButton = 0x0;
 constexpr unsigned kDefPushButton = 0x1;

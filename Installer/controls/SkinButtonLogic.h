@@ -62,6 +62,7 @@ struct ButtonState
     bool bPressed = false;
     bool bFocused = false;
     bool bHover = false;
+    bool bNoFocusRect = false; // the system hides focus cues (ODS_NOFOCUSRECT)
 };
 ColorSlot FaceSlot(const ButtonState& s);
 ColorSlot CaptionSlot(const ButtonState& s);
@@ -90,6 +91,30 @@ AttachedStyle StyleOnAttach(unsigned nStyle);
 unsigned StyleOnSetStyle(unsigned nStyle, bool& bDefault);
 // WM_GETDLGCODE: DLGC_DEFPUSHBUTTON 0x10 or DLGC_UNDEFPUSHBUTTON 0x20 added.
 unsigned DialogCodeFor(unsigned nBase, bool bDefault);
+
+// Windows' keyboard-cue convention for the focus cue: none while the window is used with the
+// mouse only, shown once the keyboard navigates in it. Windows reports the window's UI state
+// with WM_UPDATEUISTATE. Wine keeps none (every window answers "shown", and Tab sends nothing),
+// so the cue starts hidden whatever the system answers, and a navigation key that reaches the
+// dialog manager while the button has the focus shows it too.
+class CFocusCue
+{
+public:
+    // WM_UPDATEUISTATE: nAction UIS_SET 1 or UIS_CLEAR 2, nFlags with UISF_HIDEFOCUS 1. true when
+    // the cue's visibility changed.
+    bool OnUpdateUiState(unsigned nAction, unsigned nFlags);
+    bool Shows(const ButtonState& s) const;
+
+private:
+    bool m_bHidden = true;
+};
+
+// A key the dialog manager moves the focus with: WM_KEYDOWN 0x100 of Tab or an arrow key.
+bool IsNavigationKey(unsigned nMessage, unsigned nKey);
+
+// The dotted cue runs this far inside the item: on the face, clear of its margin and caption.
+constexpr int kFocusCueInset = 5;
+SkinRect FocusCueRect(const SkinRect& item);
 
 // Hover tracking of a flat button: one repaint when the mouse enters, one when it leaves.
 class CHoverTracker

@@ -239,6 +239,36 @@ TEST(SkinButton, DialogManagersStyleChangesKeepOwnerDraw)
     EXPECT_EQ(0x2020u, DialogCodeFor(0x2000, false));
 }
 
+// --- Focus cue -----------------------------------------------------------------------------
+
+TEST(SkinButton, FocusCueStartsHiddenAndFollowsHideFocusUpdates)
+{
+    struct Step
+    {
+        unsigned nAction, nFlags; // UIS_SET 1, UIS_CLEAR 2, UIS_INITIALIZE 3; UISF_HIDEFOCUS 1
+        bool bChanged, bShown;
+    } steps[] = {
+        {1, 1, false, false}, // hidden from the start, whatever the system says
+        {2, 2, false, false}, // accelerators only
+        {3, 1, false, false}, // the top-level window resolves that
+        {2, 3, true, true},   {2, 1, false, true}, {1, 1, true, false},
+    };
+    CFocusCue cue;
+    const ButtonState focused{false, true, false, false};
+    for (const Step& s : steps)
+    {
+        SCOPED_TRACE(testing::Message() << s.nAction << "," << s.nFlags);
+        EXPECT_EQ(s.bChanged, cue.OnUpdateUiState(s.nAction, s.nFlags));
+        EXPECT_EQ(s.bShown, cue.Shows(focused));
+    }
+    cue.OnUpdateUiState(2, 1);
+    EXPECT_TRUE(cue.Shows({true, true, true, false})); // pressed and hovered too
+    EXPECT_FALSE(cue.Shows({false, false, false, false}));
+    EXPECT_FALSE(cue.Shows({false, true, false, true})); // ODS_NOFOCUSRECT
+    EXPECT_TRUE(IsNavigationKey(0x100, 0x09) && IsNavigationKey(0x100, 0x28));
+    EXPECT_FALSE(IsNavigationKey(0x100, 0x20) || IsNavigationKey(0x101, 0x09)); // space, key up
+}
+
 // --- Hover --------------------------------------------------------------------------------
 
 enum Event
