@@ -169,6 +169,7 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
     state.bPressed = (item.itemState & ODS_SELECTED) != 0;
     state.bFocused = (item.itemState & ODS_FOCUS) != 0;
     state.bHover = m_hover.IsHover();
+    state.bNoFocusRect = (item.itemState & ODS_NOFOCUSRECT) != 0;
     const bool bDisabled = (item.itemState & ODS_DISABLED) != 0;
 
     const int nSavedDc = ::SaveDC(hDC);
@@ -189,7 +190,8 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
     }
     if (!caption.empty())
         DrawCaption(hDC, caption, rcCaption, state, bDisabled);
-    // The flat look never draws a focus rectangle.
+    if (m_focusCue.Shows(state))
+        DrawFocusCue(hDC, rcItem, state);
     ::RestoreDC(hDC, nSavedDc);
 }
 
@@ -283,6 +285,45 @@ void CSkinButton::DrawCaption(HDC hDC, const std::wstring& caption, RECT rcCapti
     ::DrawTextW(hDC, caption.c_str(), static_cast<int>(caption.size()), &rcText, nFormat);
 }
 
+void CSkinButton::DrawFocusCue(HDC hDC, const RECT& rcItem, const ButtonState& state) noexcept
+{
+    // Every other pixel in the caption's colour: DrawFocusRect inverts, which turns its dots
+    // orange on the blue face.
+    const SkinRect rc = FocusCueRect(ToSkin(rcItem));
+    const COLORREF crCue = m_colors[CaptionSlot(state)];
+    for (int x = rc.left; x < rc.right; x += 2)
+    {
+        ::SetPixelV(hDC, x, rc.top, crCue);
+        ::SetPixelV(hDC, x, rc.bottom - 1, crCue);
+    }
+    for (int y = rc.top; y < rc.bottom; y += 2)
+    {
+        ::SetPixelV(hDC, rc.left, y, crCue);
+        ::SetPixelV(hDC, rc.right - 1, y, crCue);
+    }
+}
+
+LRESULT CSkinButton::OnUpdateUiState(WPARAM wParam, LPARAM lParam) noexcept
+{
+    const LRESULT result = DefaultProc(WM_UPDATEUISTATE, wParam, lParam);
+    if (m_focusCue.OnUpdateUiState(LOWORD(wParam), HIWORD(wParam)) && ::GetFocus() == m_hWnd)
+        Invalidate();
+    return result;
+}
+
+// Tab or an arrow key is about to move the focus: the window is now used with the keyboard.
+void CSkinButton::ShowFocusCues() noexcept
+{
+    const WPARAM clear = MAKEWPARAM(UIS_CLEAR, UISF_HIDEFOCUS);
+    const HWND hParent = ::GetParent(m_hWnd);
+    ::SendMessageW(hParent, WM_CHANGEUISTATE, clear, 0);
+    // On Windows the top-level window passes that on to every child; Wine drops it, and our cue
+    // may be hidden where the system's is not, so the children hear it from here as well.
+    for (HWND hChild = ::GetWindow(hParent, GW_CHILD); hChild;
+         hChild = ::GetWindow(hChild, GW_HWNDNEXT))
+        ::SendMessageW(hChild, WM_UPDATEUISTATE, clear, 0);
+}
+
 void CSkinButton::EndHover() noexcept
 {
     if (m_hover.EndHover(m_bFlat))
@@ -340,8 +381,15 @@ LRESULT CSkinButton::WindowProc(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcep
         return result;
     }
     case WM_GETDLGCODE:
+    {
+        // The dialog manager asks with the key it is about to act on.
+        const auto* pMsg = reinterpret_cast<const MSG*>(lParam);
+        if (pMsg && IsNavigationKey(pMsg->message, static_cast<unsigned>(pMsg->wParam)))
+            ShowFocusCues();
         return static_cast<LRESULT>(
             DialogCodeFor(static_cast<unsigned>(DefaultProc(nMsg, wParam, lParam)), m_bDefault));
+    }
+    case WM_UPDATEUISTATE: return OnUpdateUiState(wParam, lParam);
     case BM_SETSTYLE:
         // The dialog manager moves the default style between buttons; the control must stay
         // owner-drawn whatever type it is given.

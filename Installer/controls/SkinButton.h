@@ -1,6 +1,7 @@
 // An owner-drawn push button that paints a bitmap face, a centred caption and per-state
-// colours. It is bound to a dialog's button by subclassing, which makes the button owner-drawn;
-// the dialog reflects WM_DRAWITEM, WM_CTLCOLOR* and BN_CLICKED back to it.
+// colours, and a dotted focus cue once the keyboard is used in its window. It is bound to a
+// dialog's button by subclassing, which makes the button owner-drawn; the dialog reflects
+// WM_DRAWITEM, WM_CTLCOLOR* and BN_CLICKED back to it.
 #pragma once
 
 #include "controls/SkinButtonLogic.h"
@@ -48,6 +49,7 @@ protected:
                            const ButtonState& state) noexcept;
     virtual void DrawCaption(HDC hDC, const std::wstring& caption, RECT rcCaption,
                              const ButtonState& state, bool bDisabled) noexcept;
+    virtual void DrawFocusCue(HDC hDC, const RECT& rcItem, const ButtonState& state) noexcept;
 
 private:
     struct StateBitmap
@@ -60,6 +62,8 @@ private:
     };
 
     LRESULT OnMouseMove(WPARAM wParam, LPARAM lParam) noexcept;
+    LRESULT OnUpdateUiState(WPARAM wParam, LPARAM lParam) noexcept;
+    void ShowFocusCues() noexcept;
     void EndHover() noexcept;
     void FreeImages() noexcept;
     SkinResult TakeBitmap(StateBitmap& slot, UniqueBitmap bitmap, COLORREF crTransparent) noexcept;
@@ -69,6 +73,7 @@ private:
     SkinPoint m_ptPressedShift{1, 1};
     const bool m_bFlat = true; // only the flat look is built
     CHoverTracker m_hover;
+    CFocusCue m_focusCue;
     bool m_bDefault = false;
     ContentAlign m_align = ImageLeft;
     bool m_bBorder = true;

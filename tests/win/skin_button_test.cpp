@@ -1,5 +1,5 @@
 // The bitmap push-button against real GDI and USER: what it paints in each state, the style
-// bits the dialog manager sees, clicks and hover repaints.
+// bits the dialog manager sees, clicks, hover repaints and the keyboard focus cue.
 #include "controls/SkinButton.h"
 #include "framework/GdiSelect.h"
 #include "framework/MemoryDc.h"
@@ -19,6 +19,8 @@ namespace {
 constexpr COLORREF kBlue = RGB(9, 147, 221);
 constexpr COLORREF kWhite = RGB(255, 255, 255);
 constexpr int kButtonId = 1000;
+constexpr RECT kItem{0, 0, 318, 46};
+constexpr RECT kInterior{3, 3, 315, 43};
 
 // A button whose paints can be counted.
 class CCountingButton : public CSkinButton
@@ -213,6 +215,21 @@ protected:
         button.DrawItem(item);
     }
 
+    // White pixels that the focus adds to a rendering in nState; any other change fails.
+    static int FocusCuePixels(CSkinButton& button, UINT nState)
+    {
+        CCanvas without(318, 46), with(318, 46);
+        Render(button, without, nState & ~ODS_FOCUS, kItem);
+        Render(button, with, nState | ODS_FOCUS, kItem);
+        int nWhite = 0, nOther = 0;
+        for (int y = 0; y < 46; ++y)
+            for (int x = 0; x < 318; ++x)
+                if (with.At(x, y) != without.At(x, y))
+                    ++(with.At(x, y) == kWhite ? nWhite : nOther);
+        EXPECT_EQ(0, nOther) << "the cue is white on the blue face";
+        return nWhite;
+    }
+
     static inline HWND s_hParent = nullptr;
     static inline HWND s_hOther = nullptr;
     HWND m_hParent = nullptr;
@@ -227,9 +244,6 @@ protected:
 class EnvSkinButtonInput : public SkinButtonTest
 {
 };
-
-constexpr RECT kItem{0, 0, 318, 46};
-constexpr RECT kInterior{3, 3, 315, 43};
 
 TEST_F(SkinButtonTest, DrawsFaceAndCentredWhiteCaption)
 {
@@ -520,6 +534,36 @@ TEST_F(EnvSkinButtonInput, HoverRepaintsOnceOnEnterAndOnceOnLeave)
     Pump();
     EXPECT_FALSE(button.IsHover());
     EXPECT_EQ(nStart + 2, button.m_nPaints);
+}
+
+// The dialog manager asks the focused control about the key it is about to act on; Wine sends
+// no UI-state message of its own, so the buttons must learn of the Tab from that question.
+TEST_F(EnvSkinButtonInput, TabShowsTheCueAndUiStateChangesRepaintTheFocusedButtonOnly)
+{
+    CCountingButton first, second;
+    AttachInstallerButton(first);
+    AttachInstallerButton(second);
+    SetFocus(first.GetSafeHwnd());
+    EXPECT_EQ(0, FocusCuePixels(first, 0)) << "no keyboard used yet";
+    MSG tab{first.GetSafeHwnd(), WM_KEYDOWN, VK_TAB, 0, 0, {}};
+    IsDialogMessageW(m_hParent, &tab);
+    ASSERT_EQ(second.GetSafeHwnd(), GetFocus());
+    EXPECT_GT(FocusCuePixels(second, 0), 100);
+    EXPECT_GT(FocusCuePixels(first, 0), 100) << "the whole window uses the keyboard now";
+
+    Pump();
+    const int nFirst = first.m_nPaints, nSecond = second.m_nPaints;
+    for (WORD nAction : {UIS_SET, UIS_SET, UIS_CLEAR})
+    {
+        for (CSkinButton* button : {&first, &second})
+            SendMessageW(button->GetSafeHwnd(), WM_UPDATEUISTATE,
+                         MAKEWPARAM(nAction, UISF_HIDEFOCUS), 0);
+        Pump();
+    }
+    EXPECT_EQ(nFirst, first.m_nPaints);
+    EXPECT_EQ(nSecond + 2, second.m_nPaints) << "once for each change, none for the repeat";
+    SendMessageW(second.GetSafeHwnd(), WM_UPDATEUISTATE, MAKEWPARAM(UIS_SET, UISF_HIDEFOCUS), 0);
+    EXPECT_EQ(0, FocusCuePixels(second, 0)) << "the system hides it again";
 }
 
 TEST_F(EnvSkinButtonInput, EnteringWithTheLeftButtonHeldDoesNotHover)
