@@ -187,6 +187,36 @@ CScreenPixels::CScreenPixels(HWND hWnd) : CPixelPicture(ClientSize(hWnd).cx, Cli
     BitBlt(dc(), 0, 0, Width(), Height(), screen.get(), origin.x, origin.y, SRCCOPY);
 }
 
+std::unique_ptr<CScreenPixels> SteadyPixels(HWND hWnd, DWORD nTimeoutMs)
+{
+    std::unique_ptr<CScreenPixels> last;
+    WaitFor(
+        [&] {
+            auto now = std::make_unique<CScreenPixels>(hWnd);
+            const bool bSteady =
+                last &&
+                ComparePixels(*last, *now, {0, 0, now->Width(), now->Height()}, 0).nChanged == 0;
+            last = std::move(now);
+            return bSteady;
+        },
+        nTimeoutMs);
+    return last;
+}
+
+PixelChanges ComparePixels(const CPixelPicture& before, const CPixelPicture& after, const RECT& rc,
+                           COLORREF crTo)
+{
+    PixelChanges changes;
+    for (int y = rc.top; y < rc.bottom; ++y)
+        for (int x = rc.left; x < rc.right; ++x)
+            if (before.At(x, y) != after.At(x, y))
+            {
+                ++changes.nChanged;
+                changes.nNotTo += after.At(x, y) != crTo;
+            }
+    return changes;
+}
+
 void PressKey(HWND hTarget, WORD nVirtualKey)
 {
     SetForegroundWindow(hTarget);

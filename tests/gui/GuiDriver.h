@@ -10,6 +10,7 @@
 #include <windows.h>
 
 #include <functional>
+#include <memory>
 #include <string>
 
 std::wstring EnvText(const wchar_t* pszName, const std::wstring& fallback = std::wstring());
@@ -66,6 +67,19 @@ class CScreenPixels : public CPixelPicture
 public:
     explicit CScreenPixels(HWND hWnd);
 };
+
+// The client area once two captures in a row agree (a repaint may still be on its way), or the
+// last capture at the deadline.
+std::unique_ptr<CScreenPixels> SteadyPixels(HWND hWnd, DWORD nTimeoutMs);
+
+// How a control's rectangle changed between two pictures of its window.
+struct PixelChanges
+{
+    int nChanged = 0;
+    int nNotTo = 0; // changed pixels that did not become the expected colour
+};
+PixelChanges ComparePixels(const CPixelPicture& before, const CPixelPicture& after, const RECT& rc,
+                           COLORREF crTo);
 
 // Synthesised key press and release (real input: the program's GetKeyState sees it).
 void PressKey(HWND hTarget, WORD nVirtualKey);

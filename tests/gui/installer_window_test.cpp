@@ -319,4 +319,33 @@ TEST_F(Window, PressedButtonShiftsItsFace)
     EXPECT_EQ(kWhite, pixels.At(x0 + 3, y0 + 3));
     EXPECT_EQ(kBlue, pixels.At(x0 + 4, y0 + 4));
 }
+
+// Used with the mouse only, the window shows no focus cue, although Wine never says to hide it
+// (a known Wine difference: WM_QUERYUISTATE answers 0 there for every window). A real Tab puts a
+// white cue on the one button that then has the focus; the others look as they did.
+TEST_F(Window, TabShowsAFocusCueWhereTheMouseShowedNone)
+{
+    const std::unique_ptr<CScreenPixels> before = SteadyPixels(m_hWnd, 10000);
+    PressKey(m_hWnd, VK_TAB);
+    int nCues = 0, nOthers = 0;
+    WaitFor(
+        [&] {
+            const CScreenPixels after(m_hWnd);
+            nCues = nOthers = 0;
+            for (const Command& c : kCommands)
+            {
+                const ControlInfo b = ReadControl(m_hWnd, c.nButton);
+                if (!b.bVisible)
+                    continue;
+                const PixelChanges d = ComparePixels(*before, after, b.rc, kWhite);
+                const bool bCue = d.nChanged > 100 && d.nNotTo == 0;
+                nCues += bCue;
+                nOthers += !bCue && d.nChanged > 0;
+            }
+            return nCues > 0;
+        },
+        10000);
+    EXPECT_EQ(1, nCues);
+    EXPECT_EQ(0, nOthers);
+}
 } // namespace

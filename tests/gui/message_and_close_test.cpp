@@ -86,8 +86,23 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     EXPECT_EQ(0u, m_probe.WaitForExit(15000)) << "OK did not end the dialog";
 }
 
-TEST_F(MessageDialog, EnterEndsIt)
+// OK is the one control that takes the focus: Tab leaves it there and shows its white cue.
+TEST_F(MessageDialog, TabShowsTheFocusCueAndEnterEndsIt)
 {
+    const RECT rcOk = ReadControl(m_hDialog, IDOK).rc;
+    const std::unique_ptr<CScreenPixels> before = SteadyPixels(m_hDialog, 10000);
+    ASSERT_EQ(kBlue, before->At(rcOk.left + 3, rcOk.top + 3)) << "OK was not painted";
+    PressKey(m_hDialog, VK_TAB);
+    PixelChanges cue;
+    WaitFor(
+        [&] {
+            cue = ComparePixels(*before, CScreenPixels(m_hDialog), rcOk, kWhite);
+            return cue.nChanged > 0;
+        },
+        10000);
+    EXPECT_GT(cue.nChanged, 40);
+    EXPECT_EQ(0, cue.nNotTo);
+
     PressKey(m_hDialog, VK_RETURN);
     EXPECT_EQ(0u, m_probe.WaitForExit(15000));
 }
