@@ -1,3 +1,4 @@
+#include "storage/PathComponents.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
 
@@ -5,6 +6,7 @@
 
 #include <cwchar>
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -92,6 +94,34 @@ TEST(QuoteArgument, BuildsTheArchiverLine)
                                      L"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300"),
               L"C:\\Inst\\data\\7za.exe x \"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\\bt.zip\" "
               L"\"-oC:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\" -y");
+}
+
+TEST(PathComponents, ListsEachComponentBelowTheBase)
+{
+    const std::wstring base = L"C:\\Users\\Ann\\AppData\\Local";
+    using Paths = std::vector<std::wstring>;
+    EXPECT_EQ(
+        ComponentPathsBelow(base, base + L"\\KVZ7300\\bt\\Setup.exe"),
+        (Paths{base + L"\\KVZ7300", base + L"\\KVZ7300\\bt", base + L"\\KVZ7300\\bt\\Setup.exe"}));
+    EXPECT_EQ(ComponentPathsBelow(base, base), Paths{});
+    EXPECT_EQ(ComponentPathsBelow(base + L"\\", base + L"\\KVZ7300"), Paths{base + L"\\KVZ7300"});
+    EXPECT_EQ(ComponentPathsBelow(L"c:\\users\\ann\\appdata\\local", base + L"\\KVZ7300"),
+              Paths{base + L"\\KVZ7300"});
+    const std::wstring refused[] = {
+        L"C:\\Users\\Ann\\AppData\\Local2\\KVZ7300",
+        L"C:\\Users\\Ann\\AppData",
+        L"D:\\Users\\Ann\\AppData\\Local\\KVZ7300",
+        base + L"\\KVZ7300\\..\\..\\Roaming",
+        base + L"\\.\\KVZ7300",
+        base + L"\\KVZ7300\\",
+        base + L"\\\\KVZ7300",
+        base + L"\\KVZ7300/../x",
+        base + L"\\KVZ7300\\Installer.log:stream",
+        L"\\\\?\\" + base + L"\\KVZ7300",
+    };
+    for (const std::wstring& path : refused)
+        EXPECT_FALSE(ComponentPathsBelow(base, path)) << std::string(path.begin(), path.end());
+    EXPECT_FALSE(ComponentPathsBelow(L"", L"\\KVZ7300"));
 }
 
 } // namespace

@@ -1,0 +1,15 @@
+#pragma once
+// Path arithmetic for the reparse-point checks: the folders and files a path passes through
+// below a base folder.
+
+#include <optional>
+#include <string>
+#include <vector>
+
+// The paths of the components of `path` below `base`, outermost first: for base "C:\U\Local"
+// and path "C:\U\Local\KVZ7300\a.zip", {"C:\U\Local\KVZ7300", "C:\U\Local\KVZ7300\a.zip"};
+// empty when `path` is `base`. Nothing when `path` does not lie below `base` (ASCII case
+// ignored), or when a component below it is empty, "." or "..", or holds "/" or ":" (another
+// separator, a stream name): a path the checks cannot read component by component is refused.
+std::optional<std::vector<std::wstring>> ComponentPathsBelow(const std::wstring& base,
+                                                             const std::wstring& path);
