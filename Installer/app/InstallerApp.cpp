@@ -4,6 +4,7 @@
 #include "BuildConfig.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
+#include "workflows/Staging.h"
 
 #include <commctrl.h>
 
@@ -53,6 +54,7 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
     controls.dwICC = ICC_WIN95_CLASSES;
     ::InitCommonControlsEx(&controls);
     RegisterForRestart();
+    StartCleaningWorkFolder();
 
     CInstallerDlg dlg(parts, familyProbe);
     dlg.DoModal();

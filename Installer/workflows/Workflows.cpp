@@ -2,6 +2,7 @@
 
 #include "localisation/ModulePath.h"
 #include "localisation/WordTable.h"
+#include "log/SupportLog.h"
 #include "probe/WindowsFamily.h"
 #include "workflows/CommandLine.h"
 #include "workflows/DriverService.h"
@@ -82,20 +83,24 @@ bool DownloadWithBar(CWorkflowHost& host, PackageKind kind, const DriverPackageO
 void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package,
                 const StartPolicy& policy)
 {
-    std::wstring wanted = package.fileName;
-    if (workflow.unpack)
+    // The receiver and hotspot packages are their own setup programs.
+    std::wstring setup = package.localPath;
+    CHeldPath unpacked;
+    if (workflow.unpack && package.held)
     {
-        if (!UnpackArchive(package.localPath))
-            return;
-        wanted = L"Setup.exe";
+        switch (UnpackPackage(package, unpacked, setup))
+        {
+        case UnpackResult::Unpacked: break;
+        case UnpackResult::ArchiverMissing: return;
+        case UnpackResult::Failed: setup.clear(); break;
+        }
     }
-    const std::wstring found = SearchFileInFolder(GetWorkFolderPath(L"*.*"), wanted, true);
-    if (found.empty())
+    if (!package.held || setup.empty())
     {
         host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
         return;
     }
-    switch (StartProgramElevated(found, host.GetOwnerWindow(), policy))
+    switch (StartProgramElevated(setup, host.GetOwnerWindow(), policy))
     {
     case StartResult::Started: break;
     case StartResult::Failed: host.ShowStatusText(host.GetWord(WordKeys[SETUP_NOT_STARTED])); break;
@@ -119,6 +124,13 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
         if (setup.empty())
             return;
         const ProcessOutcome outcome = RunAndWait(QuoteArgument(setup));
+        if (!outcome.started)
+            LogFailure(L"The Wi-Fi driver setup did not start", outcome.startError);
+        else if (outcome.exitCodeKnown)
+            LogEvent(L"The Wi-Fi driver setup ended with exit code " +
+                     std::to_wstring(outcome.exitCode));
+        else
+            LogEvent(L"The Wi-Fi driver setup's exit code is unknown");
         // An exit code that cannot be read is no success.
         if (!outcome.started || !outcome.exitCodeKnown || outcome.exitCode != 0)
             return;

@@ -1,6 +1,7 @@
 #include "storage/PathComponents.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
+#include "workflows/WorkFolderLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -94,6 +95,36 @@ TEST(QuoteArgument, BuildsTheArchiverLine)
                                      L"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300"),
               L"C:\\Inst\\data\\7za.exe x \"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\\bt.zip\" "
               L"\"-oC:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\" -y");
+}
+
+TEST(WorkFolderLayout, PackageFoldersNeverTakeTheArchivesName)
+{
+    const struct
+    {
+        const wchar_t* file;
+        const wchar_t* folder;
+    } cases[] = {
+        {L"RealtekBT-8821CU-win7.zip", L"RealtekBT-8821CU-win7"},
+        {L"driver.tar.gz", L"driver.tar"},
+        {L"Setup One.7z", L"Setup One"},
+        {L"package", L"package_files"},
+        {L".zip", L".zip_files"},
+        {L"abc..zip", L"abc..zip_files"}, // "abc." would name "abc"
+        {L"abc .zip", L"abc .zip_files"},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(PackageFolderName(c.file), c.folder) << c.file;
+}
+
+TEST(WorkFolderLayout, StartUpRemovesFoldersAndPartialDownloadsOnly)
+{
+    EXPECT_TRUE(IsWorkFolderLeftover(L"RealtekBT-8821CU-win7", true));
+    EXPECT_TRUE(IsWorkFolderLeftover(L"Installer.log", true)); // a folder, whatever its name
+    EXPECT_TRUE(IsWorkFolderLeftover(L"bt.zip.part", false));
+    EXPECT_TRUE(IsWorkFolderLeftover(L"bt.zip.PART", false));
+    for (const wchar_t* kept : {L"Installer.log", L"Installer.1.log", L"bt.zip", L"Setup.exe",
+                                L".part", L"bt.zip.part.txt", L"part"})
+        EXPECT_FALSE(IsWorkFolderLeftover(kept, false)) << kept;
 }
 
 TEST(PathComponents, ListsEachComponentBelowTheBase)

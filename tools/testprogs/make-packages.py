@@ -5,8 +5,10 @@
 
 RealtekBT-8821CU-<os>.zip hold RealtekBT-<os>/Setup.exe (one folder deep, where the installer
 finds it); VelmoraRXSetup.exe and QuillHotspotSetup.exe are the setup program itself. For the
-tests: Deep.zip holds Setup.exe two folders deep (not found), NoSetup.zip none, Escape.zip
-entries that try to leave the extraction folder, and Broken.zip is no archive at all.
+tests: Deep.zip holds Setup.exe two folders deep (not found), NoSetup.zip none, SetupFolder.zip
+only a folder named Setup.exe, Escape.zip entries that try to leave the extraction folder (../
+and absolute paths), Corrupt.zip a Setup.exe that unpacks beside an entry whose data is
+damaged (7-Zip's exit code 2), and Broken.zip is no archive at all.
 
 With CERT_DIR (make-publisher-certs.sh), copies of the setup program signed in every way the
 publisher pins must tell apart: Publisher-<kind>.exe for kind vendor, unsigned, tampered (vendor
@@ -28,6 +30,17 @@ def write_zip(path, entries):
     os.replace(tmp, path)
 
 
+def write_corrupt_zip(path, setup):
+    """Setup.exe first and whole; the next entry's compressed data has one byte flipped."""
+    driver = b"driver data " * 1000
+    write_zip(path, [("Corrupt/Setup.exe", setup), ("Corrupt/driver.sys", driver)])
+    data = bytearray(open(path, "rb").read())
+    name = b"Corrupt/driver.sys"
+    at = data.find(name) + len(name) + 10  # local header: name, no extra field, then data
+    data[at] ^= 0xFF
+    open(path, "wb").write(bytes(data))
+
+
 def main():
     setup_exe, out = sys.argv[1], sys.argv[2]
     os.makedirs(out, exist_ok=True)
@@ -39,11 +52,15 @@ def main():
         ])
     write_zip(os.path.join(out, "Deep.zip"), [("Deep/Driver/Setup.exe", setup)])
     write_zip(os.path.join(out, "NoSetup.zip"), [("NoSetup/readme.txt", b"no setup here\r\n")])
+    write_zip(os.path.join(out, "SetupFolder.zip"), [("SetupFolder/Setup.exe/readme.txt", b"x")])
     write_zip(os.path.join(out, "Escape.zip"), [
         ("../KVZ7300-escaped.txt", b"outside\r\n"),
         ("Escape/../../KVZ7300-escaped2.txt", b"outside\r\n"),
+        ("/KVZ7300-absolute.txt", b"outside\r\n"),
+        ("C:/KVZ7300-drive.txt", b"outside\r\n"),
         ("Escape/Setup.exe", setup),
     ])
+    write_corrupt_zip(os.path.join(out, "Corrupt.zip"), setup)
     with open(os.path.join(out, "Broken.zip"), "wb") as f:
         f.write(b"PK\x03\x04 this is not really an archive")
     for name in ("VelmoraRXSetup.exe", "QuillHotspotSetup.exe"):

@@ -14,6 +14,7 @@
 
 #include <commctrl.h>
 
+#include <algorithm>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -120,7 +121,8 @@ TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
     EXPECT_TRUE(WaitFor([&] { return !IsWindowVisible(bar); }, 10000));
     const auto runs = WaitForSetups(1);
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_NE(runs[0].find(L"\\KVZ7300\\RealtekBT-win7\\Setup.exe"), std::wstring::npos);
+    EXPECT_NE(runs[0].find(L"\\KVZ7300\\RealtekBT-8821CU-win7\\RealtekBT-win7\\Setup.exe"),
+              std::wstring::npos);
     EXPECT_EQ(Status(), L"");
     EXPECT_EQ(m_installer.FindMessageDialog(0), nullptr);
 }
@@ -212,7 +214,7 @@ TEST_F(WorkflowWindow, QuickDoubleClickRunsTheWorkflowOnce)
     EXPECT_EQ(log.find("/api/rx/VelmoraRXApp", first + 1), std::string::npos);
 }
 
-TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcess)
+TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcessAndTheNextStartCleansUp)
 {
     SetOffer(L"RealtekDrivers", Https(L"/_fault/slow.zip?size=10000000&trickle=200&piece=4096"));
     const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
@@ -221,6 +223,57 @@ TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcess)
     PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
     // Under Wine a windowed process takes about 2 s to go; the download alone would take minutes.
     EXPECT_EQ(m_installer.WaitForExit(15000), 0u);
+
+    // The cut download and an earlier run's package folder go at the next start; the logs, the
+    // packages and whatever a link in the folder points to stay.
+    const std::wstring part = GetWorkFolderPath(L"slow.zip.part");
+    EXPECT_TRUE(FileExists(part));
+    const std::wstring packageFolder = GetWorkFolderPath(L"RealtekBT-8821CU-win7");
+    CreateDirectoryW(packageFolder.c_str(), nullptr);
+    CreateDirectoryW((packageFolder + L"\\RealtekBT-win7").c_str(), nullptr);
+    WriteFileBytes(packageFolder + L"\\RealtekBT-win7\\driver.inf", "x");
+    SetFileAttributesW((packageFolder + L"\\RealtekBT-win7\\driver.inf").c_str(),
+                       FILE_ATTRIBUTE_READONLY);
+    const std::wstring elsewhere = ScratchFolder() + L"\\elsewhere";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    WriteFileBytes(elsewhere + L"\\keep.txt", "x");
+    ASSERT_TRUE(MakeFolderLink(GetWorkFolderPath(L"Linked"), elsewhere));
+    const std::vector<std::wstring> kept = {GetWorkFolderPath(L"Installer.log"),
+                                            GetWorkFolderPath(L"Installer.1.log"),
+                                            GetWorkFolderPath(L"RealtekBT-8821CU-win10.zip")};
+    for (const std::wstring& path : kept)
+        WriteFileBytes(path, "earlier\r\n");
+
+    // Everything but the kept files and the link (which Wine cannot remove, below).
+    const auto others = [&] {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW(GetWorkFolderPath(L"*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return names;
+        do
+        {
+            const std::wstring path = GetWorkFolderPath(entry.cFileName);
+            if (entry.cFileName[0] != L'.' &&
+                !(entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) &&
+                std::find(kept.begin(), kept.end(), path) == kept.end())
+                names.push_back(entry.cFileName);
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+        return names;
+    };
+    ASSERT_EQ(others().size(), 2u);
+
+    ASSERT_TRUE(m_installer.Start(Installer()));
+    EXPECT_TRUE(WaitFor([&] { return others().empty(); }, 20000));
+    for (const std::wstring& path : kept)
+        EXPECT_TRUE(FileExists(path)) << Narrow(path);
+    EXPECT_TRUE(FileExists(elsewhere + L"\\keep.txt"));
+    // Known Wine difference: Wine's RemoveDirectoryW does not remove a link to a full folder.
+    if (!RunningUnderWine())
+    {
+        EXPECT_TRUE(WaitFor([&] { return !FileExists(GetWorkFolderPath(L"Linked")); }, 20000));
+    }
 }
 
 } // namespace

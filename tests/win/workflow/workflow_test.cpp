@@ -11,6 +11,8 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
+#include <sddl.h>
 #include <shlwapi.h>
 
 #include <algorithm>
@@ -138,6 +140,8 @@ protected:
     void SetUp() override
     {
         ASSERT_TRUE(EmptyWorkFolder());
+        // Cleans once and claims the folder: an installer started meanwhile leaves it alone.
+        CleanWorkFolder();
         m_log = ScratchFolder() + L"\\setups-" +
                 std::to_wstring(::testing::UnitTest::GetInstance()->random_seed()) + L"-" +
                 std::to_wstring(GetTickCount()) + L".log";
@@ -180,13 +184,56 @@ bool EndsWith(const std::wstring& text, const std::wstring& tail)
                                 TRUE) == CSTR_EQUAL;
 }
 
+void PlaceSetup(const std::wstring& path)
+{
+    CreateDirectoryW(path.substr(0, path.find_last_of(L'\\')).c_str(), nullptr);
+    ASSERT_TRUE(CopyFileW(ModuleData(L"WifiAutoInstallSetup.exe").c_str(), path.c_str(), FALSE));
+}
+
+// Only Administrators and SYSTEM may change the folder; Users and Authenticated Users read.
+void ExpectAdminOnly(const std::wstring& folder)
+{
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    PACL dacl = nullptr;
+    ASSERT_EQ(GetNamedSecurityInfoW(folder.c_str(), SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, &dacl, nullptr, &descriptor),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    wchar_t* text = nullptr;
+    ASSERT_TRUE(ConvertSecurityDescriptorToStringSecurityDescriptorW(
+        descriptor, SDDL_REVISION_1, DACL_SECURITY_INFORMATION, &text, nullptr));
+    const std::wstring sddl = text;
+    LocalFree(text);
+    LocalFree(descriptor);
+    if (RunningUnderWine())
+    {
+        // Known Wine difference: Wine keeps no access list on files. It reads back one made of
+        // the Unix mode it derived from ours: SYSTEM and the owner, no one else (Everyone has
+        // read access to a folder made without one).
+        EXPECT_EQ(sddl.find(L";;;WD)"), std::wstring::npos) << Narrow(sddl);
+        return;
+    }
+    EXPECT_EQ(sddl, L"D:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;0x1200a9;;;BU)"
+                    L"(A;OICI;0x1200a9;;;AU)");
+}
+
 TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
 {
+    // What earlier runs left is never started: an archive unpacked into the working folder
+    // itself, a downloaded setup program, and the package folder with a setup program of its own.
+    PlaceSetup(GetWorkFolderPath(L"RealtekBT-win7\\Setup.exe"));
+    PlaceSetup(GetWorkFolderPath(L"Setup.exe"));
+    const std::wstring packageFolder = GetWorkFolderPath(L"RealtekBT-8821CU-win7");
+    PlaceSetup(packageFolder + L"\\Setup.exe");
+
     RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
 
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\RealtekBT-win7\\Setup.exe")) << Narrow(runs[0]);
+    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\RealtekBT-8821CU-win7\\RealtekBT-win7\\Setup.exe"))
+        << Narrow(runs[0]);
+    EXPECT_FALSE(FileExists(packageFolder + L"\\Setup.exe"))
+        << "the package folder was not emptied";
+    ExpectAdminOnly(packageFolder);
     EXPECT_TRUE(m_window.StatusTexts().empty());
     EXPECT_EQ(m_window.Messages(), 0);
     const FakeWindow::Bar bar = m_window.BarOf(PackageKind::BluetoothDriver);
@@ -274,23 +321,98 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     EXPECT_FALSE(FileExists(parent));
 }
 
-TEST_F(Workflow, ArchivesCannotWriteOutsideTheWorkingFolder)
+TEST_F(Workflow, ArchivesCannotWriteOutsideTheirPackageFolder)
 {
     SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Escape.zip")));
     RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
-    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\Escape\\Setup.exe"));
-    EXPECT_FALSE(FileExists(GetWorkFolderPath(L"..\\KVZ7300-escaped.txt")));
-    EXPECT_FALSE(FileExists(GetWorkFolderPath(L"..\\KVZ7300-escaped2.txt")));
+    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\Escape\\Escape\\Setup.exe"));
+    for (const wchar_t* name : {L"KVZ7300-escaped.txt", L"KVZ7300-escaped2.txt"})
+    {
+        EXPECT_FALSE(FileExists(GetWorkFolderPath(name)));
+        EXPECT_FALSE(FileExists(GetWorkFolderPath(L"..\\" + std::wstring(name))));
+    }
+    // 7-Zip drops the root and turns "C:" into a folder "C_", below the package folder.
+    for (const wchar_t* path : {L"\\KVZ7300-absolute.txt", L"C:\\KVZ7300-absolute.txt",
+                                L"C:\\KVZ7300-drive.txt", L"\\KVZ7300-drive.txt"})
+        EXPECT_FALSE(FileExists(path)) << Narrow(path);
+    EXPECT_TRUE(FileExists(GetWorkFolderPath(L"Escape\\KVZ7300-absolute.txt")));
 }
 
-TEST_F(Workflow, MissingSetupProgramIsReportedOnTheStatusLine)
+TEST_F(Workflow, NoSetupProgramToStartIsReportedOnTheStatusLine)
 {
-    SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Deep.zip")));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
-    EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"});
-    EXPECT_EQ(m_window.Messages(), 0);
+    const struct
+    {
+        const char* what;
+        const wchar_t* package;
+    } cases[] = {
+        {"Setup.exe two folders down", L"Deep.zip"},
+        {"no Setup.exe", L"NoSetup.zip"},
+        {"a folder named Setup.exe", L"SetupFolder.zip"},
+        {"not an archive: exit code 2", L"Broken.zip"},
+        {"damaged entry beside a whole Setup.exe: exit code 2", L"Corrupt.zip"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        FakeWindow window;
+        SetReply(L"RealtekDrivers", Offer(Https(L"/packages/" + std::wstring(c.package))));
+        RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+        EXPECT_EQ(window.StatusTexts(), std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"});
+        EXPECT_EQ(window.Messages(), 0);
+    }
+    // The archiver's failure alone kept it from starting.
+    EXPECT_TRUE(FileExists(GetWorkFolderPath(L"Corrupt\\Corrupt\\Setup.exe")));
+    EXPECT_TRUE(SetupRuns(0).empty());
+}
+
+// A link in the working folder would have the elevated installer write, unpack or start
+// elsewhere: refused, and the folder it points to stays as it was.
+TEST_F(Workflow, LinksInTheWorkingFolderAreRefused)
+{
+    const std::wstring elsewhere = ScratchFolder() + L"\\elsewhere";
+    DeleteTree(elsewhere);
+    PlaceSetup(elsewhere + L"\\Setup.exe");
+    const std::wstring workFolder = GetWorkFolderPath(L"");
+    const struct
+    {
+        const char* what;
+        std::wstring link;
+        std::vector<std::wstring> statusTexts;
+        int messages;
+    } cases[] = {
+        {"the working folder", workFolder, {}, 1},
+        {"the package folder",
+         workFolder + L"\\RealtekBT-8821CU-win7",
+         {L"[BT_INSTALLER_MISS]"},
+         0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(EmptyWorkFolder());
+        if (c.link != workFolder)
+            GetWorkFolderPath(L"");
+        ASSERT_TRUE(MakeFolderLink(c.link, elsewhere));
+        FakeWindow window;
+        RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+        EXPECT_EQ(window.StatusTexts(), c.statusTexts);
+        EXPECT_EQ(window.Messages(), c.messages);
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW entry;
+        HANDLE find = FindFirstFileW((elsewhere + L"\\*").c_str(), &entry);
+        ASSERT_NE(find, INVALID_HANDLE_VALUE);
+        do
+        {
+            // The support log does not check its folder yet.
+            if (entry.cFileName[0] != L'.' && std::wstring(entry.cFileName) != L"Installer.log")
+                names.push_back(entry.cFileName);
+        } while (FindNextFileW(find, &entry));
+        FindClose(find);
+        EXPECT_EQ(names, std::vector<std::wstring>{L"Setup.exe"});
+        EXPECT_TRUE(RemoveFolderLink(c.link));
+    }
     EXPECT_TRUE(SetupRuns(0).empty());
 }
 
@@ -491,20 +613,23 @@ TEST(Staging, CommandLinesSurviveBlanksAndNonAnsiLettersInPaths)
 }
 
 // One match at a time: FindFirstFileW promises no order among competing entries.
-TEST(Staging, SearchLooksOneLevelDeepIgnoringCase)
+TEST(Staging, SearchLooksOneLevelDeepIgnoringCaseForFilesOnly)
 {
     const std::wstring root = ScratchFolder() + L"\\search";
+    const std::wstring elsewhere = ScratchFolder() + L"\\elsewhere";
     for (const wchar_t* dir : {L"", L"\\A", L"\\B", L"\\C", L"\\C\\D", L"\\E"})
         CreateDirectoryW((root + dir).c_str(), nullptr);
-    // Two levels down is too deep.
+    // Two levels down is too deep; folders named like it never match; a link is not entered.
     WriteFileBytes(root + L"\\C\\D\\Setup.exe", "x");
+    CreateDirectoryW((root + L"\\E\\setup.EXE").c_str(), nullptr);
+    CreateDirectoryW((root + L"\\Setup.exe").c_str(), nullptr);
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    WriteFileBytes(elsewhere + L"\\Setup.exe", "x");
+    ASSERT_TRUE(MakeFolderLink(root + L"\\Linked", elsewhere));
     EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), L"");
     WriteFileBytes(root + L"\\B\\SETUP.exe", "x");
     EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), root + L"\\B\\SETUP.exe");
-    // A folder inside a subfolder counts as a match.
-    DeleteFileW((root + L"\\B\\SETUP.exe").c_str());
-    CreateDirectoryW((root + L"\\E\\setup.EXE").c_str(), nullptr);
-    EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), root + L"\\E\\setup.EXE");
+    EXPECT_TRUE(RemoveFolderLink(root + L"\\Linked"));
 }
 
 } // namespace
