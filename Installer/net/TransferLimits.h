@@ -1,8 +1,20 @@
 #pragma once
-// How long a transfer may take at each stage. The defaults are what the installer uses;
-// tests pass shorter ones to exercise the same paths quickly.
+// How long a transfer may take at each stage, how often it is tried, and how large a package
+// may be. The defaults are what the installer uses; tests pass shorter and smaller ones to
+// exercise the same paths quickly.
+
+#include "net/TransferRetry.h"
+
+#include <cstdint>
+
+#ifndef KVZ_MAX_PACKAGE_MIB
+#error "KVZ_MAX_PACKAGE_MIB comes from the build (CMake cache variable of the same name)"
+#endif
 
 namespace net {
+
+// The largest package the installer downloads: a larger one is refused before it is written.
+constexpr std::uint64_t kMaxPackageBytes = static_cast<std::uint64_t>(KVZ_MAX_PACKAGE_MIB) << 20;
 
 struct TransferLimits
 {
@@ -21,6 +33,10 @@ struct TransferLimits
     unsigned long totalDeadlineMs;
     // Longest reply body kept in memory; 0 means the body goes to a file, unbounded.
     unsigned long maxBodyBytes;
+    // Longest package written to a file, announced or counted.
+    std::uint64_t maxPackageBytes = kMaxPackageBytes;
+    // When a transient failure is tried again.
+    RetrySchedule retry = kRetrySchedule;
 };
 
 // A small JSON reply: connect 10 s with one retry.

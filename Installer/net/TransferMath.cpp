@@ -80,4 +80,15 @@ std::wstring PartialPathFor(const std::wstring& localPath)
     return localPath + L".part";
 }
 
+SizeVerdict JudgePackageSize(std::uint64_t announced, std::uint64_t maxBytes,
+                             std::uint64_t freeBytes, bool freeKnown)
+{
+    if (announced > maxBytes)
+        return SizeVerdict::OverBound;
+    if (freeKnown && announced > 0 &&
+        (freeBytes < kFreeSpaceReserveBytes || announced > freeBytes - kFreeSpaceReserveBytes))
+        return SizeVerdict::OverFreeSpace;
+    return SizeVerdict::Fits;
+}
+
 } // namespace net

@@ -41,4 +41,20 @@ unsigned long NextReadSize(unsigned long size, std::uint64_t elapsedUs);
 // Where a download is collected before it replaces its target.
 std::wstring PartialPathFor(const std::wstring& localPath);
 
+// Room a package must leave free on its drive, for the unpacked files and for Windows.
+constexpr std::uint64_t kFreeSpaceReserveBytes = 256ull << 20;
+
+enum class SizeVerdict
+{
+    Fits,
+    OverBound,     // larger than the build's bound
+    OverFreeSpace, // would leave less than kFreeSpaceReserveBytes free
+};
+
+// Judges an announced package length (0: none announced, which only a running count can
+// bound). `freeBytes` is what the drive has free, counting what a start over would release;
+// `freeKnown` false leaves the free space out of the judgement.
+SizeVerdict JudgePackageSize(std::uint64_t announced, std::uint64_t maxBytes,
+                             std::uint64_t freeBytes, bool freeKnown);
+
 } // namespace net

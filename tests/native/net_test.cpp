@@ -1,5 +1,8 @@
+#include "net/RangeResume.h"
 #include "net/Sha256Digest.h"
+#include "net/TransferLimits.h"
 #include "net/TransferMath.h"
+#include "net/TransferRetry.h"
 
 #include <gtest/gtest.h>
 
@@ -133,6 +136,205 @@ TEST(Sha256Hex, ParsesExactly64HexDigitsInEitherCase)
         EXPECT_FALSE(net::ParseSha256Hex(text, untouched)) << text;
         EXPECT_EQ(0xAB, untouched[0]) << "a rejected text must not change the digest";
     }
+}
+
+using net::TransferFailure;
+
+TEST(TransferFailure, OnlyTheLinkAndABusyServerAreWorthAnotherAttempt)
+{
+    const struct
+    {
+        int status;
+        TransferFailure failure;
+    } statuses[] = {
+        {200, TransferFailure::None},       {500, TransferFailure::ServerBusy},
+        {503, TransferFailure::ServerBusy}, {599, TransferFailure::ServerBusy},
+        {429, TransferFailure::ServerBusy}, {404, TransferFailure::Refused},
+        {403, TransferFailure::Refused},    {408, TransferFailure::Refused},
+        {206, TransferFailure::Refused},    {302, TransferFailure::Refused},
+        {600, TransferFailure::Malformed},  {-1, TransferFailure::Malformed},
+    };
+    for (const auto& c : statuses)
+        EXPECT_EQ(c.failure, net::FailureOfStatus(c.status)) << c.status;
+
+    const struct
+    {
+        unsigned long error;
+        TransferFailure failure;
+    } errors[] = {
+        {12002, TransferFailure::NoAnswer},
+        {12007, TransferFailure::NoAnswer},
+        {12029, TransferFailure::NoAnswer},
+        {10060, TransferFailure::NoAnswer},
+        {12030, TransferFailure::ConnectionLost},
+        {12031, TransferFailure::ConnectionLost},
+        {10054, TransferFailure::ConnectionLost},
+        {12038, TransferFailure::Certificate},
+        {12037, TransferFailure::Certificate},
+        {12045, TransferFailure::Certificate},
+        {12057, TransferFailure::Certificate},
+        {12040, TransferFailure::InsecureRedirect},
+        {12152, TransferFailure::Malformed},
+        {5, TransferFailure::Other},
+        {0, TransferFailure::Other},
+    };
+    for (const auto& c : errors)
+        EXPECT_EQ(c.failure, net::FailureOfError(c.error)) << c.error;
+
+    for (TransferFailure transient : {TransferFailure::NoAnswer, TransferFailure::ConnectionLost,
+                                      TransferFailure::ShortBody, TransferFailure::ServerBusy})
+        EXPECT_TRUE(net::IsTransient(transient));
+    for (TransferFailure permanent :
+         {TransferFailure::None, TransferFailure::Refused, TransferFailure::Certificate,
+          TransferFailure::InsecureRedirect, TransferFailure::Malformed,
+          TransferFailure::DigestMismatch, TransferFailure::TooLarge, TransferFailure::Local,
+          TransferFailure::Other})
+        EXPECT_FALSE(net::IsTransient(permanent));
+}
+
+TEST(RetryBudget, TwiceInARowAfterOneThenThreeSecondsProgressStartsAnew)
+{
+    struct Step
+    {
+        TransferFailure failure;
+        bool progress;
+        long pauseMs; // -1: the failure stands
+    };
+    const struct
+    {
+        const char* name;
+        std::vector<Step> steps;
+    } cases[] = {
+        {"busy three times",
+         {{TransferFailure::ServerBusy, false, 1000},
+          {TransferFailure::ServerBusy, false, 3000},
+          {TransferFailure::ServerBusy, false, -1}}},
+        {"permanent at once", {{TransferFailure::Refused, false, -1}}},
+        {"permanent after a retry",
+         {{TransferFailure::NoAnswer, false, 1000}, {TransferFailure::DigestMismatch, true, -1}}},
+        {"resets that each moved forward",
+         {{TransferFailure::ConnectionLost, true, 1000},
+          {TransferFailure::ConnectionLost, true, 1000},
+          {TransferFailure::ConnectionLost, true, 1000},
+          {TransferFailure::ConnectionLost, false, 3000},
+          {TransferFailure::ShortBody, false, -1}}},
+    };
+    for (const auto& c : cases)
+    {
+        net::CRetryBudget budget(net::kRetrySchedule);
+        for (std::size_t i = 0; i < c.steps.size(); ++i)
+        {
+            unsigned long pauseMs = 0;
+            const bool again = budget.NextPause(c.steps[i].failure, c.steps[i].progress, pauseMs);
+            EXPECT_EQ(c.steps[i].pauseMs >= 0, again) << c.name << ", step " << i;
+            if (again)
+            {
+                EXPECT_EQ(static_cast<unsigned long>(c.steps[i].pauseMs), pauseMs) << c.name;
+            }
+        }
+    }
+}
+
+TEST(ChooseValidator, AStrongWellFormedEtagElseAnOlderImfDateElseNone)
+{
+    const std::wstring date = L"Tue, 08 Dec 2026 08:07:33 GMT";
+    const std::wstring older = L"Tue, 08 Dec 2026 08:07:32 GMT";
+    const struct
+    {
+        std::wstring etag, lastModified, date, validator;
+    } cases[] = {
+        {L"\"abc\"", older, date, L"\"abc\""},
+        {L" \"abc\" ", L"", L"", L"\"abc\""},
+        {L"W/\"abc\"", older, date, older}, // weak
+        {L"abc", older, date, older},       // unquoted
+        {L"\"a\"b\"", L"", L"", L""},       // quote inside
+        {L"\"a b\"", L"", L"", L""},        // blank inside
+        {L"\"a\r\nX: y\"", L"", L"", L""},  // a header smuggled in
+        {L"\"" + std::wstring(300, L'a') + L"\"", L"", L"", L""},
+        {L"", date, date, L""}, // modified in the answer's own second
+        {L"", older, L"", L""}, // no Date to compare with
+        {L"", L"Tuesday, 08-Dec-26 08:07:32 GMT", date, L""},
+        {L"", L"Tue, 31 Feb 2026 08:07:32 GMT", date, L""},
+        {L"", L"Tue, 08 Dec 2026 08:07:32 GMT\r\nX: y", date, L""},
+        {L"", L"", L"", L""},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.validator, net::ChooseValidator(c.etag, c.lastModified, c.date))
+            << std::string(c.etag.begin(), c.etag.end());
+
+    std::int64_t seconds = 0;
+    ASSERT_TRUE(net::ParseHttpDate(L"Sun, 06 Nov 1994 08:49:37 GMT", seconds));
+    EXPECT_EQ(784111777, seconds);
+    ASSERT_TRUE(net::ParseHttpDate(L"Thu, 29 Feb 2024 00:00:00 GMT", seconds));
+    EXPECT_FALSE(net::ParseHttpDate(L"Fri, 29 Feb 2030 00:00:00 GMT", seconds));
+}
+
+TEST(Resume, OnlyFromALengthRangesAndAValidatorOnlyIntoTheRightRange)
+{
+    const net::ResumeBasis full{1000, L"\"v\"", true};
+    EXPECT_EQ(L"", net::WhyNotResumable(full, 400));
+    EXPECT_EQ((std::vector<std::wstring>{L"Range: bytes=400-", L"If-Range: \"v\""}),
+              net::ResumeHeaders(full, 400));
+    EXPECT_NE(L"", net::WhyNotResumable(full, 0));
+    EXPECT_NE(L"", net::WhyNotResumable(full, 1000));
+    EXPECT_NE(L"", net::WhyNotResumable({0, L"\"v\"", true}, 400));
+    EXPECT_NE(L"", net::WhyNotResumable({1000, L"", true}, 400));
+    EXPECT_NE(L"", net::WhyNotResumable({1000, L"\"v\"", false}, 400));
+
+    const struct
+    {
+        std::wstring contentRange;
+        std::uint64_t contentLength;
+        bool continues;
+    } answers[] = {
+        {L"bytes 400-999/1000", 600, true},
+        {L"bytes 400-999/1000", 0, true},
+        {L"", 600, false},
+        {L"bytes 0-999/1000", 1000, false},
+        {L"bytes 401-999/1000", 599, false},
+        {L"bytes 400-999/2000", 600, false},
+        {L"bytes 400-998/1000", 599, false},
+        {L"bytes 400-999/1000", 500, false},
+        {L"bytes 400-999/*", 600, false},
+        {L"bytes */1000", 0, false},
+        {L"bytes 400-1000/1000", 601, false},
+        {L"bytes 400-99999999999999999999/1000", 600, false},
+        {L"items 400-999/1000", 600, false},
+        {L"bytes 400-999/1000x", 600, false},
+    };
+    for (const auto& a : answers)
+        EXPECT_EQ(a.continues,
+                  net::WhyNotContinued(a.contentRange, a.contentLength, 400, 1000).empty())
+            << std::string(a.contentRange.begin(), a.contentRange.end());
+    EXPECT_TRUE(net::AcceptsByteRanges(L" Bytes "));
+    EXPECT_FALSE(net::AcceptsByteRanges(L"none"));
+}
+
+TEST(JudgePackageSize, TheBuildsBoundAndTheFreeSpaceLessItsReserve)
+{
+    constexpr std::uint64_t kMiB = 1ull << 20;
+    using net::SizeVerdict;
+    const struct
+    {
+        std::uint64_t announced, freeBytes;
+        bool freeKnown;
+        SizeVerdict verdict;
+    } cases[] = {
+        {2048 * kMiB, 1ull << 40, true, SizeVerdict::Fits},
+        {2048 * kMiB + 1, 1ull << 40, true, SizeVerdict::OverBound},
+        {2048 * kMiB + 1, 0, false, SizeVerdict::OverBound},
+        {100 * kMiB, 356 * kMiB, true, SizeVerdict::Fits},
+        {100 * kMiB + 1, 356 * kMiB, true, SizeVerdict::OverFreeSpace},
+        {1, 100 * kMiB, true, SizeVerdict::OverFreeSpace},
+        {1, 0, false, SizeVerdict::Fits},
+        {0, 0, true, SizeVerdict::Fits}, // nothing announced: only the running count bounds it
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.verdict,
+                  net::JudgePackageSize(c.announced, 2048 * kMiB, c.freeBytes, c.freeKnown))
+            << c.announced << " with " << c.freeBytes << " free";
+    EXPECT_EQ(static_cast<std::uint64_t>(KVZ_MAX_PACKAGE_MIB) * kMiB,
+              net::kDownloadLimits.maxPackageBytes);
 }
 
 } // namespace
