@@ -28,19 +28,44 @@ OPTIONS (query keys; all optional):
   trickle=MS      send the body in pieces (piece=BYTES, default 1024) with MS between them
                   (a client that closes during a stall or trickle ends the reply at once)
   truncate=N      send only the first N body bytes, then close
-  reset=N         send N body bytes, then reset the connection
+  reset=N         send N body bytes, then reset the connection (once the client has them all)
+  ranges=1        serve byte ranges with validators, as /packages/ always does (see below)
+  noetag=1, nolastmod=1, noranges=1
+                  leave out ETag, Last-Modified, or Accept-Ranges (and ignore Range)
+  contentrange=none|TEXT
+                  leave Content-Range out of a 206, or send TEXT instead
+
+Byte ranges (/packages/, and other paths with ranges=1): a 200 carries Accept-Ranges: bytes,
+an ETag (the body's SHA-256 in quotes) and a Last-Modified (the file's time; a fixed date for
+generated bodies). A request with "Range: bytes=N-" or "bytes=N-M" gets 206 with its
+Content-Range, or 416 when N is past the end; with "If-Range" it does only while the value is
+the current ETag or Last-Modified, and gets the whole 200 otherwise.
+
+Faults that pass (set for one path, in any combination with the reply's own options):
+  failfirst=N     the first N requests to the path fail, later ones are served normally; how:
+  failstatus=S    ... with status S (503, 429, ...) and a short text body
+  failreset=B     ... with the normal reply, reset after B body bytes
+  failchange=1    once those have failed, the package changes: each byte b becomes 255 - b,
+                  and so do its ETag and Last-Modified (an If-Range then no longer matches)
 
 Control (answers plain text or JSON):
-  /_control/set?path=/api/rx/X&OPTIONS   the endpoint answers with OPTIONS until cleared
+  /_control/set?path=/api/rx/X&OPTIONS   the endpoint answers with OPTIONS until cleared; for
+                                         /packages/ paths OPTIONS are added to the file's;
+                                         fail... keys set the path's passing faults only
   /_control/clear[?path=...]             back to the default reply (all endpoints without path)
   /_control/log                          every request so far as JSON (method, path, query,
-                                         port, header lines in order); /_control/clear-log
+                                         port, header lines in order, "sent": body bytes
+                                         written, "fault" when one was served; a connection
+                                         that ended without a request has path null);
+                                         /_control/clear-log
   /_control/connections[?path=PREFIX]    the connections open now on each port (with PREFIX,
                                          only those whose request path starts with it), this
                                          one left out, as JSON: {"PORT": N, ...}
   /_control/ping                         "ok"
 """
 import argparse
+import email.utils
+import fcntl
 import hashlib
 import http.server
 import json
@@ -49,8 +74,10 @@ import select
 import signal
 import socket
 import ssl
+import re
 import struct
 import sys
+import termios
 import threading
 import time
 import urllib.parse
@@ -60,6 +87,9 @@ ENDPOINT_FILES = {
     "/api/rx/QuillHotspot": "QuillHotspotSetup.exe",
 }
 SOCKET_TIMEOUT = 120
+FAULT_KEYS = ("failfirst", "failstatus", "failreset", "failchange")
+INVERT = bytes(range(255, -1, -1))
+GENERATED_TIME = 1704067200  # 2024-01-01 00:00:00 GMT
 
 
 class State:
@@ -72,6 +102,35 @@ class State:
         self.log = []
         self.ports = []
         self.connections = {}  # client address -> [port, request path or None]
+        self.faults = {}  # path -> {"left": N, "status": S, "reset": B, "change": bool}
+        self.changed = set()  # paths whose package changed
+        self.digests = {}  # (what, changed) -> ETag
+
+    def take_fault(self, path):
+        """The fault the next request to `path` meets, or None."""
+        with self.lock:
+            plan = self.faults.get(path)
+            if not plan or plan["left"] <= 0:
+                return None
+            plan["left"] -= 1
+            return dict(plan)
+
+    def mark_changed(self, path):
+        with self.lock:
+            self.changed.add(path)
+
+    def is_changed(self, path):
+        with self.lock:
+            return path in self.changed
+
+    def etag(self, key, body):
+        with self.lock:
+            tag = self.digests.get(key)
+        if tag is None:
+            tag = '"%s"' % hashlib.sha256(body).hexdigest()
+            with self.lock:
+                self.digests[key] = tag
+        return tag
 
     def opened(self, client, port):
         with self.lock:
@@ -95,6 +154,7 @@ class State:
         return counts
 
     def record(self, entry):
+        entry.setdefault("sent", 0)
         with self.lock:
             self.log.append(entry)
             if self.log_path:
@@ -153,30 +213,49 @@ class Handler(http.server.BaseHTTPRequestHandler):
         path = urllib.parse.unquote(url.path)
         state = self.server.state
         state.requested(self.client_address, path)
+        self.entry = None
         if path.startswith("/_control/"):
             return self.control(path, url.query, payload)
-        state.record({
+        self.entry = {
             "port": self.server.server_port, "method": self.command, "path": path,
             "query": url.query, "version": self.request_version,
             "headers": [line.decode("latin-1").rstrip("\r\n")
                         for line in self.raw_header_lines if line not in (b"\r\n", b"\n")],
-        })
+        }
+        state.record(self.entry)
+        self.package_path = path
+        fault = state.take_fault(path)
+        fault_options = {}
+        if fault:
+            if fault["change"]:
+                self.after_body = lambda: state.mark_changed(path)
+            if fault["status"] is not None:
+                self.entry["fault"] = "status %d" % fault["status"]
+                return self.reply({"status": [str(fault["status"])], "type": ["text/plain"],
+                                   "body": ["busy"]})
+            if fault["reset"] is not None:
+                self.entry["fault"] = "reset after %d" % fault["reset"]
+                fault_options = {"reset": [str(fault["reset"])]}
+        with state.lock:
+            override = state.overrides.get(path)
         if path.startswith("/_fault/"):
-            return self.reply(urllib.parse.parse_qs(url.query, keep_blank_values=True))
-        if path.startswith("/packages/"):
             options = urllib.parse.parse_qs(url.query, keep_blank_values=True)
+            return self.reply({**options, **fault_options})
+        if path.startswith("/packages/"):
+            options = {"ranges": ["1"]}
+            options.update(urllib.parse.parse_qs(url.query, keep_blank_values=True))
+            options.update(override or {})
+            options.update(fault_options)
             options["file"] = [path[len("/packages/"):]]
             return self.reply(options)
         if path.startswith("/api/rx/"):
-            with state.lock:
-                override = state.overrides.get(path)
             if override is not None:
-                return self.reply(override)
-            return self.service_reply(path, urllib.parse.parse_qs(url.query))
+                return self.reply({**override, **fault_options})
+            return self.service_reply(path, urllib.parse.parse_qs(url.query), fault_options)
         return self.reply({"status": ["404"], "type": ["text/html"],
                            "body": ["<html><body>Not found</body></html>"]})
 
-    def service_reply(self, path, query):
+    def service_reply(self, path, query, fault_options):
         if path == "/api/rx/RealtekDrivers":
             name = "RealtekBT-8821CU-%s.zip" % query.get("os", ["none"])[0]
         else:
@@ -192,7 +271,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
             if self.server.state.with_sha256:
                 with open(package, "rb") as f:
                     reply["sha256"] = hashlib.file_digest(f, "sha256").hexdigest()
-        self.reply({"type": ["application/json"], "body": [json.dumps(reply)]})
+        self.reply({"type": ["application/json"], "body": [json.dumps(reply)], **fault_options})
 
     def control(self, path, query, payload):
         state = self.server.state
@@ -201,15 +280,28 @@ class Handler(http.server.BaseHTTPRequestHandler):
             options.update(urllib.parse.parse_qs(payload.decode("latin-1"), keep_blank_values=True))
         target = options.pop("path", [None])[0]
         if path == "/_control/set" and target:
+            fault = {key: options.pop(key)[-1] for key in FAULT_KEYS if key in options}
             with state.lock:
-                state.overrides[target] = options
+                if fault:
+                    state.faults[target] = {
+                        "left": int(fault.get("failfirst", "1")),
+                        "status": int(fault["failstatus"]) if "failstatus" in fault else None,
+                        "reset": int(fault["failreset"]) if "failreset" in fault else None,
+                        "change": fault.get("failchange") == "1",
+                    }
+                if options or not fault:
+                    state.overrides[target] = options
             text = "set " + target
         elif path == "/_control/clear":
             with state.lock:
                 if target:
                     state.overrides.pop(target, None)
+                    state.faults.pop(target, None)
+                    state.changed.discard(target)
                 else:
                     state.overrides.clear()
+                    state.faults.clear()
+                    state.changed.clear()
             text = "cleared"
         elif path == "/_control/log":
             with state.lock:
@@ -233,23 +325,46 @@ class Handler(http.server.BaseHTTPRequestHandler):
 
         if one("stall"):
             self.pause(int(one("stall")))
+        state = self.server.state
+        modified = GENERATED_TIME
         if one("echo"):
             body = (self.requestline + "\r\n").encode("latin-1") + b"".join(self.raw_header_lines)
+            what = None
         elif one("file") is not None:
             name = one("file")
-            full = os.path.realpath(os.path.join(self.server.state.packages, name))
-            root = os.path.realpath(self.server.state.packages)
+            full = os.path.realpath(os.path.join(state.packages, name))
+            root = os.path.realpath(state.packages)
             if os.path.dirname(full) != root or not os.path.isfile(full):
                 return self.reply({"status": ["404"], "body": ["no such package"]})
             with open(full, "rb") as f:
                 body = f.read()
+            info = os.stat(full)
+            modified = int(info.st_mtime)
+            what = (full, info.st_mtime_ns, info.st_size)
         elif one("size") is not None:
             body = generated(int(one("size")))
+            what = ("size", len(body))
         else:
             body = urllib.parse.unquote_to_bytes(one("body", ""))
+            what = ("body", body)
 
         location = one("location")
         status = int(one("status", "302" if location else "200"))
+        headers = []
+        if one("ranges") == "1" and status == 200 and what is not None:
+            changed = state.is_changed(getattr(self, "package_path", None))
+            if changed:
+                body = body.translate(INVERT)
+                modified += 3600
+            etag = None if one("noetag") else state.etag((what, changed), body)
+            lastmod = None if one("nolastmod") else email.utils.formatdate(modified, usegmt=True)
+            if not one("noranges"):
+                headers.append(("Accept-Ranges", "bytes"))
+            headers += [(n, v) for n, v in (("ETag", etag), ("Last-Modified", lastmod)) if v]
+            status, body, content_range = self.ranged(body, etag, lastmod, one("noranges"))
+            if content_range and one("contentrange") != "none":
+                headers.append(("Content-Range", one("contentrange", content_range)))
+
         self.send_response(status)
         self.send_header("Content-Type", one("type", "application/octet-stream"))
         cl = one("cl")
@@ -257,6 +372,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
             self.send_header("Content-Length", cl if cl is not None else str(len(body)))
         if location:
             self.send_header("Location", location)
+        for name, value in headers:
+            self.send_header(name, value)
         for extra in options.get("header", []):
             name, _, value = extra.partition(":")
             self.send_header(name.strip(), value.strip())
@@ -272,15 +389,58 @@ class Handler(http.server.BaseHTTPRequestHandler):
         if trickle is not None:
             piece = int(one("piece", "1024"))
             for start in range(0, len(body), piece):
-                self.wfile.write(body[start:start + piece])
-                self.wfile.flush()
+                self.send_body(body[start:start + piece])
                 self.pause(int(trickle))
         else:
-            self.wfile.write(body)
+            self.send_body(body)
         self.wfile.flush()
         if reset is not None:
+            self.drain()
             self.close_connection = True
             self.hard_reset = True
+        after = getattr(self, "after_body", None)
+        if after:
+            self.after_body = None
+            after()
+
+    def ranged(self, body, etag, lastmod, ignore):
+        """(status, body, Content-Range) for the request's Range and If-Range headers."""
+        wanted = self.headers.get("Range")
+        match = re.fullmatch(r"bytes=(\d+)-(\d*)", (wanted or "").strip())
+        if ignore or not match:
+            return 200, body, None
+        condition = self.headers.get("If-Range")
+        if condition is not None and condition not in (etag, lastmod):
+            return 200, body, None
+        first = int(match.group(1))
+        if first >= len(body):
+            return 416, b"", "bytes */%d" % len(body)
+        last = min(int(match.group(2)) if match.group(2) else len(body) - 1, len(body) - 1)
+        if last < first:
+            return 200, body, None
+        return 206, body[first:last + 1], "bytes %d-%d/%d" % (first, last, len(body))
+
+    def send_body(self, data):
+        # Counted as written, in pieces, so that a client's close shows how far it came.
+        view = memoryview(data)
+        for start in range(0, len(view), 1 << 20):
+            self.wfile.write(view[start:start + (1 << 20)])
+            if self.entry is not None:
+                self.entry["sent"] += min(1 << 20, len(view) - start)
+
+    def drain(self):
+        # A reset discards what the kernel has not delivered yet: wait (a while) until the
+        # client has acknowledged every byte, so that a reset after N bytes means N arrived.
+        deadline = time.monotonic() + 10
+        while time.monotonic() < deadline:
+            try:
+                queued = struct.unpack("i", fcntl.ioctl(self.connection.fileno(), termios.TIOCOUTQ,
+                                                        b"\0\0\0\0"))[0]
+            except OSError:
+                return
+            if queued == 0:
+                return
+            time.sleep(0.005)
 
     def pause(self, ms):
         # A client sends nothing after its request but its close: then the reply has no one
@@ -328,7 +488,9 @@ class Server(http.server.ThreadingHTTPServer):
         if self.tls_context:
             try:
                 sock = self.tls_context.wrap_socket(sock, server_side=True)
-            except (ssl.SSLError, OSError):
+            except (ssl.SSLError, OSError) as error:
+                self.state.record({"port": self.server_port, "path": None,
+                                   "note": "TLS handshake failed: %s" % error})
                 return
         else:
             try:
@@ -344,6 +506,9 @@ class Server(http.server.ThreadingHTTPServer):
                     pass
                 return
         handler = self.RequestHandlerClass(sock, address, self)
+        if not getattr(handler, "raw_requestline", b""):
+            self.state.record({"port": self.server_port, "path": None,
+                               "note": "the connection ended without a request"})
         if getattr(handler, "hard_reset", False):
             # No TLS close_notify and no FIN: the client sees a reset mid-body.
             sock.setsockopt(socket.SOL_SOCKET, socket.SO_LINGER, struct.pack("ii", 1, 0))
