@@ -180,16 +180,6 @@ TEST(TransferFailure, OnlyTheLinkAndABusyServerAreWorthAnotherAttempt)
     };
     for (const auto& c : errors)
         EXPECT_EQ(c.failure, net::FailureOfError(c.error)) << c.error;
-
-    for (TransferFailure transient : {TransferFailure::NoAnswer, TransferFailure::ConnectionLost,
-                                      TransferFailure::ShortBody, TransferFailure::ServerBusy})
-        EXPECT_TRUE(net::IsTransient(transient));
-    for (TransferFailure permanent :
-         {TransferFailure::None, TransferFailure::Refused, TransferFailure::Certificate,
-          TransferFailure::InsecureRedirect, TransferFailure::Malformed,
-          TransferFailure::DigestMismatch, TransferFailure::TooLarge, TransferFailure::Local,
-          TransferFailure::Other})
-        EXPECT_FALSE(net::IsTransient(permanent));
 }
 
 TEST(RetryBudget, TwiceInARowAfterOneThenThreeSecondsProgressStartsAnew)
