@@ -1,14 +1,18 @@
 #include "net/FileDownload.h"
 
 #include "framework/FileHandle.h"
+#include "log/SupportLog.h"
 #include "net/InternetRequest.h"
+#include "net/RangeResume.h"
 #include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
+#include "net/TransferRetry.h"
 
 #include <algorithm>
 #include <chrono>
 #include <memory>
 #include <new>
+#include <vector>
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,
@@ -21,7 +25,8 @@ namespace net {
 
 namespace {
 
-// Passes a position on only when it changed: the window hears of at most 101.
+// Passes a position on only when it changed: the window hears of each position once per
+// pass over the body.
 class CProgressReport
 {
 public:
@@ -39,7 +44,8 @@ private:
     int m_last = -1;
 };
 
-// The ".part" file: removed on every path unless it was moved into place.
+// The ".part" file: open from the first byte until it is moved into place, through every
+// attempt; removed on every path unless it was moved.
 class CPartFile
 {
 public:
@@ -55,6 +61,8 @@ public:
     CPartFile(const CPartFile&) = delete;
     CPartFile& operator=(const CPartFile&) = delete;
 
+    bool Created() const { return m_created; }
+
     // Not shared: a second download to the same path must fail, not interleave its writes.
     bool Create()
     {
@@ -69,6 +77,14 @@ public:
     {
         DWORD written = 0;
         return WriteFile(m_file.get(), data, size, &written, nullptr) && written == size;
+    }
+
+    // Back to no bytes, for a start over.
+    bool Empty()
+    {
+        const LARGE_INTEGER start{};
+        return SetFilePointerEx(m_file.get(), start, nullptr, FILE_BEGIN) &&
+               SetEndOfFile(m_file.get());
     }
 
     bool CommitTo(const std::wstring& target)
@@ -92,6 +108,227 @@ bool IsDirectory(const std::wstring& path)
     return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_DIRECTORY);
 }
 
+// Free bytes for this user on the drive of `path`'s folder.
+bool FreeBytesBeside(const std::wstring& path, std::uint64_t& freeBytes)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    const std::wstring folder = slash == std::wstring::npos ? L"." : path.substr(0, slash + 1);
+    ULARGE_INTEGER available{};
+    if (!GetDiskFreeSpaceExW(folder.c_str(), &available, nullptr, nullptr))
+        return false;
+    freeBytes = available.QuadPart;
+    return true;
+}
+
+// One package over as many requests as the link needs: the body collects in the ".part"
+// file, and a request after a break asks for the rest when the first answer allows it.
+class CPackageTransfer
+{
+public:
+    CPackageTransfer(const CrackedUrl& url, const std::wstring& localPath,
+                     const TransferLimits& limits, bool hashed, CProgressReport& report)
+        : m_url(url), m_localPath(localPath), m_limits(limits), m_hashed(hashed), m_report(report),
+          m_part(PartialPathFor(localPath)), m_logUrl(UrlForLog(url))
+    {
+    }
+
+    // One request and its body; None once the whole body is in the ".part" file.
+    TransferFailure Attempt();
+
+    // Ends the digest of the whole body.
+    bool FinishDigest(Sha256Digest& digest) { return m_hasher.Finish(digest); }
+    bool CommitTo(const std::wstring& target) { return m_part.CommitTo(target); }
+
+    std::uint64_t Written() const { return m_written; }
+    std::uint64_t Received() const { return m_received; }
+    unsigned Requests() const { return m_requests; }
+    const std::wstring& LogUrl() const { return m_logUrl; }
+
+private:
+    TransferFailure TakeWholeBody(HINTERNET request);
+    TransferFailure StartOver(const std::wstring& reason);
+    TransferFailure ReadBody(HINTERNET request, std::uint64_t expected);
+
+    const CrackedUrl& m_url;
+    const std::wstring& m_localPath;
+    const TransferLimits& m_limits;
+    const bool m_hashed;
+    CProgressReport& m_report;
+    CPartFile m_part;
+    CSha256Hasher m_hasher;
+    const std::wstring m_logUrl;
+    std::unique_ptr<char[]> m_buffer;
+    unsigned long m_readSize = kMinReadBytes;
+    ResumeBasis m_basis;         // of the last whole body asked for
+    std::uint64_t m_written = 0; // bytes in the ".part" file, all in the digest
+    std::uint64_t m_received = 0;
+    unsigned m_requests = 0;
+};
+
+TransferFailure CPackageTransfer::Attempt()
+{
+    const std::wstring notResumable = WhyNotResumable(m_basis, m_written);
+    const bool resume = notResumable.empty();
+    if (!resume && m_written > 0)
+        LogEvent(L"Download of " + m_logUrl + L" starts over from zero: " + notResumable);
+
+    std::vector<std::wstring> headers;
+    if (resume)
+        headers = ResumeHeaders(m_basis, m_written);
+    CSentRequest sent;
+    ++m_requests;
+    if (!SendGetRequest(m_url, headers, m_limits, sent))
+        return sent.failure;
+    HINTERNET request = sent.request.get();
+    const int status = QueryStatusCode(request);
+    LogEvent(L"HTTP " + std::to_wstring(status) + L" from " + m_logUrl +
+             (resume ? L" (asked from byte " + std::to_wstring(m_written) + L")" : L""));
+
+    if (resume && status == 206)
+    {
+        const std::wstring range = QueryHeader(request, L"Content-Range");
+        const std::wstring wrong =
+            WhyNotContinued(range, QueryContentLength(request), m_written, m_basis.length);
+        if (!wrong.empty())
+            return StartOver(wrong + L" (\"" + TextForLog(range) + L"\")");
+        LogEvent(L"Download of " + m_logUrl + L" resumes at byte " + std::to_wstring(m_written) +
+                 L" of " + std::to_wstring(m_basis.length));
+        return ReadBody(request, m_basis.length);
+    }
+    if (resume && status == 416)
+        return StartOver(L"the server cannot serve the rest (416)");
+    if (status != 200)
+        return FailureOfStatus(status);
+    if (resume)
+        LogEvent(L"Download of " + m_logUrl +
+                 L" starts over from zero: the server sent the whole body (it changed, or it "
+                 L"serves no ranges)");
+    return TakeWholeBody(request);
+}
+
+// After a partial answer that cannot continue the file: the body is asked for whole, at once.
+TransferFailure CPackageTransfer::StartOver(const std::wstring& reason)
+{
+    LogEvent(L"Download of " + m_logUrl + L" starts over from zero: " + reason);
+    m_basis = ResumeBasis();
+    if (!m_part.Empty())
+    {
+        ReportDownloadError(L"The partial file could not be emptied", GetLastError());
+        return TransferFailure::Local;
+    }
+    m_written = 0;
+    m_report.Set(0);
+    return Attempt();
+}
+
+// A 200: the body from its first byte, in place of whatever the ".part" file held.
+TransferFailure CPackageTransfer::TakeWholeBody(HINTERNET request)
+{
+    ResumeBasis basis;
+    basis.length = QueryContentLength(request);
+    basis.acceptsRanges = AcceptsByteRanges(QueryHeader(request, L"Accept-Ranges"));
+    basis.validator =
+        ChooseValidator(QueryHeader(request, L"ETag"), QueryHeader(request, L"Last-Modified"),
+                        QueryHeader(request, L"Date"));
+
+    // Judged before a byte is written; a start over frees what the ".part" file holds.
+    std::uint64_t freeBytes = 0;
+    const bool freeKnown = FreeBytesBeside(m_localPath, freeBytes);
+    switch (
+        JudgePackageSize(basis.length, m_limits.maxPackageBytes, freeBytes + m_written, freeKnown))
+    {
+    case SizeVerdict::Fits: break;
+    case SizeVerdict::OverBound:
+        ReportDownloadProblem(L"Refused " + m_logUrl + L": " + std::to_wstring(basis.length) +
+                              L" bytes is more than the bound of " +
+                              std::to_wstring(m_limits.maxPackageBytes));
+        return TransferFailure::TooLarge;
+    case SizeVerdict::OverFreeSpace:
+        ReportDownloadProblem(L"Refused " + m_logUrl + L": " + std::to_wstring(basis.length) +
+                              L" bytes would leave less than " +
+                              std::to_wstring(kFreeSpaceReserveBytes) + L" bytes free of " +
+                              std::to_wstring(freeBytes));
+        return TransferFailure::TooLarge;
+    }
+
+    if (!m_part.Created())
+    {
+        // A URL ending in "/" names the working folder itself; nothing can be written there.
+        if (IsDirectory(m_localPath) || !m_part.Create())
+            return TransferFailure::Local;
+        // One buffer for the largest read, whatever the package's size.
+        m_buffer.reset(new (std::nothrow) char[kMaxReadBytes]);
+        if (!m_buffer)
+            return TransferFailure::Local;
+    }
+    else if (m_written > 0)
+    {
+        if (!m_part.Empty())
+        {
+            ReportDownloadError(L"The partial file could not be emptied", GetLastError());
+            return TransferFailure::Local;
+        }
+        m_written = 0;
+        m_report.Set(0);
+    }
+    if (m_hashed && !m_hasher.Begin())
+    {
+        ReportDownloadProblem(L"SHA-256 is not available");
+        return TransferFailure::Local;
+    }
+    m_basis = basis;
+    return ReadBody(request, basis.length);
+}
+
+// Reads to the end of the body, or to `expected` bytes in the file when that is known.
+TransferFailure CPackageTransfer::ReadBody(HINTERNET request, std::uint64_t expected)
+{
+    for (;;)
+    {
+        unsigned long size = m_readSize;
+        if (expected > 0)
+        {
+            if (m_written >= expected)
+                return TransferFailure::None;
+            size = static_cast<unsigned long>(std::min<std::uint64_t>(size, expected - m_written));
+        }
+        const auto start = std::chrono::steady_clock::now();
+        unsigned long got = 0;
+        if (!ReadChunk(request, m_buffer.get(), size, got))
+            return FailureOfError(GetLastError());
+        m_received += got;
+        if (got == 0)
+            break;
+        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
+            std::chrono::steady_clock::now() - start);
+        m_readSize = NextReadSize(m_readSize, static_cast<std::uint64_t>(took.count()));
+        if (m_written + got > m_limits.maxPackageBytes)
+        {
+            ReportDownloadProblem(L"Stopped " + m_logUrl + L": the body passed the bound of " +
+                                  std::to_wstring(m_limits.maxPackageBytes) + L" bytes");
+            return TransferFailure::TooLarge;
+        }
+        if (!m_part.Write(m_buffer.get(), got))
+        {
+            ReportDownloadError(L"The partial file could not be written", GetLastError());
+            return TransferFailure::Local;
+        }
+        if (m_hashed && !m_hasher.Update(m_buffer.get(), got))
+            return TransferFailure::Local;
+        m_written += got;
+        // 100 waits until the file is in place.
+        if (expected > 0)
+            m_report.Set(std::min(99, ProgressPosition(m_written, expected)));
+    }
+    if (!IsCompleteBody(m_written, expected))
+    {
+        ReportDownloadProblem(L"The connection closed after " + std::to_wstring(m_written) +
+                              L" of " + std::to_wstring(expected) + L" bytes");
+        return TransferFailure::ShortBody;
+    }
+    return TransferFailure::None;
+}
+
 } // namespace
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
@@ -103,79 +340,45 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
     if (localPath.empty() || !CrackHttpUrl(url, cracked))
         return false;
 
-    CSentRequest sent;
-    if (!SendGetRequest(cracked, {}, limits, sent))
-        return false;
-    if (QueryStatusCode(sent.request.get()) != 200)
-        return false;
-    // A URL ending in "/" names the working folder itself; nothing can be written there.
-    if (IsDirectory(localPath))
-        return false;
-
-    CPartFile part(PartialPathFor(localPath));
-    if (!part.Create())
-        return false;
-
-    CSha256Hasher hasher;
-    if (expectedSha256 && !hasher.Begin())
-    {
-        TraceDownloadError(L"SHA-256 is not available");
-        return false;
-    }
-
-    const std::uint64_t announced = QueryContentLength(sent.request.get());
-    // One buffer for the largest read, whatever the package's size.
-    std::unique_ptr<char[]> buffer(new (std::nothrow) char[kMaxReadBytes]);
-    if (!buffer)
-        return false;
-
-    std::uint64_t written = 0;
-    unsigned long readSize = kMinReadBytes;
+    const auto started = std::chrono::steady_clock::now();
+    CPackageTransfer transfer(cracked, localPath, limits, expectedSha256.has_value(), report);
+    CRetryBudget budget(limits.retry);
+    TransferFailure failure = TransferFailure::None;
     for (;;)
     {
-        const auto start = std::chrono::steady_clock::now();
-        unsigned long got = 0;
-        if (!ReadChunk(sent.request.get(), buffer.get(), readSize, got))
-            return false;
-        if (got == 0)
+        const std::uint64_t before = transfer.Written();
+        failure = transfer.Attempt();
+        if (failure == TransferFailure::None ||
+            !PauseBeforeRetry(budget, failure, transfer.Written() > before,
+                              L"Download of " + transfer.LogUrl()))
             break;
-        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now() - start);
-        readSize = NextReadSize(readSize, static_cast<std::uint64_t>(took.count()));
-        if (!part.Write(buffer.get(), got))
-        {
-            TraceDownloadError(InternetErrorText(GetLastError()));
-            return false;
-        }
-        if (expectedSha256 && !hasher.Update(buffer.get(), got))
-            return false;
-        written += got;
-        // 100 waits until the file is in place.
-        if (announced > 0)
-            report.Set(std::min(99, ProgressPosition(written, announced)));
     }
-
-    if (!IsCompleteBody(written, announced))
-    {
-        TraceDownloadError(L"The connection closed after " + std::to_wstring(written) + L" of " +
-                           std::to_wstring(announced) + L" bytes");
-        return false;
-    }
-    if (expectedSha256)
+    if (failure == TransferFailure::None && expectedSha256)
     {
         Sha256Digest actual{};
-        if (!hasher.Finish(actual) || actual != *expectedSha256)
+        if (!transfer.FinishDigest(actual) || actual != *expectedSha256)
         {
-            TraceDownloadError(L"The package does not have the expected SHA-256");
-            return false;
+            ReportDownloadProblem(L"The package does not have the expected SHA-256");
+            failure = TransferFailure::DigestMismatch;
         }
     }
-    if (!part.CommitTo(localPath))
+    if (failure == TransferFailure::None && !transfer.CommitTo(localPath))
     {
-        TraceDownloadError(InternetErrorText(GetLastError()));
-        return false;
+        ReportDownloadError(L"The package could not be moved into place", GetLastError());
+        failure = TransferFailure::Local;
     }
 
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - started)
+                        .count();
+    const std::wstring outcome = failure == TransferFailure::None
+                                     ? std::wstring(L"complete")
+                                     : L"failed (" + DescribeFailure(failure) + L")";
+    LogEvent(L"Download of " + transfer.LogUrl() + L" " + outcome + L": " +
+             std::to_wstring(transfer.Received()) + L" bytes received in " + std::to_wstring(ms) +
+             L" ms over " + std::to_wstring(transfer.Requests()) + L" requests");
+    if (failure != TransferFailure::None)
+        return false;
     report.Set(100);
     return true;
 }

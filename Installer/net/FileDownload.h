@@ -9,12 +9,16 @@
 #include <string>
 
 // Told the download's position in percent (0..100) whenever it changes, on the downloading
-// thread; at most 101 calls a download, the last one 100 when the whole body is in place.
+// thread; at most 101 calls while the body arrives, the last one 100 when the whole body is in
+// place. A resumed download goes on from where it was; one that starts over goes back to 0.
 using DownloadProgress = std::function<void(int percent)>;
 
 // Fetches `url` into `localPath`. The body is collected in "<localPath>.part" and moved
 // over `localPath` only once it is complete (and, when `expectedSha256` is given, has that
 // digest), so a failed download never leaves a partial package and keeps an earlier one.
+// Transient failures are tried again as limits.retry says, asking for the rest of the body
+// when the first answer allows it; a package announced larger than limits.maxPackageBytes or
+// than the drive's free space less net::kFreeSpaceReserveBytes is refused before it is written.
 // `progress` may be empty. True only when the whole body is in place.
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,

@@ -2,6 +2,7 @@
 // One small JSON document over HTTP(S): a blocking GET with the service's fixed headers.
 
 #include "net/TransferLimits.h"
+#include "net/TransferRetry.h"
 
 #include <string>
 
@@ -15,4 +16,15 @@ bool HttpGetJson(std::wstring url, std::string& body);
 namespace net {
 // The same with other limits (shorter ones in tests).
 bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimits& limits);
+
+// One GET and what came of it, for a caller that decides whether to try again.
+struct JsonReply
+{
+    TransferFailure failure = TransferFailure::NoAnswer; // None once the body was read whole
+    int status = -1;                                     // -1 until a status arrived
+    std::string body;                                    // the bytes as received
+};
+
+// The same single exchange as HttpGetJson, under the same limits.
+JsonReply FetchJson(const std::wstring& url, const TransferLimits& limits);
 } // namespace net

@@ -1,6 +1,7 @@
 #include "net/InternetRequest.h"
 
 #include "localisation/ModulePath.h"
+#include "log/SupportLog.h"
 #include "net/TransferMath.h"
 
 #include <algorithm>
@@ -62,19 +63,25 @@ bool EndedSecure(HINTERNET request)
     return _wcsnicmp(url.c_str(), L"https://", 8) == 0;
 }
 
+// Records why sending failed, and reports it on this thread (the extended error's text is
+// kept per thread).
+bool SendFailed(CSentRequest& sent, const wchar_t* what, unsigned long error)
+{
+    sent.failure = FailureOfError(error);
+    sent.error = error;
+    ReportDownloadError(what, error);
+    return false;
+}
+
 bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                 const TransferLimits& fullLimits, Clock::time_point deadline, CSentRequest& sent,
-                 std::wstring& errorText)
+                 const TransferLimits& fullLimits, Clock::time_point deadline, CSentRequest& sent)
 {
     const TransferLimits limits = LimitsBefore(fullLimits, deadline);
     const std::wstring agent = ModuleAgentName();
     sent.session.reset(
         InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
     if (!sent.session)
-    {
-        errorText = InternetErrorText(GetLastError());
-        return false;
-    }
+        return SendFailed(sent, L"InternetOpen failed", GetLastError());
     SetDwordOption(sent.session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectTimeoutMs);
     SetDwordOption(sent.session.get(), INTERNET_OPTION_CONNECT_RETRIES, limits.connectRetries);
 
@@ -87,19 +94,13 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     sent.connection.reset(InternetConnectW(sent.session.get(), url.host.c_str(), url.port, nullptr,
                                            nullptr, INTERNET_SERVICE_HTTP, connectFlags, 0));
     if (!sent.connection)
-    {
-        errorText = InternetErrorText(GetLastError());
-        return false;
-    }
+        return SendFailed(sent, L"InternetConnect failed", GetLastError());
     SetStallTimeouts(sent.connection.get(), limits);
 
     sent.request.reset(HttpOpenRequestW(sent.connection.get(), L"GET", url.object.c_str(),
                                         L"HTTP/1.0", nullptr, nullptr, requestFlags, 0));
     if (!sent.request)
-    {
-        errorText = InternetErrorText(GetLastError());
-        return false;
-    }
+        return SendFailed(sent, L"HttpOpenRequest failed", GetLastError());
     SetStallTimeouts(sent.request.get(), limits);
 
     // A refused header is simply missing from the request.
@@ -108,21 +109,33 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
                                HTTP_ADDREQ_FLAG_ADD_IF_NEW);
 
     if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
-    {
-        errorText = InternetErrorText(GetLastError());
-        return false;
-    }
+        return SendFailed(sent, L"HttpSendRequest failed", GetLastError());
     // A secure request that a redirect took to plain http would hand what this program
     // starts elevated to anyone on the path; refused whatever WinINet's own rule is.
     if (secure && !EndedSecure(sent.request.get()))
     {
-        errorText = L"An https request was redirected to plain http";
+        sent.failure = TransferFailure::InsecureRedirect;
+        ReportDownloadProblem(L"An https request was redirected to plain http");
         return false;
     }
     // The body's stalls get the whole time-out again where WinINet takes it (Windows; Wine
     // keeps what the connection had when the request was sent).
     SetStallTimeouts(sent.request.get(), fullLimits);
     return true;
+}
+
+std::string ToUtf8(const std::wstring& text)
+{
+    if (text.empty())
+        return std::string();
+    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
+                                         nullptr, 0, nullptr, nullptr);
+    if (size <= 0)
+        return std::string();
+    std::string bytes(static_cast<std::size_t>(size), '\0');
+    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
+                        nullptr, nullptr);
+    return bytes;
 }
 
 } // namespace
@@ -174,11 +187,7 @@ bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& 
                         const TransferLimits& limits, Clock::time_point deadline,
                         CSentRequest& sent)
 {
-    std::wstring errorText;
-    if (OpenAndSend(url, headers, limits, deadline, sent, errorText))
-        return true;
-    TraceDownloadError(errorText);
-    return false;
+    return OpenAndSend(url, headers, limits, deadline, sent);
 }
 
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
@@ -201,13 +210,13 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
         deadline, opened);
     if (!finished)
     {
-        TraceDownloadError(InternetErrorText(ERROR_INTERNET_TIMEOUT));
+        sent.failure = TransferFailure::NoAnswer;
+        sent.error = ERROR_INTERNET_TIMEOUT;
+        ReportDownloadError(L"No answer before the deadline", ERROR_INTERNET_TIMEOUT);
         return false;
     }
-    if (!opened.ok)
-        return false;
     sent = std::move(opened.sent);
-    return true;
+    return opened.ok;
 }
 
 int QueryStatusCode(HINTERNET request)
@@ -218,6 +227,19 @@ int QueryStatusCode(HINTERNET request)
                         nullptr))
         return -1;
     return static_cast<int>(code);
+}
+
+std::wstring QueryHeader(HINTERNET request, const wchar_t* name)
+{
+    // HTTP_QUERY_CUSTOM reads the name from the buffer it writes the value into.
+    wchar_t text[1001] = {};
+    if (wcslen(name) >= std::size(text))
+        return std::wstring();
+    wcscpy(text, name);
+    DWORD size = sizeof text - sizeof text[0];
+    if (!HttpQueryInfoW(request, HTTP_QUERY_CUSTOM, text, &size, nullptr))
+        return std::wstring();
+    return std::wstring(text, size / sizeof text[0]);
 }
 
 std::uint64_t QueryContentLength(HINTERNET request)
@@ -235,7 +257,9 @@ bool ReadChunk(HINTERNET request, void* buffer, unsigned long size, unsigned lon
     DWORD got = 0;
     if (!InternetReadFile(request, buffer, size, &got))
     {
-        TraceDownloadError(InternetErrorText(GetLastError()));
+        const DWORD error = GetLastError();
+        ReportDownloadError(L"InternetReadFile failed", error);
+        SetLastError(error);
         return false;
     }
     received = got;
@@ -248,7 +272,9 @@ bool ReadAvailable(HINTERNET request, void* buffer, unsigned long maxSize, unsig
     DWORD available = 0;
     if (!InternetQueryDataAvailable(request, &available, 0, 0))
     {
-        TraceDownloadError(InternetErrorText(GetLastError()));
+        const DWORD error = GetLastError();
+        ReportDownloadError(L"InternetQueryDataAvailable failed", error);
+        SetLastError(error);
         return false;
     }
     return ReadChunk(request, buffer, std::clamp<DWORD>(available, 1, maxSize), received);
@@ -291,6 +317,41 @@ void TraceDownloadError(const std::wstring& message)
 {
     OutputDebugStringA("Download error : ");
     OutputDebugStringW(message.c_str());
+}
+
+void ReportDownloadError(std::wstring_view what, unsigned long error)
+{
+    TraceDownloadError(InternetErrorText(error));
+    LogFailure(what, error);
+}
+
+void ReportDownloadProblem(const std::wstring& message)
+{
+    TraceDownloadError(message);
+    LogEvent(message);
+}
+
+std::wstring TextForLog(const std::wstring& text)
+{
+    return EscapeForLog(ToUtf8(text));
+}
+
+std::wstring UrlForLog(const CrackedUrl& url)
+{
+    return TextForLog((url.scheme == UrlScheme::Https ? L"https://" : L"http://") + url.host +
+                      L":" + std::to_wstring(url.port) + url.object);
+}
+
+bool PauseBeforeRetry(CRetryBudget& budget, TransferFailure failure, bool madeProgress,
+                      const std::wstring& what)
+{
+    unsigned long pauseMs = 0;
+    if (!budget.NextPause(failure, madeProgress, pauseMs))
+        return false;
+    LogEvent(what + L": " + DescribeFailure(failure) + L"; trying again in " +
+             std::to_wstring(pauseMs) + L" ms");
+    Sleep(pauseMs);
+    return true;
 }
 
 } // namespace net

@@ -5,6 +5,7 @@
 
 #include "framework/InternetHandle.h"
 #include "net/TransferLimits.h"
+#include "net/TransferRetry.h"
 
 #include <atomic>
 #include <chrono>
@@ -13,6 +14,7 @@
 #include <memory>
 #include <mutex>
 #include <string>
+#include <string_view>
 #include <system_error>
 #include <thread>
 #include <utility>
@@ -39,12 +41,14 @@ struct CrackedUrl
 bool CrackHttpUrl(const std::wstring& url, CrackedUrl& cracked);
 
 // One sent request; closing runs request, connection, session, as members are destroyed
-// in reverse order.
+// in reverse order. When sending failed: why, and the WinINet code (0 when there is none).
 struct CSentRequest
 {
     InternetHandle session;
     InternetHandle connection;
     InternetHandle request;
+    TransferFailure failure = TransferFailure::None;
+    unsigned long error = 0;
 };
 
 using Clock = std::chrono::steady_clock;
@@ -138,7 +142,11 @@ int QueryStatusCode(HINTERNET request);
 // The announced Content-Length, 0 when absent or no number.
 std::uint64_t QueryContentLength(HINTERNET request);
 
-// One InternetReadFile; a failure is traced and returns false. 0 bytes read is the end.
+// The first header `name` of the reply, empty when absent or longer than 1000 characters.
+std::wstring QueryHeader(HINTERNET request, const wchar_t* name);
+
+// One InternetReadFile; a failure is traced and returns false with GetLastError still
+// telling why. 0 bytes read is the end.
 bool ReadChunk(HINTERNET request, void* buffer, unsigned long size, unsigned long& received);
 
 // One InternetReadFile of what InternetQueryDataAvailable reports has arrived (at least 1
@@ -153,5 +161,23 @@ std::wstring InternetErrorText(unsigned long error);
 
 // "Download error : " and the message, as two debugger outputs.
 void TraceDownloadError(const std::wstring& message);
+
+// A failed call: traced with WinINet's text for `error`, and logged as `what` with the code.
+// Call it on the thread where the error happened.
+void ReportDownloadError(std::wstring_view what, unsigned long error);
+
+// A failure without an error code: traced and logged as `message`.
+void ReportDownloadProblem(const std::wstring& message);
+
+// Text from the network for a log line, escaped as EscapeForLog does, since it may say anything.
+std::wstring TextForLog(const std::wstring& text);
+
+// The URL for a log line, escaped the same way.
+std::wstring UrlForLog(const CrackedUrl& url);
+
+// Asks `budget` whether `failure` gets another attempt; if so logs why, with `what` (the
+// transfer, for the log), and waits the pause. False when the failure stands.
+bool PauseBeforeRetry(CRetryBudget& budget, TransferFailure failure, bool madeProgress,
+                      const std::wstring& what);
 
 } // namespace net

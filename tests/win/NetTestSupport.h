@@ -3,6 +3,7 @@
 #pragma once
 
 #include "DebugOutputCapture.h"
+#include "net/HttpRequest.h"
 
 #include <windows.h>
 #include <commctrl.h>
@@ -96,6 +97,32 @@ inline void WriteFileBytes(const std::wstring& path, const std::string& bytes)
 {
     std::ofstream out(path.c_str(), std::ios::binary | std::ios::trunc);
     out << bytes;
+}
+
+// A request to the stand-in's control port (see standin.py); its answer.
+inline std::string StandIn(const std::wstring& pathAndQuery)
+{
+    std::string body;
+    net::HttpGetJson(Http(L"/_control/" + pathAndQuery), body, net::kJsonRequestLimits);
+    return body;
+}
+
+// How often `needle` occurs in the stand-in's request log, read once it occurs `expected`
+// times or after 5 s: the stand-in logs a refused connection only once it has ended.
+inline std::size_t LoggedTimes(const std::string& needle, std::size_t expected)
+{
+    const auto deadline = std::chrono::steady_clock::now() + std::chrono::seconds(5);
+    for (;;)
+    {
+        const std::string log = StandIn(L"log");
+        std::size_t count = 0;
+        for (std::size_t at = log.find(needle); at != std::string::npos;
+             at = log.find(needle, at + 1))
+            ++count;
+        if (count >= expected || std::chrono::steady_clock::now() > deadline)
+            return count;
+        Sleep(50);
+    }
 }
 
 // Sends this process's standard output to a file while alive; Text() reads what came.

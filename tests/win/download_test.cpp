@@ -15,7 +15,12 @@ using namespace nettest;
 
 namespace {
 
-constexpr net::TransferLimits kQuick{2000, 1, 1500, 1500, 4000, 0, 0};
+// One attempt each, so that the failure cases stay quick.
+constexpr net::TransferLimits kQuick{2000,     1, 1500, 1500, 4000, 0, 0, net::kMaxPackageBytes,
+                                     {0, 0, 0}};
+// Retries as the installer makes them, after short pauses.
+constexpr net::TransferLimits kRetrying{
+    2000, 1, 1500, 1500, 4000, 0, 0, net::kMaxPackageBytes, {2, 50, 150}};
 
 // A download under test: its target in the scratch folder and the positions it reports.
 class DownloadTest : public ::testing::Test
@@ -27,10 +32,11 @@ protected:
     }
 
     bool Download(const std::wstring& url, const std::wstring& target,
-                  const std::optional<net::Sha256Digest>& digest = std::nullopt)
+                  const std::optional<net::Sha256Digest>& digest = std::nullopt,
+                  const net::TransferLimits& limits = kQuick)
     {
         return net::DownloadToFile(
-            url, target, [this](int percent) { m_positions.push_back(percent); }, digest, kQuick);
+            url, target, [this](int percent) { m_positions.push_back(percent); }, digest, limits);
     }
 
     std::vector<int> m_positions;
@@ -205,9 +211,150 @@ TEST(DownloadToFileDefaults, NothingListeningFailsWithinTheConnectTimeouts)
     const std::wstring target = ScratchFolder() + L"\\unreachable.bin";
     const auto start = std::chrono::steady_clock::now();
     EXPECT_FALSE(DownloadToFile(L"https://localhost:1/p.bin", target, {}));
-    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(10))
-        << "3 s and one retry at most";
+    EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(20))
+        << "three attempts of 3 s (and one connect retry) at most, 4 s of pauses";
     EXPECT_FALSE(FileExists(target));
+}
+
+struct RetryCase
+{
+    const char* name;
+    std::wstring url;
+    std::wstring path;  // of the url, counted in the stand-in's log; empty: connections to port+1
+    std::wstring fault; // the path's passing fault (/_control/set)
+    std::size_t requests;
+    bool ok;
+};
+
+TEST_F(DownloadTest, TransientFailuresAreRetriedPermanentOnesAreNot)
+{
+    const std::wstring toHttp =
+        L"location=http%3A%2F%2Flocalhost%3A" + std::to_wstring(StandInPort() + 3) + L"%2Fq";
+    const RetryCase cases[] = {
+        {"503 once", Https(L"/_fault/t1?size=30000"), L"/_fault/t1", L"failfirst=1&failstatus=503",
+         2, true},
+        {"429 once", Https(L"/_fault/t2?size=30000"), L"/_fault/t2", L"failfirst=1&failstatus=429",
+         2, true},
+        {"reset once", Http(L"/_fault/t3?size=300000"), L"/_fault/t3",
+         L"failfirst=1&failreset=1000", 2, true},
+        {"503 every time", Https(L"/_fault/t4?status=503"), L"/_fault/t4", L"", 3, false},
+        {"stall every time", Https(L"/_fault/t5?size=30000&trickle=3000&piece=10240"),
+         L"/_fault/t5", L"", 3, false},
+        {"404", Https(L"/_fault/t6?status=404"), L"/_fault/t6", L"", 1, false},
+        {"certificate for another host", Url(L"https", 1, L"/_fault/t7?size=10"), L"", L"", 1,
+         false},
+        {"https redirected to http", Https(L"/_fault/t8?" + toHttp), L"/_fault/t8", L"", 1, false},
+        {"digest mismatch", Https(L"/_fault/t9?size=3000"), L"/_fault/t9", L"", 1, false},
+    };
+    const net::Sha256Digest wrong{};
+    const std::wstring target = Target();
+    for (const RetryCase& c : cases)
+    {
+        WriteFileBytes(target, "earlier package");
+        StandIn(L"clear-log");
+        if (!c.fault.empty())
+            StandIn(L"set?path=" + c.path + L"&" + c.fault);
+        const bool digest = c.path == L"/_fault/t9";
+        EXPECT_EQ(c.ok, Download(c.url, target, digest ? std::make_optional(wrong) : std::nullopt,
+                                 kRetrying))
+            << c.name;
+        const std::string counted = c.path.empty()
+                                        ? "\"port\": " + std::to_string(StandInPort() + 1) + ","
+                                        : "\"path\": \"" + Narrow(c.path) + "\"";
+        EXPECT_EQ(c.requests, LoggedTimes(counted, c.requests)) << c.name;
+        EXPECT_FALSE(FileExists(target + L".part")) << c.name;
+        if (!c.ok)
+        {
+            EXPECT_EQ("earlier package", ReadFileBytes(target)) << c.name;
+        }
+    }
+    StandIn(L"clear");
+}
+
+std::string Inverted(std::string bytes)
+{
+    for (char& c : bytes)
+        c = static_cast<char>(255 - static_cast<unsigned char>(c));
+    return bytes;
+}
+
+struct ResumeCase
+{
+    const char* name;
+    std::wstring options; // of the ranged body
+    std::wstring fault;   // besides the first attempt's reset
+    const char* ifRange;  // how the second request's If-Range begins; null: no range asked
+    std::size_t requests;
+    bool changed; // the package changed between the attempts
+};
+
+// 300,000 bytes with validators, reset after 100,000 on the first attempt.
+TEST_F(DownloadTest, ABrokenDownloadResumesWhenTheFirstAnswerAllowsItElseStartsOver)
+{
+    const ResumeCase cases[] = {
+        {"ETag", L"", L"", "If-Range: \\\"", 2, false},
+        {"Last-Modified", L"&noetag=1", L"", "If-Range: Mon, 01 Jan 2024 00:00:00 GMT", 2, false},
+        {"no validator", L"&noetag=1&nolastmod=1", L"", nullptr, 2, false},
+        {"no Accept-Ranges", L"&noranges=1", L"", nullptr, 2, false},
+        {"changed in between", L"", L"&failchange=1", "If-Range: \\\"", 2, true},
+        {"wrong Content-Range", L"&contentrange=bytes%200-199999/300000", L"", "If-Range: \\\"", 3,
+         false},
+    };
+    const std::wstring target = Target();
+    for (const ResumeCase& c : cases)
+    {
+        StandIn(L"clear");
+        StandIn(L"clear-log");
+        StandIn(L"set?path=/_fault/r&failfirst=1&failreset=100000" + c.fault);
+        m_positions.clear();
+        ASSERT_TRUE(Download(Https(L"/_fault/r?size=300000&ranges=1" + c.options), target,
+                             std::nullopt, kRetrying))
+            << c.name;
+        const std::string body = GeneratedBody(300000);
+        EXPECT_TRUE(ReadFileBytes(target) == (c.changed ? Inverted(body) : body)) << c.name;
+        const std::string log = StandIn(L"log");
+        EXPECT_EQ(c.requests, LoggedTimes("\"path\": \"/_fault/r\"", c.requests)) << c.name;
+        const bool asked = c.ifRange != nullptr;
+        // From where the file ended: a read cut by the reset is lost, so not always 100,000.
+        EXPECT_EQ(asked, log.find("\"Range: bytes=") != std::string::npos) << c.name;
+        EXPECT_EQ(asked, asked && log.find(c.ifRange) != std::string::npos) << c.name << log;
+        // Within an attempt the bar never goes back; a resumed one goes on where it was.
+        const bool resumed = asked && !c.changed && c.requests == 2;
+        const auto back =
+            std::adjacent_find(m_positions.begin(), m_positions.end(), std::greater<int>());
+        EXPECT_EQ(resumed, back == m_positions.end()) << c.name;
+        ASSERT_FALSE(m_positions.empty());
+        EXPECT_EQ(100, m_positions.back()) << c.name;
+    }
+    StandIn(L"clear");
+}
+
+TEST_F(DownloadTest, APackageBeyondTheBoundIsRefusedBeforeItIsWritten)
+{
+    net::TransferLimits small = kRetrying;
+    small.maxPackageBytes = 100000;
+    const struct
+    {
+        const char* name;
+        std::wstring url;
+        bool ok;
+    } cases[] = {
+        {"announced at the bound", Https(L"/_fault/b1?size=100000"), true},
+        {"announced beyond it", Https(L"/_fault/b2?size=100001"), false},
+        {"unannounced, at the bound", Https(L"/_fault/b3?size=100000&cl=none"), true},
+        {"unannounced, beyond it", Https(L"/_fault/b4?size=300000&cl=none"), false},
+    };
+    const std::wstring target = Target();
+    for (const auto& c : cases)
+    {
+        WriteFileBytes(target, "earlier package");
+        StandIn(L"clear-log");
+        EXPECT_EQ(c.ok, Download(c.url, target, std::nullopt, small)) << c.name;
+        EXPECT_EQ(c.ok ? GeneratedBody(100000) : "earlier package", ReadFileBytes(target))
+            << c.name;
+        EXPECT_FALSE(FileExists(target + L".part")) << c.name;
+        EXPECT_EQ(1u, LoggedTimes("\"path\": \"/_fault/b", 1)) << c.name << ": never retried";
+    }
 }
 
 } // namespace

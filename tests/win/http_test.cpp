@@ -158,20 +158,34 @@ struct FailureCase
 {
     const char* name;
     std::wstring url;
-    bool traced; // "Download error : " on the debugger output
+    bool traced;                  // "Download error : " on the debugger output
+    net::TransferFailure failure; // as a caller deciding on retries sees it
 };
 
 TEST(HttpGetJson, FailuresLeaveTheBodyAndSayWhy)
 {
+    using net::TransferFailure;
     const FailureCase cases[] = {
-        {"certificate for another host", Url(L"https", 1, L"/_fault/c?body=x"), true},
-        {"expired certificate", Url(L"https", 2, L"/_fault/c?body=x"), true},
-        {"reset mid-body", Https(L"/_fault/r?size=50000&reset=20000"), true},
-        {"body longer than 1 MiB", Https(L"/_fault/l?size=1048577"), true},
-        {"ftp scheme", L"ftp://localhost/x.json", false},
-        {"file scheme", L"file:///C:/windows/win.ini", false},
-        {"no scheme", L"localhost/x.json", false},
-        {"empty", L"", false},
+        {"certificate for another host", Url(L"https", 1, L"/_fault/c?body=x"), true,
+         TransferFailure::Certificate},
+        {"expired certificate", Url(L"https", 2, L"/_fault/c?body=x"), true,
+         TransferFailure::Certificate},
+        {"reset mid-body", Https(L"/_fault/r?size=50000&reset=20000"), true,
+         TransferFailure::ConnectionLost},
+        {"reset mid-body (http)", Http(L"/_fault/r?size=50000&reset=20000"), true,
+         TransferFailure::ConnectionLost},
+        {"body shorter than announced", Https(L"/_fault/r?size=50000&truncate=20000"), true,
+         TransferFailure::ShortBody},
+        {"body longer than 1 MiB", Https(L"/_fault/l?size=1048577"), true,
+         TransferFailure::TooLarge},
+        {"ftp scheme", L"ftp://localhost/x.json", false, TransferFailure::Malformed},
+        {"file scheme", L"file:///C:/windows/win.ini", false, TransferFailure::Malformed},
+        {"no scheme", L"localhost/x.json", false, TransferFailure::Malformed},
+        {"empty", L"", false, TransferFailure::Malformed},
+    };
+    // A reset reads as an error or as an early end, as timing has it: a broken body either way.
+    const auto broken = [](TransferFailure f) {
+        return f == TransferFailure::ShortBody ? TransferFailure::ConnectionLost : f;
     };
     for (const FailureCase& c : cases)
     {
@@ -181,6 +195,8 @@ TEST(HttpGetJson, FailuresLeaveTheBodyAndSayWhy)
         EXPECT_EQ("kept", body) << c.name;
         const bool traced = debug.Text().find("Download error : ") != std::string::npos;
         EXPECT_EQ(c.traced, traced) << c.name << ": " << debug.Text();
+        EXPECT_EQ(broken(c.failure), broken(net::FetchJson(c.url, net::kJsonRequestLimits).failure))
+            << c.name;
     }
 }
 
