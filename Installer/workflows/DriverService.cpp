@@ -1,20 +1,33 @@
 #include "workflows/DriverService.h"
 
 #include "localisation/TextEncoding.h"
+#include "log/SupportLog.h"
 #include "net/HttpRequest.h"
+#include "net/InternetRequest.h"
 
 #include <windows.h>
 
 bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer)
 {
     OutputDebugStringA(requestUrl.c_str());
-    std::string body;
-    if (!HttpGetJson(AnsiToWide(requestUrl), body) || body.empty())
-        return false;
-    DriverPackageOffer judged;
-    if (!JudgeDriverServiceReply(body, judged))
-        return false;
-    OutputDebugStringA(judged.downloadUrl.c_str());
-    offer = std::move(judged);
-    return true;
+    const std::wstring url = AnsiToWide(requestUrl);
+    net::CRetryBudget budget(net::kJsonRequestLimits.retry);
+    for (;;)
+    {
+        const net::JsonReply reply = net::FetchJson(url, net::kJsonRequestLimits);
+        DriverPackageOffer judged;
+        const net::TransferFailure failure =
+            JudgeDriverServiceAnswer(reply.failure, reply.status, reply.body, judged);
+        if (failure == net::TransferFailure::None)
+        {
+            OutputDebugStringA(judged.downloadUrl.c_str());
+            offer = std::move(judged);
+            return true;
+        }
+        if (!net::PauseBeforeRetry(budget, failure, false, L"Driver-service query"))
+        {
+            LogEvent(L"Driver-service query failed: " + net::DescribeFailure(failure));
+            return false;
+        }
+    }
 }

@@ -5,6 +5,8 @@
 
 #include <string>
 
-// One GET of `requestUrl` and the judging of its reply. Writes the request URL, and on
-// success the download URL, to the debugger output. There is one kind of failure.
+// GET of `requestUrl` and the judging of its reply, tried again after a transient failure (no
+// answer, a broken or short reply, a busy server) as net::kRetrySchedule says. Writes the
+// request URL, and on success the download URL, to the debugger output. There is one kind of
+// failure.
 bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer);

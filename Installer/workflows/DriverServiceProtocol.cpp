@@ -110,6 +110,17 @@ bool JudgeDriverServiceReply(const std::string& body, DriverPackageOffer& offer)
     }
 }
 
+net::TransferFailure JudgeDriverServiceAnswer(net::TransferFailure transfer, int status,
+                                              const std::string& body, DriverPackageOffer& offer)
+{
+    if (transfer != net::TransferFailure::None)
+        return transfer;
+    if (JudgeDriverServiceReply(body, offer))
+        return net::TransferFailure::None;
+    const net::TransferFailure byStatus = net::FailureOfStatus(status);
+    return byStatus == net::TransferFailure::None ? net::TransferFailure::Malformed : byStatus;
+}
+
 #if defined(__GNUC__)
 #pragma GCC diagnostic pop
 #elif defined(_MSC_VER)

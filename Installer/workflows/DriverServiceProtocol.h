@@ -3,6 +3,7 @@
 // the query itself (transfer and debugger output) lives in DriverService.h.
 
 #include "net/Sha256Digest.h"
+#include "net/TransferRetry.h"
 
 #include <optional>
 #include <string>
@@ -37,3 +38,10 @@ std::string BuildDriverServiceUrl(DriverServiceEndpoint endpoint, int familyCode
 // "sha256" member, when present, must be 64 hexadecimal digits. Values of the wrong kind
 // (a string status, an object URL, ...) fail the reply rather than throw.
 bool JudgeDriverServiceReply(const std::string& body, DriverPackageOffer& offer);
+
+// What one answer of the service comes to: None when its body names a package (whatever its
+// status, as the service has always been judged); otherwise the transfer's own failure when the
+// body did not arrive whole, ServerBusy for a 5xx or 429, Refused for another status, and
+// Malformed for a 200 that names no package.
+net::TransferFailure JudgeDriverServiceAnswer(net::TransferFailure transfer, int status,
+                                              const std::string& body, DriverPackageOffer& offer);

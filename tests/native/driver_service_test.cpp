@@ -170,4 +170,33 @@ TEST(JudgeDriverServiceReply, SurvivesHostileNesting)
     EXPECT_FALSE(JudgeDriverServiceReply(deep, offer));
 }
 
+TEST(DriverServiceAnswer, ABusyServerIsAskedAgainAMalformedReplyNot)
+{
+    using net::TransferFailure;
+    const std::string good = R"({"status":true,"downloadURL":"https://h/p.zip"})";
+    const struct
+    {
+        TransferFailure transfer;
+        int status;
+        std::string body;
+        TransferFailure failure;
+    } cases[] = {
+        {TransferFailure::None, 200, good, TransferFailure::None},
+        {TransferFailure::None, 500, good, TransferFailure::None}, // judged by its body
+        {TransferFailure::None, 503, "<html>busy</html>", TransferFailure::ServerBusy},
+        {TransferFailure::None, 429, "", TransferFailure::ServerBusy},
+        {TransferFailure::None, 404, "<html></html>", TransferFailure::Refused},
+        {TransferFailure::None, 200, "<html></html>", TransferFailure::Malformed},
+        {TransferFailure::None, 200, "", TransferFailure::Malformed},
+        {TransferFailure::ShortBody, 200, good.substr(0, 10), TransferFailure::ShortBody},
+        {TransferFailure::Certificate, -1, "", TransferFailure::Certificate},
+    };
+    for (const auto& c : cases)
+    {
+        DriverPackageOffer offer;
+        EXPECT_EQ(c.failure, JudgeDriverServiceAnswer(c.transfer, c.status, c.body, offer))
+            << c.status << " " << c.body;
+    }
+}
+
 } // namespace

@@ -97,4 +97,43 @@ TEST(QueryDriverService, AsksTheConfiguredHostWithTheBluetoothQuery)
         << log;
 }
 
+struct RetryCase
+{
+    const char* name;
+    int port; // offset of the stand-in's port
+    std::wstring query;
+    std::wstring fault; // the passing fault of /_fault/j
+    std::size_t requests;
+    bool accepted;
+};
+
+TEST(QueryDriverService, AsksAgainAfterATransientFailureOnly)
+{
+    const std::wstring good = L"body=%7B%22status%22:true,%22downloadURL%22:%22u%22%7D";
+    const RetryCase cases[] = {
+        {"503 once", 0, good, L"failfirst=1&failstatus=503", 2, true},
+        {"429 once", 0, good, L"failfirst=1&failstatus=429", 2, true},
+        {"reset once", 0, good, L"failfirst=1&failreset=10", 2, true},
+        {"404", 0, L"status=404&body=gone", L"", 1, false},
+        {"not JSON", 0, L"body=%3Chtml%3E", L"", 1, false},
+        {"certificate for another host", 1, good, L"", 1, false},
+    };
+    for (const RetryCase& c : cases)
+    {
+        Control(L"clear");
+        Control(L"clear-log");
+        if (!c.fault.empty())
+            Control(L"set?path=/_fault/j&" + c.fault);
+        DriverPackageOffer offer;
+        EXPECT_EQ(c.accepted,
+                  QueryDriverService(Narrow(Url(L"https", c.port, L"/_fault/j?" + c.query)), offer))
+            << c.name;
+        const std::string counted =
+            c.port ? "\"port\": " + std::to_string(StandInPort() + c.port) + ","
+                   : std::string("\"path\": \"/_fault/j\"");
+        EXPECT_EQ(c.requests, LoggedTimes(counted, c.requests)) << c.name;
+    }
+    Control(L"clear");
+}
+
 } // namespace
