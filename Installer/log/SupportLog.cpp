@@ -141,10 +141,7 @@ std::wstring SupportLogPath()
     wchar_t folder[MAX_PATH] = {};
     if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, folder)))
         return std::wstring();
-    std::wstring path = folder;
-    path += L"\\KVZ7300";
-    CreateDirectoryW(path.c_str(), nullptr); // an existing folder is fine
-    return path + L"\\Installer.log";
+    return std::wstring(folder) + L"\\KVZ7300\\Installer.log";
 }
 
 void LogEvent(std::wstring_view event) noexcept
@@ -152,8 +149,16 @@ void LogEvent(std::wstring_view event) noexcept
     try
     {
         static const std::wstring s_path = SupportLogPath();
-        if (!s_path.empty())
-            AppendLogLine(s_path, FormatLogLine(Now(), GetCurrentThreadId(), event));
+        if (s_path.empty())
+            return;
+        // Made again if it went meanwhile; a link in its place is not followed.
+        const std::wstring folder = s_path.substr(0, s_path.rfind(L'\\'));
+        CreateDirectoryW(folder.c_str(), nullptr);
+        const DWORD attributes = GetFileAttributesW(folder.c_str());
+        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
+            (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            return;
+        AppendLogLine(s_path, FormatLogLine(Now(), GetCurrentThreadId(), event));
     }
     catch (...)
     {

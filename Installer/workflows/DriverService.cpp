@@ -10,6 +10,7 @@
 bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer)
 {
     OutputDebugStringA(requestUrl.c_str());
+    LogEvent(L"Driver-service request: " + EscapeForLog(requestUrl, 2048));
     const std::wstring url = AnsiToWide(requestUrl);
     net::CRetryBudget budget(net::kJsonRequestLimits.retry);
     for (;;)
@@ -18,6 +19,11 @@ bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer
         DriverPackageOffer judged;
         const net::TransferFailure failure =
             JudgeDriverServiceAnswer(reply.failure, reply.status, reply.body, judged);
+        if (reply.status > 0)
+            LogEvent(L"Driver-service reply: " + EscapeForLog(reply.body) + L" (" +
+                     (failure == net::TransferFailure::None ? std::wstring(L"offers a package")
+                                                            : net::DescribeFailure(failure)) +
+                     L")");
         if (failure == net::TransferFailure::None)
         {
             OutputDebugStringA(judged.downloadUrl.c_str());

@@ -131,7 +131,8 @@ bool PlanPackage(const DriverPackageOffer& offer, FetchedPackage& package)
     LogEvent(L"Package URL: " + EscapeForLog(offer.downloadUrl, 2048));
     std::wstring url = Utf8ToWide(offer.downloadUrl);
     const auto fileName = PackageFileNameFromUrl(url);
-    if (!fileName)
+    // A package must not overwrite the support log.
+    if (!fileName || IsReservedWorkFolderName(*fileName))
     {
         OutputDebugStringA("Refused the package name of the download URL\r\n");
         LogEvent(L"Refused the package name of the download URL");

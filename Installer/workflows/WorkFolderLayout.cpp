@@ -26,3 +26,12 @@ bool IsWorkFolderLeftover(const std::wstring& name, bool isFolder)
     }
     return true;
 }
+
+bool IsReservedWorkFolderName(const std::wstring& fileName)
+{
+    std::wstring lower = fileName;
+    for (wchar_t& c : lower)
+        if (c >= L'A' && c <= L'Z')
+            c = static_cast<wchar_t>(c - L'A' + L'a');
+    return lower == L"installer.log" || lower == L"installer.1.log";
+}

@@ -14,3 +14,6 @@ std::wstring PackageFolderName(const std::wstring& fileName);
 // and what archives unpacked there before they had folders of their own) and every ".part"
 // file (a download cut off when the window closed). The logs and the packages stay.
 bool IsWorkFolderLeftover(const std::wstring& name, bool isFolder);
+
+// Names a download may not take: the support log's files.
+bool IsReservedWorkFolderName(const std::wstring& fileName);

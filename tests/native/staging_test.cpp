@@ -125,6 +125,11 @@ TEST(WorkFolderLayout, StartUpRemovesFoldersAndPartialDownloadsOnly)
     for (const wchar_t* kept : {L"Installer.log", L"Installer.1.log", L"bt.zip", L"Setup.exe",
                                 L".part", L"bt.zip.part.txt", L"part"})
         EXPECT_FALSE(IsWorkFolderLeftover(kept, false)) << kept;
+    // No download may take the log's place.
+    for (const wchar_t* log : {L"Installer.log", L"INSTALLER.1.LOG"})
+        EXPECT_TRUE(IsReservedWorkFolderName(log)) << log;
+    for (const wchar_t* name : {L"Installer.exe", L"Installer.2.log", L"bt.zip"})
+        EXPECT_FALSE(IsReservedWorkFolderName(name)) << name;
 }
 
 TEST(PathComponents, ListsEachComponentBelowTheBase)

@@ -214,6 +214,25 @@ TEST_F(WorkflowWindow, QuickDoubleClickRunsTheWorkflowOnce)
     EXPECT_EQ(log.find("/api/rx/VelmoraRXApp", first + 1), std::string::npos);
 }
 
+TEST_F(ShippedWindow, ClosingDuringARetryPauseEndsTheProcessAtOnce)
+{
+    Control(L"clear-log");
+    SetOffer(L"RealtekDrivers", Https(L"/_fault/flaky.zip?status=503"));
+    const auto asked = [] {
+        const std::string log = Control(L"log");
+        std::size_t count = 0;
+        for (std::size_t at = 0; (at = log.find("flaky.zip", at)) != std::string::npos; ++at)
+            ++count;
+        return count;
+    };
+    Click(IDC_INSTALL_BLUETOOTH);
+    // The first retry came after 1 s; the next would come 3 s after it.
+    ASSERT_TRUE(WaitFor([&] { return asked() >= 2; }, 20000));
+    PostMessageW(m_hWnd, WM_CLOSE, 0, 0);
+    EXPECT_EQ(m_installer.WaitForExit(15000), 0u);
+    EXPECT_EQ(asked(), 2u);
+}
+
 TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcessAndTheNextStartCleansUp)
 {
     SetOffer(L"RealtekDrivers", Https(L"/_fault/slow.zip?size=10000000&trickle=200&piece=4096"));

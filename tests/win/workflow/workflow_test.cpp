@@ -6,6 +6,7 @@
 
 #include "../NetTestSupport.h"
 #include "localisation/ModulePath.h"
+#include "log/SupportLog.h"
 #include "net/HttpRequest.h"
 #include "WorkFolder.h"
 
@@ -18,6 +19,7 @@
 #include <algorithm>
 #include <chrono>
 #include <mutex>
+#include <regex>
 #include <sstream>
 #include <thread>
 #include <vector>
@@ -319,6 +321,80 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
     EXPECT_EQ(m_window.Messages(), 1);
     EXPECT_FALSE(FileExists(parent));
+}
+
+// The lines written by the thread that wrote `marker`, each cut to its event.
+std::vector<std::string> EventsOfThreadWith(const std::string& log, const std::string& marker)
+{
+    std::vector<std::pair<std::string, std::string>> lines; // thread, event
+    std::istringstream text(log);
+    const std::regex whole(R"(\d{4}-\d\d-\d\d \d\d:\d\d:\d\d\.\d{3} (\[\d+\]) (.+)\r)");
+    for (std::string line; std::getline(text, line);)
+    {
+        std::smatch parts;
+        EXPECT_TRUE(std::regex_match(line, parts, whole)) << line;
+        lines.emplace_back(parts[1], parts[2]);
+    }
+    const auto marked = std::find_if(lines.begin(), lines.end(), [&](const auto& line) {
+        return line.second.find(marker) != std::string::npos;
+    });
+    std::vector<std::string> events;
+    for (const auto& line : lines)
+        if (marked != lines.end() && line.first == marked->first)
+            events.push_back(line.second);
+    return events;
+}
+
+// Each of `steps` in a later event than the one before.
+void ExpectInOrder(const std::vector<std::string>& events, std::vector<std::string> steps)
+{
+    auto next = events.begin();
+    for (const std::string& step : steps)
+    {
+        next = std::find_if(next, events.end(), [&](const std::string& event) {
+            return event.find(step) != std::string::npos;
+        });
+        ASSERT_NE(next, events.end()) << "no \"" << step << "\" in order";
+    }
+}
+
+// Three runs at once, two that start a setup program and one whose package is gone: support
+// reads each run's steps, whole, in its thread's lines.
+TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
+{
+    SetReply(L"QuillHotspot", Offer(Https(L"/_fault/gone.exe?status=404")));
+    FakeWindow receiverWindow, hotspotWindow;
+    std::thread runs[] = {
+        std::thread([&] { RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins); }),
+        std::thread([&] { RunPackageWorkflow(receiverWindow, PackageKind::ReceiverApp, kNoPins); }),
+        std::thread(
+            [&] { RunPackageWorkflow(hotspotWindow, PackageKind::HotspotDriver, kNoPins); }),
+    };
+    for (std::thread& run : runs)
+        run.join();
+    EXPECT_EQ(SetupRuns(2).size(), 2u);
+    EXPECT_EQ(hotspotWindow.Messages(), 1);
+
+    const std::string log = ReadFileBytes(SupportLogPath());
+    const auto run = [&log](const wchar_t* endpoint) {
+        return EventsOfThreadWith(log, "Driver-service request: " + Narrow(Https(endpoint)));
+    };
+    // (The query's own status line comes from the thread that waits on WinINet for it.)
+    ExpectInOrder(run(L"/api/rx/RealtekDrivers"),
+                  {"Driver-service reply: {", "Package file: ",
+                   "RealtekBT-8821CU-win7.zip complete: ", "Unpacking: ", "exit code 0",
+                   "Started elevated: ", "\\Setup.exe"});
+    ExpectInOrder(run(L"/api/rx/VelmoraRXApp"),
+                  {"Package file: ", "complete", "Started elevated: ", "VelmoraRXSetup.exe"});
+    ExpectInOrder(run(L"/api/rx/QuillHotspot"), {"HTTP 404 from ", "/_fault/gone.exe", "failed"});
+
+    // A log that cannot be written changes nothing.
+    const std::wstring logPath = SupportLogPath();
+    ASSERT_TRUE(DeleteFileW(logPath.c_str()));
+    ASSERT_TRUE(CreateDirectoryW(logPath.c_str(), nullptr));
+    RunPackageWorkflow(receiverWindow, PackageKind::ReceiverApp, kNoPins);
+    RemoveDirectoryW(logPath.c_str());
+    EXPECT_EQ(SetupRuns(3).size(), 3u);
 }
 
 TEST_F(Workflow, ArchivesCannotWriteOutsideTheirPackageFolder)
