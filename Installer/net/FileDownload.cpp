@@ -361,6 +361,8 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
             ReportDownloadProblem(L"The package does not have the expected SHA-256");
             failure = TransferFailure::DigestMismatch;
         }
+        else
+            LogEvent(L"The package has the expected SHA-256");
     }
     if (failure == TransferFailure::None && !transfer.CommitTo(localPath))
     {

@@ -226,13 +226,18 @@ TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
     PlaceSetup(GetWorkFolderPath(L"Setup.exe"));
     const std::wstring packageFolder = GetWorkFolderPath(L"RealtekBT-8821CU-win7");
     PlaceSetup(packageFolder + L"\\Setup.exe");
+    const std::wstring folders = m_log + L".folders";
+    SetEnvironmentVariableW(L"KVZ_SETUP_FOLDER_LOG", folders.c_str());
 
     RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
 
     const auto runs = SetupRuns(1);
+    SetEnvironmentVariableW(L"KVZ_SETUP_FOLDER_LOG", nullptr);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\RealtekBT-8821CU-win7\\RealtekBT-win7\\Setup.exe"))
         << Narrow(runs[0]);
+    // It runs in its own folder, not the installer's.
+    EXPECT_EQ(ReadFileBytes(folders), Narrow(runs[0].substr(0, runs[0].rfind(L'\\'))) + "\n");
     EXPECT_FALSE(FileExists(packageFolder + L"\\Setup.exe"))
         << "the package folder was not emptied";
     ExpectAdminOnly(packageFolder);
@@ -381,7 +386,7 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
     };
     // (The query's own status line comes from the thread that waits on WinINet for it.)
     ExpectInOrder(run(L"/api/rx/RealtekDrivers"),
-                  {"Driver-service reply: {", "Package file: ",
+                  {"Driver-service reply: {", "Package file: ", "expected SHA-256",
                    "RealtekBT-8821CU-win7.zip complete: ", "Unpacking: ", "exit code 0",
                    "Started elevated: ", "\\Setup.exe"});
     ExpectInOrder(run(L"/api/rx/VelmoraRXApp"),
