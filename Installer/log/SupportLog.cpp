@@ -36,13 +36,20 @@ void MoveAside(HANDLE file, const std::wstring& path)
 }
 
 // Held while a line is written: appends from several processes are not atomic under Wine.
-// The locked byte lies far beyond any log, so readers are never blocked.
+// The locked byte lies far beyond any log, so readers are never blocked. Another installer
+// holds it for the moment a line takes; any program of the user can open the file and hold it
+// for ever, which then costs lines, never a hung installer.
 class CLineLock
 {
 public:
     explicit CLineLock(HANDLE file) noexcept : m_file(file)
     {
-        m_locked = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK, 0, 1, 0, Region());
+        constexpr ULONGLONG kWaitMs = 250;
+        const ULONGLONG deadline = GetTickCount64() + kWaitMs;
+        while (!(m_locked = LockFileEx(m_file, LOCKFILE_EXCLUSIVE_LOCK | LOCKFILE_FAIL_IMMEDIATELY,
+                                       0, 1, 0, Region())) &&
+               GetLastError() == ERROR_LOCK_VIOLATION && GetTickCount64() < deadline)
+            Sleep(1);
     }
     ~CLineLock()
     {

@@ -1,6 +1,8 @@
 // The support log's file: whole lines from threads and processes, rotation, refusals.
 #include "log/SupportLog.h"
 
+#include "framework/FileHandle.h"
+
 #include <windows.h>
 #include <gtest/gtest.h>
 
@@ -120,7 +122,16 @@ TEST(SupportLog, AnUnwritableLogIsRefusedQuietly)
 {
     const std::wstring folder = FreshLog(L"kvz-log-folder");
     CreateDirectoryW(folder.c_str(), nullptr);
-    for (const std::wstring& path : {folder, FreshLog(L"missing\\kvz-log")})
+    // Another program holding every byte of the file: the line is dropped, nothing waits for it.
+    const std::wstring held = FreshLog(L"kvz-log-held");
+    ASSERT_TRUE(AppendLogLine(held, "first\r\n"));
+    FileHandle holder(CreateFileW(held.c_str(), GENERIC_READ,
+                                  FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
+                                  OPEN_EXISTING, 0, nullptr));
+    OVERLAPPED everything{};
+    ASSERT_TRUE(
+        LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &everything));
+    for (const std::wstring& path : {folder, FreshLog(L"missing\\kvz-log"), held})
         EXPECT_FALSE(AppendLogLine(path, "line\r\n")) << std::string(path.begin(), path.end());
     RemoveDirectoryW(folder.c_str());
 }
