@@ -152,10 +152,14 @@ protected:
         wc.lpszClassName = L"KvzSkinButtonTestParent";
         wc.hbrBackground = static_cast<HBRUSH>(GetStockObject(GRAY_BRUSH));
         RegisterClassW(&wc);
-        // Topmost: windows of other tests on the same display must not cover the button.
+        // Only the input suite, which holds the display, shows it (topmost, so that no other
+        // window covers the button); the others draw into memory and must not cover the windows
+        // that tests running meanwhile capture from the screen.
+        const bool bInput = std::string("EnvSkinButtonInput") ==
+                            ::testing::UnitTest::GetInstance()->current_test_suite()->name();
         s_hParent = CreateWindowExW(WS_EX_TOPMOST, wc.lpszClassName, L"skin button test",
-                                    WS_POPUP | WS_VISIBLE, 100, 100, 400, 160, nullptr, nullptr,
-                                    wc.hInstance, nullptr);
+                                    WS_POPUP | (bInput ? WS_VISIBLE : 0), 100, 100, 400, 160,
+                                    nullptr, nullptr, wc.hInstance, nullptr);
         s_hOther = CreateWindowExW(0, L"Button", L"other",
                                    WS_CHILD | WS_VISIBLE | WS_TABSTOP | BS_PUSHBUTTON, 10, 100, 80,
                                    30, s_hParent, reinterpret_cast<HMENU>(2000), nullptr, nullptr);
