@@ -1,21 +1,8 @@
 #include "storage/PathComponents.h"
 
+#include "framework/AsciiCase.h"
+
 namespace {
-
-wchar_t FoldAscii(wchar_t c)
-{
-    return c >= L'a' && c <= L'z' ? static_cast<wchar_t>(c - L'a' + L'A') : c;
-}
-
-bool StartsWithIgnoringAsciiCase(const std::wstring& text, const std::wstring& head)
-{
-    if (text.size() < head.size())
-        return false;
-    for (std::size_t i = 0; i < head.size(); ++i)
-        if (FoldAscii(text[i]) != FoldAscii(head[i]))
-            return false;
-    return true;
-}
 
 bool IsPlainComponent(const std::wstring& name)
 {

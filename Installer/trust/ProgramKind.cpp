@@ -1,30 +1,22 @@
 #include "trust/ProgramKind.h"
 
+#include "framework/AsciiCase.h"
+
 namespace {
 
-bool EndsWithIgnoringAsciiCase(const std::wstring& text, const wchar_t* tail)
+// A bare ".exe" names nothing.
+bool HasExtension(const std::wstring& fileName, const std::wstring& extension)
 {
-    const std::wstring end(tail);
-    if (text.size() <= end.size())
-        return false; // a bare ".exe" names nothing
-    for (std::size_t i = 0; i < end.size(); ++i)
-    {
-        wchar_t c = text[text.size() - end.size() + i];
-        if (c >= L'A' && c <= L'Z')
-            c = static_cast<wchar_t>(c - L'A' + L'a');
-        if (c != end[i])
-            return false;
-    }
-    return true;
+    return fileName.size() > extension.size() && EndsWithIgnoringAsciiCase(fileName, extension);
 }
 
 } // namespace
 
 ProgramKind ProgramKindOfName(const std::wstring& fileName)
 {
-    if (EndsWithIgnoringAsciiCase(fileName, L".exe"))
+    if (HasExtension(fileName, L".exe"))
         return ProgramKind::Exe;
-    if (EndsWithIgnoringAsciiCase(fileName, L".msi"))
+    if (HasExtension(fileName, L".msi"))
         return ProgramKind::Msi;
     return ProgramKind::Refused;
 }

@@ -1,29 +1,23 @@
 #include "workflows/PackageName.h"
 
+#include "framework/AsciiCase.h"
+
 namespace {
 
 constexpr std::size_t kMaxNameLength = 200;
-
-std::wstring Upper(std::wstring text)
-{
-    for (auto& c : text)
-        if (c >= L'a' && c <= L'z')
-            c = static_cast<wchar_t>(c - L'a' + L'A');
-    return text;
-}
 
 bool IsReservedDeviceName(const std::wstring& name)
 {
     // "CON.txt" and "nul.tar.gz" open the device too: the part before the first dot counts,
     // as does a trailing blank before it.
-    std::wstring stem = Upper(name.substr(0, name.find(L'.')));
+    std::wstring stem = FoldedAsciiCase(name.substr(0, name.find(L'.')));
     while (!stem.empty() && stem.back() == L' ')
         stem.pop_back();
-    static const wchar_t* const kFixed[] = {L"CON", L"PRN", L"AUX", L"NUL", L"CONIN$", L"CONOUT$"};
+    static const wchar_t* const kFixed[] = {L"con", L"prn", L"aux", L"nul", L"conin$", L"conout$"};
     for (const wchar_t* device : kFixed)
         if (stem == device)
             return true;
-    if (stem.size() == 4 && (stem.compare(0, 3, L"COM") == 0 || stem.compare(0, 3, L"LPT") == 0))
+    if (stem.size() == 4 && (stem.compare(0, 3, L"com") == 0 || stem.compare(0, 3, L"lpt") == 0))
     {
         // Superscript digits count as port numbers on Windows too.
         const wchar_t digit = stem[3];
