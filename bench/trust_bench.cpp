@@ -2,6 +2,7 @@
 // alternately in one run, for bench/trust.sh.
 //   trust_bench.exe PROGRAM PIN RUNS
 // Prints the medians in ms and their ratio.
+#include "storage/WorkFolder.h"
 #include "trust/TrustedStart.h"
 
 #include <algorithm>
@@ -20,7 +21,9 @@ double Median(std::vector<double> v)
 double TimeStart(const std::wstring& program, const StartPolicy& policy, bool& bStarted)
 {
     const auto start = std::chrono::steady_clock::now();
-    bStarted = StartProgramElevated(program, nullptr, policy) == StartResult::Started;
+    const FileHandle held = OpenHeldForReading(program);
+    bStarted =
+        StartProgramElevated({program, held.get(), {}}, nullptr, policy) == StartResult::Started;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
 }

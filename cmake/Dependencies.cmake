@@ -17,7 +17,8 @@ if(WIN32)
     endif()
   endif()
   set(_tp "${KVZ_CACHE_DIR}/${KVZ_TRIPLE}")
-  if(NOT EXISTS "${_tp}/jsoncpp/lib/libjsoncpp.a" OR NOT EXISTS "${_tp}/7za.exe")
+  if(NOT EXISTS "${_tp}/jsoncpp/lib/libjsoncpp.a" OR NOT EXISTS "${_tp}/7za.exe"
+     OR NOT EXISTS "${_tp}/7za.version")
     execute_process(COMMAND ${PROJECT_SOURCE_DIR}/scripts/thirdparty.sh
                     RESULT_VARIABLE _tp_result)
     if(NOT _tp_result EQUAL 0)
@@ -30,6 +31,12 @@ if(WIN32)
     IMPORTED_LOCATION "${_tp}/jsoncpp/lib/libjsoncpp.a"
     INTERFACE_INCLUDE_DIRECTORIES "${_tp}/jsoncpp/include")
   set(KVZ_7ZA_EXE "${_tp}/7za.exe")
+  file(STRINGS "${_tp}/7za.version" KVZ_7ZA_VERSION LIMIT_COUNT 1)
+  if(NOT KVZ_7ZA_VERSION MATCHES "^([0-9]+)\\.([0-9]+)$"
+     OR CMAKE_MATCH_1 LESS 25 OR (CMAKE_MATCH_1 EQUAL 25 AND CMAKE_MATCH_2 LESS 1))
+    message(FATAL_ERROR "The archiver is 7-Zip '${KVZ_7ZA_VERSION}': the installer needs 25.01 "
+                        "or later (earlier ones follow links out of the target folder)")
+  endif()
 
   # Boost is header-only here; expose only /usr/include/boost, never the host's C headers.
   set(_boost_dir "${PROJECT_BINARY_DIR}/boost-include")

@@ -15,6 +15,22 @@ fetch_source() {   # $1 source package; leaves the unpacked tree's path in $src
   src=$("$root/scripts/fetch-source.sh" "$1")
 }
 
+# 7-Zip before 25.00 follows symbolic links stored in zip archives out of the target folder:
+# the archives it unpacks come from the network and their setup program runs elevated.
+sevenzip_version() {   # $1 7-Zip source tree; prints "major.minor" or fails
+  local header="$1/C/7zVersion.h" major minor
+  major=$(sed -n 's/^#define MY_VER_MAJOR \([0-9]*\).*/\1/p' "$header")
+  minor=$(sed -n 's/^#define MY_VER_MINOR \([0-9]*\).*/\1/p' "$header")
+  [ -n "$major" ] && [ -n "$minor" ] || { echo "No 7-Zip version in $header" >&2; return 1; }
+  if [ $((major * 100 + minor)) -lt 2501 ]; then
+    echo "7-Zip $major.$(printf %02d "$minor") from the machine's source packages is too old:" \
+         "the installer needs 25.01 or later (earlier ones follow links out of the target" \
+         "folder). Point apt at a release that has it." >&2
+    return 1
+  fi
+  printf '%d.%02d\n' "$major" "$minor"
+}
+
 build_for() {   # $1 target triple, $2 toolchain file
   local triple=$1 toolchain=$2
   local jsoncpp_prefix="$cache/$triple/jsoncpp"
@@ -37,6 +53,7 @@ build_for() {   # $1 target triple, $2 toolchain file
   if [ ! -f "$sevenzip" ] || [ "$(cat "$cache/$triple/7za.recipe" 2>/dev/null)" != $recipe ]; then
     echo "Building 7za.exe for $triple ..." >&2
     fetch_source 7zip
+    sevenzip_version "$src" >/dev/null
     local bundle="$src/CPP/7zip/Bundles/Alone" x64=""
     [ "$triple" = x86_64-w64-mingw32 ] && x64="IS_X64=1"
     (cd "$bundle" && rm -rf _o b && make -s -f makefile.gcc -j2 IS_MINGW=1 $x64 \
@@ -49,8 +66,13 @@ build_for() {   # $1 target triple, $2 toolchain file
     mkdir -p "$cache/$triple"
     # Without SOURCE_DATE_EPOCH strip stamps the PE header with the current time.
     SOURCE_DATE_EPOCH=0 $triple-strip -o "$sevenzip" "$built"
+    sevenzip_version "$src" > "$cache/$triple/7za.version"
     echo $recipe > "$cache/$triple/7za.recipe"
     rm -rf "$bundle/_o" "$bundle/b"
+  fi
+  if [ ! -s "$cache/$triple/7za.version" ]; then
+    fetch_source 7zip
+    sevenzip_version "$src" > "$cache/$triple/7za.version"
   fi
 }
 

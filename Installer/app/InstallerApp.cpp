@@ -4,6 +4,7 @@
 #include "BuildConfig.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
+#include "trust/TrustedStart.h"
 #include "workflows/Staging.h"
 
 #include <commctrl.h>
@@ -48,6 +49,7 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
     // Asked before the window is built; the window waits for the answer only as long as it
     // is willing to, without blocking its thread.
     const CFamilyProbe familyProbe(parts.probeFamily);
+    HoldOwnImage();
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);

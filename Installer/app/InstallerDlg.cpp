@@ -122,7 +122,8 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
 {
     CDialog::OnInitDialog();
     LogEvent(L"Installer " + AnsiToWide(GetProgramVersion()) +
-             L" started; driver service " KVZ_DRIVER_SERVICE_HOST_W);
+             L" started; driver "
+             L"service " KVZ_DRIVER_SERVICE_HOST_W L"; archiver 7-Zip " KVZ_7ZA_VERSION_W);
     CenterWindow();
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_BIG, reinterpret_cast<LPARAM>(m_hIcon.get()));
     ::SendMessageW(m_hWnd, WM_SETICON, ICON_SMALL, reinterpret_cast<LPARAM>(m_hIcon.get()));

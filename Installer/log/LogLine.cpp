@@ -1,6 +1,7 @@
 #include "log/LogLine.h"
 
 #include <cstdio>
+#include <type_traits>
 
 namespace {
 
@@ -28,11 +29,70 @@ void AppendUtf8(std::string& out, char32_t c)
     }
 }
 
-void AppendEscape(std::string& out, unsigned value)
+void AppendEscape(std::string& out, char32_t value)
 {
-    char escape[8];
-    std::snprintf(escape, sizeof(escape), "\\x%02X", value & 0xFF);
+    char escape[12];
+    if (value <= 0xFF)
+        std::snprintf(escape, sizeof(escape), "\\x%02X", static_cast<unsigned>(value));
+    else
+        std::snprintf(escape, sizeof(escape), "\\u%04X", static_cast<unsigned>(value));
     out += escape;
+}
+
+// Controls, and the format characters that would make a line show other text than it holds.
+bool NeedsEscape(char32_t c)
+{
+    return c < 0x20 || (c >= 0x7F && c <= 0x9F) || c == 0x061C || c == 0x200E || c == 0x200F ||
+           (c >= 0x2028 && c <= 0x202E) || (c >= 0x2066 && c <= 0x2069) || c == 0xFEFF;
+}
+
+// Where the query or fragment of the URL starting at `start` ends: at the first byte that
+// cannot be part of a URL in JSON or text.
+template <typename Char>
+std::size_t UrlTailEnd(std::basic_string_view<Char> text, std::size_t start)
+{
+    std::size_t end = start;
+    while (end < text.size())
+    {
+        const auto c = static_cast<std::make_unsigned_t<Char>>(text[end]);
+        if (c <= 0x20 || c == '"' || c == '\'' || c == '<' || c == '>' || c == 0x7F)
+            break;
+        ++end;
+    }
+    return end;
+}
+
+template <typename Text>
+Text WithoutUrlTails(std::basic_string_view<typename Text::value_type> text, bool wholeIsUrl)
+{
+    using Char = typename Text::value_type;
+    // JSON may write the slashes escaped.
+    static const Char kScheme[] = {':', '/', '/', 0};
+    static const Char kJsonScheme[] = {':', '\\', '/', '\\', '/', 0};
+    Text out;
+    std::size_t i = 0;
+    bool inUrl = wholeIsUrl;
+    while (i < text.size())
+    {
+        if (!inUrl && (text.compare(i, 3, kScheme) == 0 || text.compare(i, 5, kJsonScheme) == 0))
+            inUrl = true;
+        const Char c = text[i];
+        if (inUrl && (c == '?' || c == '#'))
+        {
+            const std::size_t end = UrlTailEnd(text, i + 1);
+            const std::string said =
+                static_cast<char>(c) + ("(" + std::to_string(end - i - 1) + " bytes)");
+            out.append(said.begin(), said.end());
+            i = end;
+            inUrl = wholeIsUrl;
+            continue;
+        }
+        if (!wholeIsUrl && (c <= 0x20 || c == '"'))
+            inUrl = false;
+        out += c;
+        ++i;
+    }
+    return out;
 }
 
 // UTF-16 to UTF-8; a lone surrogate becomes U+FFFD rather than ending the line.
@@ -41,9 +101,9 @@ void AppendEvent(std::string& out, std::wstring_view event)
     for (std::size_t i = 0; i < event.size(); ++i)
     {
         char32_t c = static_cast<char16_t>(event[i]);
-        if (c < 0x20 || c == 0x7F)
+        if (NeedsEscape(c))
         {
-            AppendEscape(out, static_cast<unsigned>(c));
+            AppendEscape(out, c);
             continue;
         }
         if (c >= 0xD800 && c <= 0xDBFF && i + 1 < event.size())
@@ -96,4 +156,14 @@ std::wstring EscapeForLog(std::string_view bytes, std::size_t limit)
     if (shown < bytes.size())
         text += L"... (" + std::to_wstring(bytes.size() - shown) + L" more bytes)";
     return text;
+}
+
+std::wstring UrlForLog(std::wstring_view url)
+{
+    return WithoutUrlTails<std::wstring>(url, true);
+}
+
+std::wstring RedactedForLog(std::string_view bytes, std::size_t limit)
+{
+    return EscapeForLog(WithoutUrlTails<std::string>(bytes, false), limit);
 }

@@ -1,12 +1,11 @@
 #include "log/SupportLog.h"
 
 #include "framework/FileHandle.h"
+#include "storage/WorkFolder.h"
 
 #include <windows.h>
-#include <shlobj.h>
 
 #include <mutex>
-#include <vector>
 
 namespace {
 
@@ -18,21 +17,6 @@ std::wstring RotatedPath(const std::wstring& path)
     if (dot == std::wstring::npos || (slash != std::wstring::npos && dot < slash))
         return path + L".1";
     return path.substr(0, dot) + L".1" + path.substr(dot);
-}
-
-// Moves the handle's own file aside, so that of several writers that found it full, each
-// renames the same file and none moves away a log another has just begun.
-void MoveAside(HANDLE file, const std::wstring& path)
-{
-    const std::wstring target = RotatedPath(path);
-    const std::size_t nameBytes = target.size() * sizeof(wchar_t);
-    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
-    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
-    rename->ReplaceIfExists = TRUE;
-    rename->RootDirectory = nullptr;
-    rename->FileNameLength = static_cast<DWORD>(nameBytes);
-    target.copy(rename->FileName, target.size());
-    SetFileInformationByHandle(file, FileRenameInfo, rename, static_cast<DWORD>(buffer.size()));
 }
 
 // Held while a line is written: appends from several processes are not atomic under Wine.
@@ -108,17 +92,10 @@ bool AppendLogLine(const std::wstring& path, const std::string& line,
         // A second round writes into the file that replaced a full one.
         for (int round = 0; round < 2; ++round)
         {
-            FileHandle file(CreateFileW(
-                path.c_str(), GENERIC_WRITE | DELETE,
-                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr, OPEN_ALWAYS,
-                FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-            if (!file)
-                return false;
             // A link planted in the user's folder must not make this elevated program write
             // elsewhere.
-            BY_HANDLE_FILE_INFORMATION info{};
-            if (!GetFileInformationByHandle(file.get(), &info) ||
-                (info.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
+            const FileHandle file = OpenSharedLogFile(path);
+            if (!file)
                 return false;
             const CLineLock held(file.get());
             LARGE_INTEGER size{};
@@ -126,7 +103,9 @@ bool AppendLogLine(const std::wstring& path, const std::string& line,
                 return false;
             if (round == 0 && static_cast<std::uint64_t>(size.QuadPart) >= rotateAt)
             {
-                MoveAside(file.get(), path);
+                // The handle's own file: of several writers that found it full, each renames
+                // the same file and none moves away a log another has just begun.
+                RenameOpenFile(file.get(), RotatedPath(path));
                 continue;
             }
             const LARGE_INTEGER end{};
@@ -145,27 +124,18 @@ bool AppendLogLine(const std::wstring& path, const std::string& line,
 
 std::wstring SupportLogPath()
 {
-    wchar_t folder[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, folder)))
-        return std::wstring();
-    return std::wstring(folder) + L"\\KVZ7300\\Installer.log";
+    return SupportLogFile();
 }
 
 void LogEvent(std::wstring_view event) noexcept
 {
     try
     {
-        static const std::wstring s_path = SupportLogPath();
-        if (s_path.empty())
+        // The folder is made again if it went meanwhile; a link in its place is not followed.
+        const std::wstring path = SupportLogFile();
+        if (path.empty() || !IsFreeOfReparsePoints(path))
             return;
-        // Made again if it went meanwhile; a link in its place is not followed.
-        const std::wstring folder = s_path.substr(0, s_path.rfind(L'\\'));
-        CreateDirectoryW(folder.c_str(), nullptr);
-        const DWORD attributes = GetFileAttributesW(folder.c_str());
-        if (attributes == INVALID_FILE_ATTRIBUTES || !(attributes & FILE_ATTRIBUTE_DIRECTORY) ||
-            (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            return;
-        AppendLogLine(s_path, FormatLogLine(Now(), GetCurrentThreadId(), event));
+        AppendLogLine(path, FormatLogLine(Now(), GetCurrentThreadId(), event));
     }
     catch (...)
     {

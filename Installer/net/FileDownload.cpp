@@ -7,6 +7,7 @@
 #include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
 #include "net/TransferRetry.h"
+#include "storage/WorkFolder.h"
 
 #include <algorithm>
 #include <chrono>
@@ -63,11 +64,11 @@ public:
 
     bool Created() const { return m_created; }
 
-    // Not shared: a second download to the same path must fail, not interleave its writes.
+    // Others may only read it: a second download to the same path fails rather than
+    // interleaving its writes, and nothing else can change it meanwhile.
     bool Create()
     {
-        m_file.reset(CreateFileW(m_path.c_str(), GENERIC_WRITE, 0, nullptr, CREATE_ALWAYS,
-                                 FILE_ATTRIBUTE_NORMAL, nullptr));
+        m_file = CreateDownloadFile(m_path);
         m_created = static_cast<bool>(m_file);
         return m_created;
     }
@@ -87,13 +88,20 @@ public:
                SetEndOfFile(m_file.get());
     }
 
-    bool CommitTo(const std::wstring& target)
+    // Moved through its own handle, so it is the file written that takes the name. With
+    // `held`, opened again for reading only; the caller checks its bytes once more, since
+    // between the two handles another program could have written to it.
+    bool CommitTo(const std::wstring& target, FileHandle* held)
     {
-        m_file.reset();
-        if (!MoveFileExW(m_path.c_str(), target.c_str(), MOVEFILE_REPLACE_EXISTING))
+        FileIdentity identity;
+        if (!IdentifySingleFile(m_file.get(), identity) || !RenameOpenFile(m_file.get(), target))
             return false;
         m_created = false;
-        return true;
+        m_file.reset();
+        if (!held)
+            return true;
+        *held = OpenHeldForReading(target, &identity);
+        return static_cast<bool>(*held);
     }
 
 private:
@@ -137,7 +145,10 @@ public:
 
     // Ends the digest of the whole body.
     bool FinishDigest(Sha256Digest& digest) { return m_hasher.Finish(digest); }
-    bool CommitTo(const std::wstring& target) { return m_part.CommitTo(target); }
+    bool CommitTo(const std::wstring& target, FileHandle* held)
+    {
+        return m_part.CommitTo(target, held);
+    }
 
     std::uint64_t Written() const { return m_written; }
     std::uint64_t Received() const { return m_received; }
@@ -333,7 +344,8 @@ TransferFailure CPackageTransfer::ReadBody(HINTERNET request, std::uint64_t expe
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,
-                    const std::optional<Sha256Digest>& expectedSha256, const TransferLimits& limits)
+                    const std::optional<Sha256Digest>& expectedSha256, const TransferLimits& limits,
+                    FileHandle* held)
 {
     CProgressReport report(progress);
     CrackedUrl cracked;
@@ -341,7 +353,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
         return false;
 
     const auto started = std::chrono::steady_clock::now();
-    CPackageTransfer transfer(cracked, localPath, limits, expectedSha256.has_value(), report);
+    CPackageTransfer transfer(cracked, localPath, limits, expectedSha256 || held, report);
     CRetryBudget budget(limits.retry);
     TransferFailure failure = TransferFailure::None;
     for (;;)
@@ -353,21 +365,31 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                               L"Download of " + transfer.LogUrl()))
             break;
     }
-    if (failure == TransferFailure::None && expectedSha256)
+    Sha256Digest written{};
+    if (failure == TransferFailure::None && (expectedSha256 || held))
     {
-        Sha256Digest actual{};
-        if (!transfer.FinishDigest(actual) || actual != *expectedSha256)
+        if (!transfer.FinishDigest(written))
+            failure = TransferFailure::Local;
+        else if (expectedSha256 && written != *expectedSha256)
         {
             ReportDownloadProblem(L"The package does not have the expected SHA-256");
             failure = TransferFailure::DigestMismatch;
         }
-        else
+        else if (expectedSha256)
             LogEvent(L"The package has the expected SHA-256");
     }
-    if (failure == TransferFailure::None && !transfer.CommitTo(localPath))
+    if (failure == TransferFailure::None && !transfer.CommitTo(localPath, held))
     {
-        ReportDownloadError(L"The package could not be moved into place", GetLastError());
+        ReportDownloadError(L"The package could not be moved into place and held", GetLastError());
         failure = TransferFailure::Local;
+    }
+    Sha256Digest reread{};
+    if (failure == TransferFailure::None && held &&
+        !(HashOpenFile(held->get(), reread) && reread == written))
+    {
+        ReportDownloadProblem(L"The package changed after it was written");
+        held->reset();
+        failure = TransferFailure::DigestMismatch;
     }
 
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(

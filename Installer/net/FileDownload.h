@@ -1,6 +1,7 @@
 #pragma once
 // A package download from an http or https URL into a local file, with progress.
 
+#include "framework/FileHandle.h"
 #include "net/Sha256Digest.h"
 #include "net/TransferLimits.h"
 
@@ -25,9 +26,12 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const std::optional<net::Sha256Digest>& expectedSha256 = std::nullopt);
 
 namespace net {
-// The same with other limits (shorter ones in tests).
+// The same with other limits (shorter ones in tests). With `held`, the file is kept open from
+// its first byte until it is handed over there: moved into place through that handle, then
+// opened again for reading only, shared for reading only (so nobody can write, rename or
+// delete it while `held` lives), and its bytes read back and found to be the ones written.
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,
-                    const std::optional<Sha256Digest>& expectedSha256,
-                    const TransferLimits& limits);
+                    const std::optional<Sha256Digest>& expectedSha256, const TransferLimits& limits,
+                    FileHandle* held = nullptr);
 } // namespace net

@@ -338,8 +338,8 @@ std::wstring TextForLog(const std::wstring& text)
 
 std::wstring UrlForLog(const CrackedUrl& url)
 {
-    return TextForLog((url.scheme == UrlScheme::Https ? L"https://" : L"http://") + url.host +
-                      L":" + std::to_wstring(url.port) + url.object);
+    return TextForLog(::UrlForLog((url.scheme == UrlScheme::Https ? L"https://" : L"http://") +
+                                  url.host + L":" + std::to_wstring(url.port) + url.object));
 }
 
 bool PauseBeforeRetry(CRetryBudget& budget, TransferFailure failure, bool madeProgress,

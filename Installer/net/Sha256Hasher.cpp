@@ -1,5 +1,8 @@
 #include "net/Sha256Hasher.h"
 
+#include <memory>
+#include <new>
+
 namespace net {
 
 namespace {
@@ -60,6 +63,26 @@ bool CSha256Hasher::Finish(Sha256Digest& digest)
         Succeeded(BCryptFinishHash(m_hHash, digest.data(), static_cast<ULONG>(digest.size()), 0));
     Release();
     return ok;
+}
+
+bool HashOpenFile(HANDLE file, Sha256Digest& digest)
+{
+    constexpr DWORD kChunk = 1024 * 1024;
+    const std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kChunk]);
+    CSha256Hasher hasher;
+    const LARGE_INTEGER start{};
+    if (!buffer || !hasher.Begin() || !SetFilePointerEx(file, start, nullptr, FILE_BEGIN))
+        return false;
+    for (;;)
+    {
+        DWORD got = 0;
+        if (!ReadFile(file, buffer.get(), kChunk, &got, nullptr))
+            return false;
+        if (got == 0)
+            return hasher.Finish(digest);
+        if (!hasher.Update(buffer.get(), got))
+            return false;
+    }
 }
 
 } // namespace net

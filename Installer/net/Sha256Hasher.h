@@ -32,4 +32,7 @@ private:
     std::vector<UCHAR> m_object;
 };
 
+// The digest of everything `file` holds, read through that handle from its first byte.
+bool HashOpenFile(HANDLE file, Sha256Digest& digest);
+
 } // namespace net

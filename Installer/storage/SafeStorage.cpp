@@ -4,8 +4,12 @@
 #include "framework/LocalMemory.h"
 #include "storage/PathComponents.h"
 
+#include "framework/KernelHandle.h"
+
+#include <aclapi.h>
 #include <sddl.h>
 #include <shlobj.h>
+#include <winternl.h>
 
 namespace {
 
@@ -48,7 +52,7 @@ FileHandle OpenComponent(const std::wstring& path, Use use)
     if (use != Use::Examine)
     {
         // Only a handle with data access takes part in sharing checks.
-        access |= FILE_READ_DATA;
+        access |= FILE_READ_DATA | READ_CONTROL;
         share = folder && use == Use::Hold ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     }
     FileHandle handle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
@@ -166,14 +170,136 @@ DWORD RemoveEntry(const std::wstring& path)
     return first != ERROR_SUCCESS ? first : removed;
 }
 
+using NtCreateFileFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
+
+// Creates the folder and opens it in one step: CreateDirectoryW and a later open would leave
+// a moment in which another program could put a folder of its own in its place.
+FileHandle CreateAndOpenFolder(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor)
+{
+    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+    const auto create = reinterpret_cast<NtCreateFileFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+    const auto toError = reinterpret_cast<RtlNtStatusToDosErrorFn>(
+        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+    if (!create || !toError)
+    {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return FileHandle();
+    }
+    std::wstring ntPath = L"\\??\\" + path;
+    UNICODE_STRING name;
+    name.Buffer = &ntPath[0];
+    name.Length = static_cast<USHORT>(ntPath.size() * sizeof(wchar_t));
+    name.MaximumLength = name.Length;
+    OBJECT_ATTRIBUTES object;
+    InitializeObjectAttributes(&object, &name, OBJ_CASE_INSENSITIVE, nullptr, descriptor);
+    IO_STATUS_BLOCK io = {};
+    HANDLE handle = INVALID_HANDLE_VALUE;
+    const LONG status = create(
+        &handle, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, &object,
+        &io, nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
+        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
+            FILE_OPEN_REPARSE_POINT,
+        nullptr, 0);
+    if (status < 0)
+    {
+        SetLastError(toError(status));
+        return FileHandle();
+    }
+    return FileHandle(handle);
+}
+
+bool IsAdministratorsOrSystem(PSID sid)
+{
+    BYTE buffer[SECURITY_MAX_SID_SIZE];
+    for (const WELL_KNOWN_SID_TYPE type : {WinBuiltinAdministratorsSid, WinLocalSystemSid})
+    {
+        DWORD size = sizeof(buffer);
+        if (CreateWellKnownSid(type, nullptr, buffer, &size) && EqualSid(sid, buffer))
+            return true;
+    }
+    return false;
+}
+
+// Rights that let their holder change a folder or what lies in it.
+constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_WRITE_EA |
+                                      FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE |
+                                      WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
+
+// Whether only Administrators, SYSTEM and `alsoAllowed` (when not null) may change it.
+bool OnlyTheseMayChange(PACL dacl, PSID alsoAllowed)
+{
+    if (!dacl)
+        return false; // no list: everyone may
+    for (DWORD i = 0; i < dacl->AceCount; ++i)
+    {
+        ACE_HEADER* header = nullptr;
+        if (!GetAce(dacl, i, reinterpret_cast<void**>(&header)))
+            return false;
+        if (header->AceType == ACCESS_DENIED_ACE_TYPE)
+            continue;
+        if (header->AceType != ACCESS_ALLOWED_ACE_TYPE)
+            return false; // conditional or object entries: not ours
+        auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
+        const PSID sid = reinterpret_cast<PSID>(&ace->SidStart);
+        if ((ace->Mask & kChangeRights) && !IsAdministratorsOrSystem(sid) &&
+            !(alsoAllowed && EqualSid(sid, alsoAllowed)))
+            return false;
+    }
+    return true;
+}
+
+// The user this process runs as.
+bool IsOwnUser(PSID sid)
+{
+    KernelHandle token;
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    DWORD size = 0;
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+           GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size) &&
+           EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+}
+
+// The owner and access list the folder was made with, read back through its handle.
+bool IsAdminOnly(HANDLE folder)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    UniqueLocal descriptor;
+    const DWORD read = GetSecurityInfo(
+        folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+        nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
+    if (read != ERROR_SUCCESS)
+    {
+        SetLastError(read);
+        return false;
+    }
+    // Where the file system keeps no owner of its own (Wine gives every file this user and an
+    // access list made of its Unix mode), the folder, made and opened in one step, is ours all
+    // the same: then only this user and SYSTEM may change it.
+    const bool adminOnly = owner && (IsAdministratorsOrSystem(owner)
+                                         ? OnlyTheseMayChange(dacl, nullptr)
+                                         : IsOwnUser(owner) && OnlyTheseMayChange(dacl, owner));
+    if (!adminOnly)
+        SetLastError(ERROR_INVALID_OWNER);
+    return adminOnly;
+}
+
 } // namespace
 
 std::wstring LocalAppDataFolder()
 {
-    wchar_t path[MAX_PATH] = {};
-    if (FAILED(SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, path)))
-        return std::wstring();
-    return path;
+    // Asked once: every log line and every path check needs it.
+    static const std::wstring s_folder = [] {
+        wchar_t path[MAX_PATH] = {};
+        if (FAILED(
+                SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, path)))
+            return std::wstring();
+        return std::wstring(path);
+    }();
+    return s_folder;
 }
 
 bool IsFreeOfReparsePoints(const std::wstring& path)
@@ -196,22 +322,26 @@ bool CHeldPath::Hold(const std::wstring& path)
     return held;
 }
 
-bool CreateAdminOnlyFolder(const std::wstring& path)
+FileHandle CreateAdminOnlyFolder(const std::wstring& path)
 {
     const DWORD removed = RemoveTree(path);
     if (removed != ERROR_SUCCESS)
     {
         SetLastError(removed);
-        return false;
+        return FileHandle();
     }
     UniqueLocal descriptor;
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminOnlyFolder, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr))
-        return false;
-    SECURITY_ATTRIBUTES attributes = {sizeof(attributes), descriptor.get(), FALSE};
+        return FileHandle();
     CHeldPath parent;
     // Fails when anything took the name since it was emptied.
-    return parent.Hold(ParentOf(path)) && CreateDirectoryW(path.c_str(), &attributes);
+    if (!parent.Hold(ParentOf(path)))
+        return FileHandle();
+    FileHandle folder = CreateAndOpenFolder(path, descriptor.get());
+    if (folder && !IsAdminOnly(folder.get()))
+        folder.reset();
+    return folder;
 }
 
 DWORD RemoveTree(const std::wstring& path)

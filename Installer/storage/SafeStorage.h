@@ -32,18 +32,23 @@ public:
     // when IsFreeOfReparsePoints refuses the path itself.
     bool Hold(const std::wstring& path);
     explicit operator bool() const noexcept { return !m_handles.empty(); }
+    // The handle of the path itself (with READ_CONTROL); null when nothing is held.
+    HANDLE Last() const noexcept { return m_handles.empty() ? nullptr : m_handles.back().get(); }
 
 private:
     std::vector<FileHandle> m_handles;
 };
 
 // Makes the folder `path` afresh: whatever lies there is removed first (RemoveTree), then the
-// folder is created owned by Administrators, with an access list protected from inheritance
-// that lets Administrators and SYSTEM change it and everything in it, and Users and
-// Authenticated Users only read and run. False, with GetLastError set, when something stayed,
-// a folder above is a reparse point, or the folder cannot be created (an installer without
-// administrator rights cannot give it that owner).
-bool CreateAdminOnlyFolder(const std::wstring& path);
+// folder is created and opened in one step (so the handle is the folder made, whatever another
+// program does to the name), owned by Administrators, with an access list protected from
+// inheritance that lets Administrators and SYSTEM change it and everything in it, and Users
+// and Authenticated Users only read and run. The handle shares reading and writing but not
+// deleting: the folder cannot be renamed or removed while it is open. Empty, with GetLastError
+// set, when something stayed, a folder above is a reparse point, the folder cannot be created
+// (an installer without administrator rights cannot give it that owner), or its owner and
+// access list read back through the handle are not the administrators' own.
+FileHandle CreateAdminOnlyFolder(const std::wstring& path);
 
 // Removes the file or folder `path` with everything in it, never descending into or through a
 // reparse point: a link met on the way is removed as a link, what it points to stays. The

@@ -110,8 +110,10 @@ bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& si
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    // The machine's engine: a root that only the user's own store holds (any program of the
+    // user can add one there) vouches for nothing this elevated program starts.
     CertChain chain;
-    if (!CertGetCertificateChain(nullptr, cert.get(), &signerInfo->sftVerifyAsOf,
+    if (!CertGetCertificateChain(HCCE_LOCAL_MACHINE, cert.get(), &signerInfo->sftVerifyAsOf,
                                  cert.get()->hCertStore, &para, 0, nullptr, chain.put()))
     {
         Report("no chain", GetLastError());

@@ -5,6 +5,7 @@
 #include "framework/KernelHandle.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
+#include "storage/WorkFolder.h"
 #include "trust/ProgramKind.h"
 #include "trust/SignerCheck.h"
 
@@ -19,13 +20,6 @@ std::wstring FolderOf(const std::wstring& path)
 {
     const std::size_t slash = path.find_last_of(L"\\/");
     return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-FileHandle OpenHeld(const std::wstring& path)
-{
-    // Others may read it but not write, delete or rename it while it is held.
-    return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
-                                  OPEN_EXISTING, FILE_ATTRIBUTE_NORMAL, nullptr));
 }
 
 std::wstring OwnPath()
@@ -45,12 +39,16 @@ std::wstring OwnPath()
     }
 }
 
-std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
+FileHandle& OwnImage()
 {
-    const std::wstring path = policy.selfPath.empty() ? OwnPath() : policy.selfPath;
-    const FileHandle file = OpenHeld(path);
+    static FileHandle s_image;
+    return s_image;
+}
+
+std::optional<Sha256Bytes> KeyOfSigner(HANDLE file, const std::wstring& path)
+{
     SignerIdentity self;
-    if (!file || !ReadTrustedSigner(file.get(), path, self))
+    if (file == INVALID_HANDLE_VALUE || !ReadTrustedSigner(file, path, self))
     {
         OutputDebugStringA(
             "This installer is not validly signed, so \"self\" pins no publisher\r\n");
@@ -59,6 +57,54 @@ std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
     }
     return self.spkiSha256;
 }
+
+std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
+{
+    if (!policy.selfPath.empty())
+        return KeyOfSigner(OpenHeldForReading(policy.selfPath).get(), policy.selfPath);
+    // Read once, from the file held since start-up.
+    static const std::optional<Sha256Bytes> s_key = [] {
+        HoldOwnImage();
+        return KeyOfSigner(OwnImage().get(), OwnPath());
+    }();
+    return s_key;
+}
+
+// TEMP and TMP for a program started meanwhile, then back as they were.
+class CTempFolderForChild
+{
+public:
+    explicit CTempFolderForChild(const std::wstring& folder)
+    {
+        if (folder.empty())
+            return;
+        for (int i = 0; i < 2; ++i)
+        {
+            wchar_t value[32768];
+            const DWORD length = GetEnvironmentVariableW(kNames[i], value, 32768);
+            m_had[i] = length > 0 && length < 32768;
+            if (m_had[i])
+                m_old[i].assign(value, length);
+            SetEnvironmentVariableW(kNames[i], folder.c_str());
+        }
+        m_set = true;
+    }
+    ~CTempFolderForChild()
+    {
+        if (!m_set)
+            return;
+        for (int i = 0; i < 2; ++i)
+            SetEnvironmentVariableW(kNames[i], m_had[i] ? m_old[i].c_str() : nullptr);
+    }
+    CTempFolderForChild(const CTempFolderForChild&) = delete;
+    CTempFolderForChild& operator=(const CTempFolderForChild&) = delete;
+
+private:
+    static constexpr const wchar_t* kNames[2] = {L"TEMP", L"TMP"};
+    std::wstring m_old[2];
+    bool m_had[2] = {false, false};
+    bool m_set = false;
+};
 
 bool SignedByPinnedPublisher(HANDLE file, const std::wstring& path, const StartPolicy& policy)
 {
@@ -90,7 +136,8 @@ std::wstring SystemMsiexec()
 }
 
 bool ShellStart(const std::wstring& file, const std::wstring& parameters,
-                const std::wstring& folder, HWND owner, KernelHandle& process)
+                const std::wstring& folder, const std::wstring& tempFolder, HWND owner,
+                KernelHandle& process)
 {
     // The shell may hand the start to COM; it asks for an apartment on the calling thread.
     ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
@@ -108,8 +155,10 @@ bool ShellStart(const std::wstring& file, const std::wstring& parameters,
     info.nShow = SW_SHOWNORMAL;
     // Wine's shell switches this process's current folder to lpDirectory during the call and
     // back after it: two starts at once would leave us in a download folder. One at a time.
+    // The same lock keeps the environment the program inherits its own.
     static std::mutex s_shellStart;
     std::unique_lock<std::mutex> oneAtATime(s_shellStart);
+    const CTempFolderForChild temp(tempFolder);
     if (ShellExecuteExW(&info))
     {
         process.reset(info.hProcess);
@@ -134,33 +183,45 @@ StartPolicy StartPolicyFromList(const std::string& list)
     return policy;
 }
 
-StartResult StartProgramElevated(const std::wstring& path, HWND owner, const StartPolicy& policy)
+void HoldOwnImage() noexcept
 {
+    try
+    {
+        static std::once_flag s_once;
+        std::call_once(s_once, [] { OwnImage() = OpenHeldForReading(OwnPath()); });
+    }
+    catch (...)
+    {
+        // Not held: `self` then pins no publisher.
+    }
+}
+
+StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
+                                 const StartPolicy& policy)
+{
+    const std::wstring& path = program.path;
     const ProgramKind kind = ProgramKindOfName(path);
-    if (kind == ProgramKind::Refused || policy.refuseAll)
+    if (kind == ProgramKind::Refused || policy.refuseAll || !program.held ||
+        program.held == INVALID_HANDLE_VALUE)
     {
         OutputDebugStringW((L"Not a program the installer starts: " + path).c_str());
         LogEvent(L"Not started: not a program the installer starts: " + path);
         return StartResult::Untrusted;
     }
-    FileHandle held;
-    if (!policy.pins.empty())
-    {
-        held = OpenHeld(path);
-        if (!held || !SignedByPinnedPublisher(held.get(), path, policy))
-            return StartResult::Untrusted;
-    }
+    if (!policy.pins.empty() && !SignedByPinnedPublisher(program.held, path, policy))
+        return StartResult::Untrusted;
     const std::wstring folder = FolderOf(path);
     KernelHandle process;
     const bool started =
         kind == ProgramKind::Msi
-            ? ShellStart(SystemMsiexec(), MsiInstallParameters(path), folder, owner, process)
-            : ShellStart(path, std::wstring(), folder, owner, process);
+            ? ShellStart(SystemMsiexec(), MsiInstallParameters(path), folder, program.tempFolder,
+                         owner, process)
+            : ShellStart(path, std::wstring(), folder, program.tempFolder, owner, process);
     if (!started)
         return StartResult::Failed;
     LogEvent(L"Started elevated: " + path);
     // msiexec opens the package after it started: keep it held until the installation ends.
-    if (held && kind == ProgramKind::Msi && process)
+    if (kind == ProgramKind::Msi && process)
         WaitForSingleObject(process.get(), INFINITE);
     return StartResult::Started;
 }

@@ -14,8 +14,13 @@ struct StartPolicy
 {
     std::vector<PublisherPin> pins; // empty: any program starts, signed or not
     bool refuseAll = false;         // the pin list did not parse: start nothing
-    std::wstring selfPath;          // whose signer `self` names; empty: this program's own file
+    // Whose signer `self` names; empty: this program as it was started (HoldOwnImage).
+    std::wstring selfPath;
 };
+
+// Keeps this program's own file open from start-up, shared for reading only, so that `self`
+// is the signer of the program that runs, not of a file put in its place later.
+void HoldOwnImage() noexcept;
 
 // The policy of a pin list in KVZ_TRUSTED_PUBLISHERS form.
 StartPolicy StartPolicyFromList(const std::string& list);
@@ -27,7 +32,16 @@ enum class StartResult
     Untrusted, // refused: no program, or not signed by a pinned publisher
 };
 
-// Starts `path` with the "runas" verb in its own folder, its prompt owned by `owner`, and
-// does not wait for it. The file stays open, shared for reading only, from the check until
-// the start, so what was checked is what starts.
-StartResult StartProgramElevated(const std::wstring& path, HWND owner, const StartPolicy& policy);
+struct ProgramToStart
+{
+    std::wstring path; // a program, or an .msi package
+    // `path` open for reading, shared for reading only, from before the checks until the
+    // start: what is checked is what starts.
+    HANDLE held = nullptr;
+    std::wstring tempFolder; // TEMP and TMP of the started program; empty: ours
+};
+
+// Starts the program with the "runas" verb in its own folder, its prompt owned by `owner`, and
+// does not wait for it (an .msi package stays held until msiexec ends).
+StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
+                                 const StartPolicy& policy);

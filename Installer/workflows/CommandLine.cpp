@@ -28,6 +28,8 @@ std::wstring BuildUnpackCommandLine(const std::wstring& archiver, const std::wst
                                     const std::wstring& outputFolder)
 {
     // The output folder follows -o without a blank, so the switch is quoted as one argument.
+    // An empty password given up front: an encrypted archive fails at once instead of waiting
+    // for a password that nobody can type.
     return QuoteArgument(archiver) + L" x " + QuoteArgument(archive) + L" " +
-           QuoteArgument(L"-o" + outputFolder) + L" -y";
+           QuoteArgument(L"-o" + outputFolder) + L" -y -p";
 }

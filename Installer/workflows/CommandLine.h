@@ -8,6 +8,6 @@
 std::wstring QuoteArgument(const std::wstring& argument);
 
 // The archiver's command line: extract `archive` with its folders into `outputFolder`,
-// overwriting without questions.
+// overwriting without questions and never asking for a password.
 std::wstring BuildUnpackCommandLine(const std::wstring& archiver, const std::wstring& archive,
                                     const std::wstring& outputFolder);

@@ -20,7 +20,7 @@ bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer
         const net::TransferFailure failure =
             JudgeDriverServiceAnswer(reply.failure, reply.status, reply.body, judged);
         if (reply.status > 0)
-            LogEvent(L"Driver-service reply: " + EscapeForLog(reply.body) + L" (" +
+            LogEvent(L"Driver-service reply: " + RedactedForLog(reply.body) + L" (" +
                      (failure == net::TransferFailure::None ? std::wstring(L"offers a package")
                                                             : net::DescribeFailure(failure)) +
                      L")");

@@ -1,17 +1,19 @@
 #include "workflows/Staging.h"
 
+#include "framework/AsciiCase.h"
 #include "framework/FindHandle.h"
 #include "framework/KernelHandle.h"
 #include "localisation/ModulePath.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "net/FileDownload.h"
+#include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
+#include "storage/WorkFolderLayout.h"
+#include "trust/ProgramKind.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
-#include "workflows/WorkFolderLayout.h"
-
-#include <shlwapi.h>
+#include "workflows/ShippedPrograms.h"
 
 #include <mutex>
 #include <thread>
@@ -20,83 +22,69 @@
 
 namespace {
 
-// Removes the leftovers of earlier runs. A folder goes only when it can first be renamed
-// aside: Windows refuses that while a file in it is open, as when a setup program that an
-// earlier run started still runs from it, and nothing of such a folder is removed.
-void RemoveLeftovers()
+// An archive that unpacks for longer than this is not a driver package.
+constexpr DWORD kUnpackTimeoutMs = 15 * 60 * 1000;
+
+bool IsPlainHttp(const std::wstring& url)
 {
-    // The first installer of the session cleans; a second one must not pull the folder away
-    // from under the first one's download or setup program.
-    static KernelHandle s_instance;
-    s_instance.reset(CreateMutexW(nullptr, FALSE, L"Local\\KVZ7300.WorkFolder"));
-    if (!s_instance)
-    {
-        LogFailure(L"Working folder not cleaned", GetLastError());
-        return;
-    }
-    if (GetLastError() == ERROR_ALREADY_EXISTS)
-    {
-        LogEvent(L"Another installer is running: the working folder is not cleaned");
-        return;
-    }
-    const std::wstring folder = GetWorkFolderPath(std::wstring());
-    CHeldPath held;
-    if (folder.empty() || !held.Hold(folder))
-    {
-        LogFailure(L"Working folder not cleaned: " + folder, GetLastError());
-        return;
-    }
-    std::vector<std::pair<std::wstring, DWORD>> leftovers; // name, attributes
+    return StartsWithIgnoringAsciiCase(url, L"http://");
+}
+
+// No reparse point anywhere below `folder`, and every file with one name only: a link would
+// lead the elevated setup, or what it loads, to files that others can change.
+bool IsPlainTree(const std::wstring& folder, std::wstring& offending)
+{
     WIN32_FIND_DATAW entry = {};
     FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (find)
+    if (!find)
+        return true;
+    do
     {
-        do
-        {
-            const std::wstring name = entry.cFileName;
-            const bool isFolder = (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY) != 0;
-            if (name != L"." && name != L".." && IsWorkFolderLeftover(name, isFolder))
-                leftovers.emplace_back(name, entry.dwFileAttributes);
-        } while (FindNextFileW(find.get(), &entry));
-    }
-    find.reset();
-    for (const auto& [name, attributes] : leftovers)
-    {
+        const std::wstring name = entry.cFileName;
+        if (name == L"." || name == L"..")
+            continue;
         const std::wstring path = folder + L"\\" + name;
-        std::wstring doomed = path;
-        // A link is removed where it is: Wine's MoveFileW would move the folder it points to.
-        if ((attributes & FILE_ATTRIBUTE_DIRECTORY) && !(attributes & FILE_ATTRIBUTE_REPARSE_POINT))
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
         {
-            doomed = folder + L"\\~" + name + L".removing";
-            if (!MoveFileW(path.c_str(), doomed.c_str()))
-            {
-                LogFailure(L"Left an earlier run's folder in place: " + name, GetLastError());
-                continue;
-            }
+            offending = path;
+            return false;
         }
-        const DWORD error = RemoveTree(doomed);
-        if (error == ERROR_SUCCESS)
-            LogEvent(L"Removed an earlier run's " + name);
-        else
-            LogFailure(L"Could not remove all of an earlier run's " + name, error);
-    }
+        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
+        {
+            if (!IsPlainTree(path, offending))
+                return false;
+            continue;
+        }
+        const FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
+                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
+                                          nullptr));
+        FileIdentity identity;
+        if (!file || !IdentifySingleFile(file.get(), identity))
+        {
+            offending = path;
+            return false;
+        }
+    } while (FindNextFileW(find.get(), &entry));
+    return true;
+}
+
+void Report(const std::wstring& what, unsigned long error)
+{
+    if (error == 0)
+        LogEvent(what);
+    else
+        LogFailure(what, error);
 }
 
 } // namespace
 
 std::wstring GetWorkFolderPath(const std::wstring& name)
 {
-    wchar_t path[MAX_PATH] = {};
-    const std::wstring base = LocalAppDataFolder();
-    if (base.empty() || base.size() >= MAX_PATH)
-        return std::wstring();
-    base.copy(path, base.size());
-    if (!PathAppendW(path, L"KVZ7300"))
-        return std::wstring();
-    CreateDirectoryW(path, nullptr); // an existing folder is fine
-    if (!name.empty() && !PathAppendW(path, name.c_str()))
-        return std::wstring();
-    return path;
+    const std::wstring folder = WorkFolderPath();
+    if (folder.empty() || name.empty())
+        return folder;
+    return folder + L"\\" + name;
 }
 
 void CleanWorkFolder() noexcept
@@ -104,7 +92,7 @@ void CleanWorkFolder() noexcept
     static std::once_flag s_once;
     try
     {
-        std::call_once(s_once, RemoveLeftovers);
+        std::call_once(s_once, [] { RemoveWorkFolderLeftovers(Report); });
     }
     catch (...)
     {
@@ -124,55 +112,80 @@ void StartCleaningWorkFolder() noexcept
     }
 }
 
-bool PlanPackage(const DriverPackageOffer& offer, FetchedPackage& package)
+PlanResult PlanPackage(const DriverPackageOffer& offer, bool unpack, const StartPolicy& policy,
+                       FetchedPackage& package)
 {
     CleanWorkFolder();
     // The reply is JSON, so the URL is UTF-8; its name is hostile until checked.
-    LogEvent(L"Package URL: " + EscapeForLog(offer.downloadUrl, 2048));
+    LogEvent(L"Package URL: " + RedactedForLog(offer.downloadUrl, 2048));
     std::wstring url = Utf8ToWide(offer.downloadUrl);
     const auto fileName = PackageFileNameFromUrl(url);
-    // A package must not overwrite the support log.
-    if (!fileName || IsReservedWorkFolderName(*fileName))
+    if (!fileName)
     {
         OutputDebugStringA("Refused the package name of the download URL\r\n");
         LogEvent(L"Refused the package name of the download URL");
-        return false;
+        return PlanResult::Refused;
     }
-    std::wstring localPath = GetWorkFolderPath(*fileName);
-    if (localPath.empty())
-        return false;
-    LogEvent(L"Package file: " + localPath);
+    if (!unpack && ProgramKindOfName(*fileName) == ProgramKind::Refused)
+    {
+        LogEvent(L"Not downloaded: the package is its own setup program, and " + *fileName +
+                 L" names no program the installer starts");
+        return PlanResult::NotAProgram;
+    }
+    // Over plain http anyone on the way decides what arrives: only a digest from the driver
+    // service or a pinned publisher's signature vouches for it.
+    if (IsPlainHttp(url) && !offer.sha256 && policy.pins.empty())
+    {
+        LogEvent(L"Not downloaded: the package comes over plain http, and neither a sha256 in "
+                 L"the reply nor a pinned publisher vouches for it");
+        return PlanResult::Refused;
+    }
+    if (!package.folder.Create(PackageFolderName(*fileName)))
+    {
+        LogFailure(L"Not downloaded: the package folder could not be made afresh for " + *fileName,
+                   GetLastError());
+        return PlanResult::Refused;
+    }
     package.url = std::move(url);
     package.fileName = *fileName;
-    package.localPath = std::move(localPath);
-    return true;
+    package.localPath = package.folder.Entry(*fileName);
+    LogEvent(L"Package file: " + package.localPath);
+    return PlanResult::Planned;
 }
 
 bool DownloadPackage(const DriverPackageOffer& offer, FetchedPackage& package,
                      const DownloadProgress& progress)
 {
-    // Neither the package nor its ".part" file may be a link the download would write through,
-    // and the folder they lie in stays where it is until the package is held.
-    CHeldPath folder;
-    if (!folder.Hold(GetWorkFolderPath(std::wstring())) ||
-        !IsFreeOfReparsePoints(package.localPath) ||
-        !IsFreeOfReparsePoints(net::PartialPathFor(package.localPath)))
-    {
-        LogFailure(L"Refused to download through a reparse point: " + package.localPath,
-                   GetLastError());
-        return false;
-    }
-    if (!DownloadToFile(package.url, package.localPath, progress, offer.sha256))
+    if (!net::DownloadToFile(package.url, package.localPath, progress, offer.sha256,
+                             net::kDownloadLimits, &package.held))
         return false;
     OutputDebugStringW(package.localPath.c_str());
-    if (!package.held.Hold(package.localPath))
-        LogFailure(L"Nothing started: the downloaded package could not be held: " +
-                       package.localPath,
-                   GetLastError());
     return true;
 }
 
-ProcessOutcome RunAndWait(const std::wstring& commandLine)
+ShippedCheck HoldShippedProgram(const ShippedProgram& program, std::wstring& path, FileHandle& held)
+{
+    path = GetModuleRelativePath(program.relativePath);
+    held = path.empty() ? FileHandle() : OpenHeldForReading(path);
+    if (!held)
+    {
+        const DWORD error = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        LogFailure(L"Not started: " + path + L" could not be held", error);
+        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
+                   ? ShippedCheck::Missing
+                   : ShippedCheck::Changed;
+    }
+    net::Sha256Digest digest{};
+    if (!net::HashOpenFile(held.get(), digest) || digest != program.sha256)
+    {
+        LogEvent(L"Not started: " + path + L" is not the program this installer shipped");
+        held.reset();
+        return ShippedCheck::Changed;
+    }
+    return ShippedCheck::Held;
+}
+
+ProcessOutcome RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
 {
     ProcessOutcome outcome;
     // CreateProcessW may write into the command line: give it a private copy.
@@ -191,45 +204,42 @@ ProcessOutcome RunAndWait(const std::wstring& commandLine)
     KernelHandle(info.hThread).reset();
     outcome.started = true;
 
-    WaitForSingleObject(process.get(), INFINITE);
+    if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_TIMEOUT)
+    {
+        outcome.timedOut = true;
+        TerminateProcess(process.get(), ERROR_TIMEOUT);
+        WaitForSingleObject(process.get(), INFINITE);
+    }
     outcome.exitCodeKnown = GetExitCodeProcess(process.get(), &outcome.exitCode) != FALSE;
     return outcome;
 }
 
-UnpackResult UnpackPackage(const FetchedPackage& package, CHeldPath& held, std::wstring& setup)
+UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std::wstring& setup)
 {
-    const std::wstring folder = GetWorkFolderPath(PackageFolderName(package.fileName));
-    if (folder.empty())
-        return UnpackResult::Failed;
-    if (!IsFreeOfReparsePoints(folder))
+    std::wstring archiver;
+    FileHandle heldArchiver;
+    switch (HoldShippedProgram(g_shippedArchiver, archiver, heldArchiver))
     {
-        // Left for the next start to remove: the link itself, never what it points to.
-        LogFailure(L"Not unpacked: a reparse point lies on the way to " + folder, GetLastError());
-        return UnpackResult::Failed;
+    case ShippedCheck::Held: break;
+    case ShippedCheck::Missing: return UnpackResult::ArchiverMissing;
+    case ShippedCheck::Changed: return UnpackResult::Failed;
     }
-    const DWORD attributes = GetFileAttributesW(folder.c_str());
-    if (attributes != INVALID_FILE_ATTRIBUTES && !(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    {
-        // A file of that name is some other download, not an earlier unpacking: it stays.
-        LogEvent(L"Not unpacked: a file has the package folder's name: " + folder);
-        return UnpackResult::Failed;
-    }
-    CHeldPath unpacked;
-    if (!CreateAdminOnlyFolder(folder) || !unpacked.Hold(folder))
-    {
-        LogFailure(L"Not unpacked: the package folder could not be made afresh: " + folder,
-                   GetLastError());
-        return UnpackResult::Failed;
-    }
-    const std::wstring commandLine =
-        BuildUnpackCommandLine(GetModuleRelativePath(L"data\\7za.exe"), package.localPath, folder);
+    const std::wstring& folder = package.folder.Path();
+    const std::wstring commandLine = BuildUnpackCommandLine(archiver, package.localPath, folder);
     OutputDebugStringW(commandLine.c_str());
     LogEvent(L"Unpacking: " + commandLine);
-    const ProcessOutcome outcome = RunAndWait(commandLine);
+    const ProcessOutcome outcome = RunAndWait(commandLine, kUnpackTimeoutMs);
+    heldArchiver.reset();
     if (!outcome.started)
     {
         LogFailure(L"The archiver did not start", outcome.startError);
         return UnpackResult::ArchiverMissing;
+    }
+    if (outcome.timedOut)
+    {
+        LogEvent(L"Nothing started: the archiver was stopped after " +
+                 std::to_wstring(kUnpackTimeoutMs / 1000) + L" s");
+        return UnpackResult::Failed;
     }
     if (!outcome.exitCodeKnown || outcome.exitCode != 0)
     {
@@ -239,13 +249,24 @@ UnpackResult UnpackPackage(const FetchedPackage& package, CHeldPath& held, std::
         return UnpackResult::Failed;
     }
     LogEvent(L"The archiver ended with exit code 0");
-    setup = SearchFileInFolder(folder + L"\\*.*", L"Setup.exe", true);
-    if (setup.empty())
+    std::wstring offending;
+    if (!IsPlainTree(folder, offending))
     {
-        LogEvent(L"Nothing started: no Setup.exe in " + folder);
+        LogEvent(L"Nothing started: a link or a file with more than one name was unpacked: " +
+                 offending);
         return UnpackResult::Failed;
     }
-    if (!held.Hold(setup))
+    setup = SearchFileInFolder(folder + L"\\*.*", L"Setup.exe", true);
+    // The archive itself is no setup program, whatever its name.
+    if (setup.empty() ||
+        CompareStringOrdinal(setup.c_str(), -1, package.localPath.c_str(), -1, TRUE) == CSTR_EQUAL)
+    {
+        LogEvent(L"Nothing started: no Setup.exe in " + folder);
+        setup.clear();
+        return UnpackResult::Failed;
+    }
+    held = OpenHeldForReading(setup);
+    if (!held)
     {
         LogFailure(L"Nothing started: refused " + setup, GetLastError());
         return UnpackResult::Failed;

@@ -1,23 +1,25 @@
 #pragma once
-// Bringing a package onto the machine: the working folder, the download into it, the
-// archiver and the search for the setup program (its start is trust/TrustedStart.h's). Nothing
-// is written, removed or started there through a reparse point (storage/SafeStorage.h).
+// Bringing a package onto the machine: a folder of its own in the working folder, the download
+// into it, the archiver and the search for the setup program (its start is
+// trust/TrustedStart.h's). What the elevated installer starts lies where only administrators
+// can change it, or is held from the check until it runs (storage/WorkFolder.h).
 
+#include "framework/FileHandle.h"
 #include "net/FileDownload.h"
-#include "storage/SafeStorage.h"
+#include "storage/WorkFolder.h"
+#include "trust/TrustedStart.h"
 #include "workflows/DriverServiceProtocol.h"
 
 #include <windows.h>
 
 #include <string>
 
-// The folder "KVZ7300" in the user's local application-data folder (created if missing),
-// followed by `name` when it is not empty. Empty when the application-data folder is unknown.
+// The working folder followed by `name` when it is not empty (for the tests and the log's
+// readers); empty when the application-data folder is unknown.
 std::wstring GetWorkFolderPath(const std::wstring& name);
 
 // Removes, once per process and best effort, what earlier runs left in the working folder
-// (IsWorkFolderLeftover): a folder in use stays whole, a file in use stays. Left alone while
-// another installer of this session runs. Every workflow waits for it before it plans.
+// (RemoveWorkFolderLeftovers). Every workflow waits for it before it plans.
 void CleanWorkFolder() noexcept;
 
 // CleanWorkFolder on a thread of its own, for the program's start.
@@ -27,33 +29,43 @@ struct FetchedPackage
 {
     std::wstring url;       // the offer's download URL, wide
     std::wstring fileName;  // its last path segment, checked
-    std::wstring localPath; // where it lies (or will lie) in the working folder
-    CHeldPath held;         // the downloaded package, from its arrival until its start
+    CPackageFolder folder;  // made afresh for this run, held
+    std::wstring localPath; // where it lies (or will lie) in its folder
+    // The package from its first byte until its program has it open.
+    FileHandle held;
 };
 
-// Where the offered package goes: its name from the URL, checked, in the working folder.
-// False when the name is refused or the folder is unknown.
-bool PlanPackage(const DriverPackageOffer& offer, FetchedPackage& package);
+enum class PlanResult
+{
+    Planned,
+    Refused,    // reported like a download that failed: the name, the folder, plain http
+    NotAProgram // a package that is its own setup program, under a name that starts nothing
+};
+
+// Where the offered package goes: its name from the URL, checked, in a folder of its own made
+// afresh. A package that is its own setup program (not `unpack`) must be named as a program;
+// a plain-http URL needs the reply's sha256 or pinned publishers to vouch for what arrives.
+PlanResult PlanPackage(const DriverPackageOffer& offer, bool unpack, const StartPolicy& policy,
+                       FetchedPackage& package);
 
 // Downloads the planned package, telling `progress` of each new position, and holds it. False
-// when it did not arrive, or when the working folder, the package or its ".part" file is a
-// reparse point. A package that arrived but cannot be held leaves `package.held` empty.
+// when it did not arrive whole and unchanged.
 bool DownloadPackage(const DriverPackageOffer& offer, FetchedPackage& package,
                      const DownloadProgress& progress);
 
 enum class UnpackResult
 {
     Unpacked,
-    ArchiverMissing, // data\7za.exe could not be started
+    ArchiverMissing, // data\7za.exe is not there or could not be started
     Failed,          // nothing to start: see UnpackPackage
 };
 
-// Unpacks the held archive with data\7za.exe into its package folder (PackageFolderName) of
-// the working folder, made afresh for administrators only, and finds its Setup.exe there: a
-// regular file in that folder or one of its immediate subfolders. `setup` is then its path,
-// held by `held`. Failed when the folder cannot be made afresh, the archiver's exit code is not
-// 0, no Setup.exe is found, or a reparse point lies in the way.
-UnpackResult UnpackPackage(const FetchedPackage& package, CHeldPath& held, std::wstring& setup);
+// Unpacks the held archive with data\7za.exe into its package folder and finds its Setup.exe
+// there: a regular file in that folder or one of its immediate subfolders. `setup` is then its
+// path, held by `held`. Failed when the archiver is not the one shipped, its exit code is not 0
+// (an encrypted archive fails at once) or it runs too long, the unpacked tree holds a reparse
+// point or a file with another name, or no Setup.exe is found.
+UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std::wstring& setup);
 
 // Full path of the first regular file named `name` (case ignored) that `pattern`
 // ("<folder>\*.*") enumerates; with `descend`, each subfolder met on the way is searched one
@@ -67,7 +79,8 @@ struct ProcessOutcome
     DWORD startError = 0; // GetLastError of a start that failed
     bool exitCodeKnown = false;
     DWORD exitCode = 0;
+    bool timedOut = false; // ended by us after `timeoutMs`
 };
 
-// Runs `commandLine` in a console window of its own and waits for it without time limit.
-ProcessOutcome RunAndWait(const std::wstring& commandLine);
+// Runs `commandLine` in a console window of its own and waits for it, at most `timeoutMs`.
+ProcessOutcome RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = INFINITE);

@@ -6,6 +6,7 @@
 #include "probe/WindowsFamily.h"
 #include "workflows/CommandLine.h"
 #include "workflows/DriverService.h"
+#include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
 std::atomic<bool> g_bWifiBusy{false};
@@ -63,44 +64,37 @@ PackageWorkflow Describe(PackageKind kind)
 // How long the full bar stays on screen after a download, so the user sees it complete.
 constexpr DWORD kFullBarMs = 1000;
 
+enum class Delivery
+{
+    Delivered,
+    NotDelivered, // reported with the message dialog
+    Refused,      // a name that starts nothing: reported as an untrusted installer
+};
+
 // Downloads the package with the command's bar on screen. The bar appears only once there is
 // something to download under a checked name.
-bool DownloadWithBar(CWorkflowHost& host, PackageKind kind, const DriverPackageOffer& offer,
-                     FetchedPackage& package)
+Delivery DownloadWithBar(CWorkflowHost& host, PackageKind kind, const PackageWorkflow& workflow,
+                         const DriverPackageOffer& offer, const StartPolicy& policy,
+                         FetchedPackage& package)
 {
-    if (!PlanPackage(offer, package))
-        return false;
+    switch (PlanPackage(offer, workflow.unpack, policy, package))
+    {
+    case PlanResult::Planned: break;
+    case PlanResult::Refused: return Delivery::NotDelivered;
+    case PlanResult::NotAProgram: return Delivery::Refused;
+    }
     host.ShowProgressBar(kind);
     const bool fetched = DownloadPackage(
         offer, package, [&host, kind](int percent) { host.SetProgressBar(kind, percent); });
     if (fetched)
         Sleep(kFullBarMs);
     host.HideProgressBar(kind);
-    return fetched;
+    return fetched ? Delivery::Delivered : Delivery::NotDelivered;
 }
 
-// Runs after the package arrived. An archiver that cannot be started ends the run silently.
-void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package,
-                const StartPolicy& policy)
+void ReportStart(CWorkflowHost& host, StartResult result)
 {
-    // The receiver and hotspot packages are their own setup programs.
-    std::wstring setup = package.localPath;
-    CHeldPath unpacked;
-    if (workflow.unpack && package.held)
-    {
-        switch (UnpackPackage(package, unpacked, setup))
-        {
-        case UnpackResult::Unpacked: break;
-        case UnpackResult::ArchiverMissing: return;
-        case UnpackResult::Failed: setup.clear(); break;
-        }
-    }
-    if (!package.held || setup.empty())
-    {
-        host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
-        return;
-    }
-    switch (StartProgramElevated(setup, host.GetOwnerWindow(), policy))
+    switch (result)
     {
     case StartResult::Started: break;
     case StartResult::Failed: host.ShowStatusText(host.GetWord(WordKeys[SETUP_NOT_STARTED])); break;
@@ -108,6 +102,27 @@ void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const Fetc
         host.ShowStatusText(host.GetWord(WordKeys[INSTALLER_UNTRUSTED]));
         break;
     }
+}
+
+// Runs after the package arrived. An archiver that cannot be started ends the run silently.
+void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package,
+                const StartPolicy& policy)
+{
+    // The receiver and hotspot packages are their own setup programs.
+    ProgramToStart program{package.localPath, package.held.get(), package.folder.TempPath()};
+    FileHandle unpacked;
+    if (workflow.unpack)
+    {
+        switch (UnpackPackage(package, unpacked, program.path))
+        {
+        case UnpackResult::Unpacked: program.held = unpacked.get(); break;
+        case UnpackResult::ArchiverMissing: return;
+        case UnpackResult::Failed:
+            host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
+            return;
+        }
+    }
+    ReportStart(host, StartProgramElevated(program, host.GetOwnerWindow(), policy));
 }
 
 } // namespace
@@ -120,10 +135,13 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
         return;
     try
     {
-        const std::wstring setup = GetModuleRelativePath(L"data\\WifiAutoInstallSetup.exe");
-        if (setup.empty())
+        // Held from the check until it runs; one that is not the shipped program is not there.
+        std::wstring setup;
+        FileHandle held;
+        if (HoldShippedProgram(g_shippedWifiSetup, setup, held) != ShippedCheck::Held)
             return;
         const ProcessOutcome outcome = RunAndWait(QuoteArgument(setup));
+        held.reset();
         if (!outcome.started)
             LogFailure(L"The Wi-Fi driver setup did not start", outcome.startError);
         else if (outcome.exitCodeKnown)
@@ -160,11 +178,20 @@ void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind, const StartPolicy
             workflow.endpoint == DriverServiceEndpoint::RealtekDrivers ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
-        if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer) &&
-            DownloadWithBar(host, kind, offer, package))
+        if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer))
         {
-            delivered = true;
-            StartSetup(host, workflow, package, policy);
+            switch (DownloadWithBar(host, kind, workflow, offer, policy, package))
+            {
+            case Delivery::Delivered:
+                delivered = true;
+                StartSetup(host, workflow, package, policy);
+                break;
+            case Delivery::Refused:
+                delivered = true;
+                ReportStart(host, StartResult::Untrusted);
+                break;
+            case Delivery::NotDelivered: break;
+            }
         }
     }
     catch (...)

@@ -17,6 +17,10 @@ TEST(LogLine, OneEventIsOneUtf8Line)
                                     "e \xE4\xB8\xAD"},
         {L"\xD83D\xDE00", "\xF0\x9F\x98\x80"},
         {std::wstring(L"x\xD800y"), "x\xEF\xBF\xBDy"},
+        // From a file or signer name: C1 controls, line separators and bidirectional
+        // overrides would show another text than the line holds.
+        {L"a\u0085b\u009Bc\u2028d\u2029", "a\\x85b\\x9Bc\\u2028d\\u2029"},
+        {L"x\u202Efdp.exe\u2066\u2069\u200F", "x\\u202Efdp.exe\\u2066\\u2069\\u200F"},
     };
     for (const Case& c : cases)
         EXPECT_EQ(FormatLogLine(time, 1234, c.event),
@@ -30,4 +34,14 @@ TEST(LogLine, NetworkBytesAreCutAndEscaped)
     const std::wstring cut = EscapeForLog(std::string(250, 'a'));
     EXPECT_EQ(cut, std::wstring(200, L'a') + L"... (50 more bytes)");
     EXPECT_EQ(EscapeForLog("abc", 2), L"ab... (1 more bytes)");
+}
+
+// Download tokens live in query strings; the log says how long they were.
+TEST(LogLine, UrlsLoseTheirQueries)
+{
+    EXPECT_EQ(UrlForLog(L"https://h:443/p.zip?tok=secret#x"), L"https://h:443/p.zip?(12 bytes)");
+    EXPECT_EQ(UrlForLog(L"http://h/p.zip"), L"http://h/p.zip");
+    EXPECT_EQ(RedactedForLog("{\"downloadURL\":\"https:\\/\\/h\\/p.zip?tok=abc\",\"n\":\"a?b\"}"),
+              L"{\"downloadURL\":\"https:\\x5C/\\x5C/h\\x5C/p.zip?(7 bytes)\",\"n\":\"a?b\"}");
+    EXPECT_EQ(RedactedForLog("see http://h/a?b c?d"), L"see http://h/a?(1 bytes) c?d");
 }

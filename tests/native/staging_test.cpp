@@ -1,7 +1,7 @@
 #include "storage/PathComponents.h"
+#include "storage/WorkFolderLayout.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
-#include "workflows/WorkFolderLayout.h"
 
 #include <gtest/gtest.h>
 
@@ -94,7 +94,7 @@ TEST(QuoteArgument, BuildsTheArchiverLine)
                                      L"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\\bt.zip",
                                      L"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300"),
               L"C:\\Inst\\data\\7za.exe x \"C:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\\bt.zip\" "
-              L"\"-oC:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\" -y");
+              L"\"-oC:\\Users\\Ann Lee\\AppData\\Local\\KVZ7300\" -y -p");
 }
 
 TEST(WorkFolderLayout, PackageFoldersNeverTakeTheArchivesName)

@@ -2,7 +2,8 @@
 // Setup.exe of a Bluetooth driver archive, the receiver and hotspot installers.
 //
 // With KVZ_SETUP_LOG set (the tests) it appends one line with its own full path to that file
-// (and, with KVZ_SETUP_FOLDER_LOG set, one with its current folder to that one) and exits with
+// (and, with KVZ_SETUP_FOLDER_LOG set, one with its current folder to that one; with
+// KVZ_SETUP_TEMP_LOG, one with its TEMP and TMP), waits KVZ_SETUP_SLEEP_MS, and exits with
 // KVZ_SETUP_EXIT (default 0), showing nothing. Without it (the demo) it shows a
 // small window saying what it would have installed; as the Wi-Fi setup it asks whether to
 // report success.
@@ -68,6 +69,11 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         if (!folderLog.empty() &&
             (!GetCurrentDirectoryW(MAX_PATH, folder) || !AppendLine(folderLog, folder)))
             return 98;
+        const std::wstring tempLog = Environment(L"KVZ_SETUP_TEMP_LOG");
+        if (!tempLog.empty() &&
+            !AppendLine(tempLog, Environment(L"TEMP") + L"|" + Environment(L"TMP")))
+            return 97;
+        Sleep(static_cast<DWORD>(_wtoi(Environment(L"KVZ_SETUP_SLEEP_MS").c_str())));
         const std::wstring code = Environment(L"KVZ_SETUP_EXIT");
         return code.empty() ? 0 : _wtoi(code.c_str());
     }

@@ -5,7 +5,8 @@
 
 RealtekBT-8821CU-<os>.zip hold RealtekBT-<os>/Setup.exe (one folder deep, where the installer
 finds it); VelmoraRXSetup.exe and QuillHotspotSetup.exe are the setup program itself. For the
-tests: Deep.zip holds Setup.exe two folders deep (not found), NoSetup.zip none, SetupFolder.zip
+tests: Deep.zip holds Setup.exe two folders deep (not found), Planted.zip another program's
+archive that it tries to put in place of a download, NoSetup.zip none, SetupFolder.zip
 only a folder named Setup.exe, Escape.zip entries that try to leave the extraction folder (../
 and absolute paths), Corrupt.zip a Setup.exe that unpacks beside an entry whose data is
 damaged (7-Zip's exit code 2), and Broken.zip is no archive at all.
@@ -51,6 +52,7 @@ def main():
             ("RealtekBT-%s/readme.txt" % os_token, b"Realtek 8821CU Bluetooth driver (demo)\r\n"),
         ])
     write_zip(os.path.join(out, "Deep.zip"), [("Deep/Driver/Setup.exe", setup)])
+    write_zip(os.path.join(out, "Planted.zip"), [("Planted/Setup.exe", setup)])
     write_zip(os.path.join(out, "NoSetup.zip"), [("NoSetup/readme.txt", b"no setup here\r\n")])
     write_zip(os.path.join(out, "SetupFolder.zip"), [("SetupFolder/Setup.exe/readme.txt", b"x")])
     write_zip(os.path.join(out, "Escape.zip"), [

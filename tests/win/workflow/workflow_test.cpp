@@ -8,6 +8,7 @@
 #include "localisation/ModulePath.h"
 #include "log/SupportLog.h"
 #include "net/HttpRequest.h"
+#include "net/Sha256Hasher.h"
 #include "WorkFolder.h"
 
 #include <gtest/gtest.h>
@@ -17,6 +18,7 @@
 #include <shlwapi.h>
 
 #include <algorithm>
+#include <atomic>
 #include <chrono>
 #include <mutex>
 #include <regex>
@@ -135,6 +137,23 @@ std::wstring ModuleData(const std::wstring& name)
 
 // Today's behaviour: any program starts.
 const StartPolicy kNoPins;
+
+std::wstring Sha256Of(const std::wstring& path)
+{
+    const FileHandle file = OpenHeldForReading(path);
+    net::Sha256Digest digest{};
+    EXPECT_TRUE(file && net::HashOpenFile(file.get(), digest)) << Narrow(path);
+    const std::string hex = net::Sha256ToHex(digest);
+    return std::wstring(hex.begin(), hex.end());
+}
+
+std::wstring OfferWithDigest(const std::wstring& downloadUrl, const std::wstring& sha256)
+{
+    return L"{\"status\":true,\"downloadURL\":" + Quoted(downloadUrl) + L",\"sha256\":\"" + sha256 +
+           L"\"}";
+}
+
+const std::wstring kGenuineArchive = KVZ_PACKAGES_DIR L"/RealtekBT-8821CU-win7.zip";
 
 class Workflow : public ::testing::Test
 {
@@ -285,10 +304,10 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         {"truncated package", Offer(Https(L"/_fault/cut.zip?size=50000&truncate=1000")), true,
          "truncate=1000"},
         {"digest mismatch",
-         L"{\"status\":true,\"downloadURL\":" +
-             Quoted(Https(L"/packages/RealtekBT-8821CU-win7.zip")) + L",\"sha256\":\"" +
-             std::wstring(64, L'0') + L"\"}",
+         OfferWithDigest(Https(L"/packages/RealtekBT-8821CU-win7.zip"), std::wstring(64, L'0')),
          true, "RealtekBT-8821CU-win7.zip"},
+        // Anyone on the way decides what arrives: not even asked for.
+        {"plain http without a digest or pins", Offer(Http(L"/packages/Plain.zip")), false, ""},
     };
     for (const auto& c : cases)
     {
@@ -301,6 +320,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         {
             EXPECT_NE(Control(L"log").find(c.downloaded), std::string::npos);
         }
+        EXPECT_EQ(Control(L"log").find("Plain.zip"), std::string::npos);
         EXPECT_EQ(window.Messages(), 1);
         EXPECT_FALSE(window.BarVisibleAtMessage());
         EXPECT_TRUE(window.StatusTexts().empty());
@@ -314,6 +334,12 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         EXPECT_FALSE(FileExists(GetWorkFolderPath(L"RealtekBT-8821CU-win7.zip")));
     }
     EXPECT_TRUE(SetupRuns(0).empty());
+    EXPECT_NE(ReadFileBytes(SupportLogPath()).find("comes over plain http"), std::string::npos);
+    // A digest from the driver service vouches for a plain-http package.
+    SetReply(L"RealtekDrivers", OfferWithDigest(Http(L"/packages/RealtekBT-8821CU-win7.zip"),
+                                                Sha256Of(kGenuineArchive)));
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    EXPECT_EQ(SetupRuns(1).size(), 1u);
 }
 
 TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
@@ -433,7 +459,19 @@ TEST_F(Workflow, NoSetupProgramToStartIsReportedOnTheStatusLine)
         {"a folder named Setup.exe", L"SetupFolder.zip"},
         {"not an archive: exit code 2", L"Broken.zip"},
         {"damaged entry beside a whole Setup.exe: exit code 2", L"Corrupt.zip"},
+        // The archiver is given a password up front: it never waits for one.
+        {"encrypted", L"Encrypted.zip"},
     };
+    const std::wstring encrypted = KVZ_PACKAGES_DIR L"/Encrypted.zip";
+    if (!FileExists(encrypted))
+    {
+        const std::wstring folder = ScratchFolder() + L"\\Encrypted";
+        PlaceSetup(folder + L"\\Setup.exe");
+        ASSERT_EQ(RunAndWait(QuoteArgument(ModuleData(L"7za.exe")) + L" a -tzip -pSecret " +
+                             QuoteArgument(encrypted) + L" " + QuoteArgument(folder))
+                      .exitCode,
+                  0u);
+    }
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
@@ -464,10 +502,7 @@ TEST_F(Workflow, LinksInTheWorkingFolderAreRefused)
         int messages;
     } cases[] = {
         {"the working folder", workFolder, {}, 1},
-        {"the package folder",
-         workFolder + L"\\RealtekBT-8821CU-win7",
-         {L"[BT_INSTALLER_MISS]"},
-         0},
+        {"the package folder", workFolder + L"\\RealtekBT-8821CU-win7", {}, 1},
     };
     for (const auto& c : cases)
     {
@@ -495,6 +530,84 @@ TEST_F(Workflow, LinksInTheWorkingFolderAreRefused)
         EXPECT_TRUE(RemoveFolderLink(c.link));
     }
     EXPECT_TRUE(SetupRuns(0).empty());
+}
+
+// The folder beside the installer is the user's: a program put in place of one that shipped
+// never starts, and one that shipped cannot be swapped while it runs.
+TEST_F(Workflow, OnlyTheProgramsThatShippedInDataStart)
+{
+    const std::wstring changed = ScratchFolder() + L"\\changed.exe";
+    ASSERT_TRUE(CopyFileW(ModuleData(L"WifiAutoInstallSetup.exe").c_str(), changed.c_str(), FALSE));
+    {
+        FileHandle file(
+            CreateFileW(changed.c_str(), FILE_APPEND_DATA, 0, nullptr, OPEN_EXISTING, 0, nullptr));
+        DWORD written = 0;
+        ASSERT_TRUE(WriteFile(file.get(), "x", 1, &written, nullptr));
+    }
+    for (const wchar_t* name : {L"WifiAutoInstallSetup.exe", L"7za.exe"})
+    {
+        SCOPED_TRACE(Narrow(name));
+        const std::wstring shipped = ModuleData(name);
+        const std::wstring aside = shipped + L".shipped";
+        ASSERT_TRUE(MoveFileExW(shipped.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
+        ASSERT_TRUE(CopyFileW(changed.c_str(), shipped.c_str(), FALSE));
+        FakeWindow window;
+        if (std::wstring(name) == L"7za.exe")
+            RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+        else
+            RunWifiWorkflow(window);
+        EXPECT_TRUE(MoveFileExW(aside.c_str(), shipped.c_str(), MOVEFILE_REPLACE_EXISTING));
+        EXPECT_EQ(window.StatusTexts(), std::wstring(name) == L"7za.exe"
+                                            ? std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"}
+                                            : std::vector<std::wstring>{});
+        EXPECT_EQ(window.Messages(), 0);
+    }
+    EXPECT_TRUE(SetupRuns(0).empty());
+    EXPECT_NE(ReadFileBytes(SupportLogPath()).find("is not the program this installer shipped"),
+              std::string::npos);
+
+    SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", L"1500");
+    std::thread wifi([this] { RunWifiWorkflow(m_window); });
+    ASSERT_EQ(SetupRuns(1).size(), 1u);
+    const std::wstring shipped = ModuleData(L"WifiAutoInstallSetup.exe");
+    EXPECT_FALSE(MoveFileExW(changed.c_str(), shipped.c_str(), MOVEFILE_REPLACE_EXISTING));
+    EXPECT_FALSE(CopyFileW(changed.c_str(), shipped.c_str(), FALSE));
+    wifi.join();
+    SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", nullptr);
+    EXPECT_NE(Sha256Of(shipped), Sha256Of(changed));
+    EXPECT_EQ(m_window.StatusTexts().size(), 1u);
+}
+
+// Another program keeps writing its own archive over the download while it arrives, unpacks
+// and starts: what was checked is what runs, or nothing does.
+TEST_F(Workflow, NothingPutInPlaceOfADownloadRuns)
+{
+    SetReply(L"RealtekDrivers", OfferWithDigest(Https(L"/packages/RealtekBT-8821CU-win7.zip"),
+                                                Sha256Of(kGenuineArchive)));
+    const std::wstring target =
+        GetWorkFolderPath(L"RealtekBT-8821CU-win7\\RealtekBT-8821CU-win7.zip");
+    const std::wstring planted = KVZ_PACKAGES_DIR L"/Planted.zip";
+    std::atomic<bool> done{false};
+    std::atomic<int> attempts{0};
+    const std::wstring staged = ScratchFolder() + L"\\planted.zip";
+    std::thread intruder([&] {
+        while (!done)
+        {
+            CopyFileW(planted.c_str(), target.c_str(), FALSE);
+            CopyFileW(planted.c_str(), staged.c_str(), FALSE);
+            MoveFileExW(staged.c_str(), target.c_str(),
+                        MOVEFILE_REPLACE_EXISTING | MOVEFILE_COPY_ALLOWED);
+            ++attempts;
+        }
+    });
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    const auto runs = SetupRuns(m_window.Messages() == 0 ? 1 : 0);
+    done = true;
+    intruder.join();
+    EXPECT_GT(attempts.load(), 10);
+    for (const std::wstring& run : runs)
+        EXPECT_TRUE(EndsWith(run, L"\\RealtekBT-win7\\Setup.exe")) << Narrow(run);
+    EXPECT_EQ(runs.size() + m_window.Messages(), 1u);
 }
 
 TEST_F(Workflow, MissingArchiverEndsTheRunWithoutAReport)
@@ -528,6 +641,8 @@ TEST_F(Workflow, ASetupThatDoesNotStartIsReportedAndTheCommandWorksAgain)
 
 TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
 {
+    const std::wstring temps = m_log + L".temp";
+    SetEnvironmentVariableW(L"KVZ_SETUP_TEMP_LOG", temps.c_str());
     std::thread receiver(
         [this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
     std::thread hotspot(
@@ -537,8 +652,18 @@ TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
     auto runs = SetupRuns(2);
     ASSERT_EQ(runs.size(), 2u);
     std::sort(runs.begin(), runs.end());
-    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\QuillHotspotSetup.exe"));
-    EXPECT_TRUE(EndsWith(runs[1], L"\\KVZ7300\\VelmoraRXSetup.exe"));
+    SetEnvironmentVariableW(L"KVZ_SETUP_TEMP_LOG", nullptr);
+    // Each in a folder of its own, only the administrators', with its own TEMP there.
+    EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\QuillHotspotSetup\\QuillHotspotSetup.exe"));
+    EXPECT_TRUE(EndsWith(runs[1], L"\\KVZ7300\\VelmoraRXSetup\\VelmoraRXSetup.exe"));
+    ExpectAdminOnly(GetWorkFolderPath(L"VelmoraRXSetup"));
+    ExpectAdminOnly(GetWorkFolderPath(L"VelmoraRXSetup\\Temp"));
+    const std::string temp = ReadFileBytes(temps);
+    for (const wchar_t* name : {L"QuillHotspotSetup", L"VelmoraRXSetup"})
+    {
+        const std::string folder = Narrow(GetWorkFolderPath(name)) + "\\Temp";
+        EXPECT_NE(temp.find(folder + "|" + folder + "\n"), std::string::npos) << temp;
+    }
     EXPECT_EQ(m_window.BarOf(PackageKind::ReceiverApp).positions.back(), 100);
     EXPECT_EQ(m_window.BarOf(PackageKind::HotspotDriver).positions.back(), 100);
     EXPECT_TRUE(m_window.BarOf(PackageKind::BluetoothDriver).positions.empty());
@@ -657,8 +782,11 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
                                : L"QuillHotspot",
                  Offer(url));
         FakeWindow window;
+        Control(L"clear-log");
         RunPackageWorkflow(window, c.kind, c.policy);
         EXPECT_EQ(SetupRuns(c.started ? 1 : 0).size(), c.started ? 1u : 0u);
+        // A name that starts nothing is judged before a byte is fetched.
+        EXPECT_EQ(Control(L"log").find("/_fault/setup."), std::string::npos);
         EXPECT_EQ(window.StatusTexts(), c.started
                                             ? std::vector<std::wstring>{}
                                             : std::vector<std::wstring>{L"[INSTALLER_UNTRUSTED]"});

@@ -1,4 +1,4 @@
-#include "workflows/WorkFolderLayout.h"
+#include "storage/WorkFolderLayout.h"
 
 #include "framework/AsciiCase.h"
 
@@ -20,5 +20,5 @@ bool IsWorkFolderLeftover(const std::wstring& name, bool isFolder)
 bool IsReservedWorkFolderName(const std::wstring& fileName)
 {
     const std::wstring name = FoldedAsciiCase(fileName);
-    return name == L"installer.log" || name == L"installer.1.log";
+    return name == FoldedAsciiCase(kSupportLogName) || name == FoldedAsciiCase(kOldSupportLogName);
 }
