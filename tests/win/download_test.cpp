@@ -188,6 +188,15 @@ TEST_F(DownloadTest, UnwritableTargetsFail)
     EXPECT_EQ("not ours", ReadFileBytes(beside));
     DeleteFileW(beside.c_str());
     EXPECT_FALSE(Download(Https(L"/_fault/f?size=10"), ScratchFolder() + L"\\missing\\p.bin"));
+    // A ".part" that is a second name of a file elsewhere is neither emptied nor written.
+    const std::wstring target = Target();
+    const std::wstring elsewhere = ScratchFolder() + L"\\elsewhere.bin";
+    WriteFileBytes(elsewhere, "someone else's");
+    DeleteFileW((target + L".part").c_str());
+    ASSERT_TRUE(CreateHardLinkW((target + L".part").c_str(), elsewhere.c_str(), nullptr));
+    EXPECT_FALSE(Download(Https(L"/_fault/f?size=10"), target));
+    EXPECT_EQ("someone else's", ReadFileBytes(elsewhere));
+    DeleteFileW((target + L".part").c_str());
 }
 
 TEST_F(DownloadTest, ASecondDownloadToTheSamePathFailsInsteadOfInterleaving)

@@ -131,7 +131,13 @@ TEST(SupportLog, AnUnwritableLogIsRefusedQuietly)
     OVERLAPPED everything{};
     ASSERT_TRUE(
         LockFileEx(holder.get(), LOCKFILE_EXCLUSIVE_LOCK, 0, MAXDWORD, MAXDWORD, &everything));
-    for (const std::wstring& path : {folder, FreshLog(L"missing\\kvz-log"), held})
+    // A log that is a second name of a file elsewhere: the elevated installer leaves it be.
+    const std::wstring other = FreshLog(L"kvz-log-other");
+    ASSERT_TRUE(AppendLogLine(other, "someone else's\r\n"));
+    const std::wstring linked = FreshLog(L"kvz-log-linked");
+    ASSERT_TRUE(CreateHardLinkW(linked.c_str(), other.c_str(), nullptr));
+    for (const std::wstring& path : {folder, FreshLog(L"missing\\kvz-log"), held, linked})
         EXPECT_FALSE(AppendLogLine(path, "line\r\n")) << std::string(path.begin(), path.end());
+    EXPECT_EQ(ReadAll(other), "someone else's\r\n");
     RemoveDirectoryW(folder.c_str());
 }

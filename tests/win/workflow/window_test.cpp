@@ -245,7 +245,7 @@ TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcessAndTheNextStartCleansU
 
     // The cut download and an earlier run's package folder go at the next start; the logs, the
     // packages and whatever a link in the folder points to stay.
-    const std::wstring part = GetWorkFolderPath(L"slow.zip.part");
+    const std::wstring part = GetWorkFolderPath(L"slow\\slow.zip.part");
     EXPECT_TRUE(FileExists(part));
     const std::wstring packageFolder = GetWorkFolderPath(L"RealtekBT-8821CU-win7");
     CreateDirectoryW(packageFolder.c_str(), nullptr);
