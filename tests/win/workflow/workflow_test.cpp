@@ -795,32 +795,6 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
     }
 }
 
-// A root that only the user's own store holds (any program of the user can add one there)
-// vouches for nothing the elevated installer starts.
-TEST_F(Workflow, ARootOnlyTheUserTrustsVouchesForNothing)
-{
-    const std::string pem = ReadFileBytes(KVZ_PUBLISHER_CERTS_DIR L"/untrusted.pem");
-    DWORD size = 0;
-    ASSERT_TRUE(CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, nullptr, &size,
-                                     nullptr, nullptr));
-    std::vector<BYTE> der(size);
-    ASSERT_TRUE(CryptStringToBinaryA(pem.c_str(), 0, CRYPT_STRING_BASE64HEADER, der.data(), &size,
-                                     nullptr, nullptr));
-    // The registry view: Wine's system view reports deletions it does not make.
-    HCERTSTORE store = CertOpenStore(CERT_STORE_PROV_SYSTEM_REGISTRY_W, 0, 0,
-                                     CERT_SYSTEM_STORE_CURRENT_USER, L"Root");
-    ASSERT_NE(store, nullptr);
-    PCCERT_CONTEXT added = nullptr;
-    ASSERT_TRUE(CertAddEncodedCertificateToStore(store, X509_ASN_ENCODING, der.data(), size,
-                                                 CERT_STORE_ADD_REPLACE_EXISTING, &added));
-    SetReply(L"VelmoraRXApp", Offer(Https(L"/packages/Publisher-impostor.exe")));
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, Pinned("name:Brightfern Test Vendor"));
-    EXPECT_TRUE(CertDeleteCertificateFromStore(added));
-    CertCloseStore(store, 0);
-    EXPECT_TRUE(SetupRuns(0).empty());
-    EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[INSTALLER_UNTRUSTED]"});
-}
-
 TEST(Staging, CommandLinesSurviveBlanksAndNonAnsiLettersInPaths)
 {
     // A program folder with blanks, as under "C:\Program Files", and letters the ANSI code page
