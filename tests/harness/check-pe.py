@@ -1,17 +1,26 @@
 #!/usr/bin/env python3
-"""Checks a built Windows program: machine, subsystem, imports limited to Windows' own DLLs,
-a version resource with the expected file version, and the manifest's requests."""
+"""Checks a built Windows program: machine, subsystem, load-time imports limited to Known DLLs,
+delay-loaded DLLs limited to Windows' own, a version resource with the expected file version,
+and the manifest's requests."""
 import argparse
 import struct
 import sys
 
-# DLLs that every Windows 7 and later has; anything else means a runtime leaked into the link.
-SYSTEM_DLLS = {
-    "kernel32.dll", "user32.dll", "gdi32.dll", "gdiplus.dll", "advapi32.dll", "shell32.dll",
-    "shlwapi.dll", "ole32.dll", "oleaut32.dll", "comctl32.dll", "wininet.dll", "version.dll",
-    "bcrypt.dll", "msvcrt.dll", "ws2_32.dll", "crypt32.dll", "uxtheme.dll", "msimg32.dll",
-    "comdlg32.dll", "winspool.drv", "api-ms-win-crt-runtime-l1-1-0.dll", "ntdll.dll",
-    "imm32.dll", "rpcrt4.dll", "uuid.dll", "wbemuuid.dll", "wintrust.dll",
+# What the program may import at load time: the Known DLLs of every Windows from 7 to 11, which
+# the loader takes from the system folder whatever lies beside the program; ntdll, which is
+# always loaded; comctl32, which the manifest takes side by side. Any other DLL would be looked
+# for in the (user-writable) folder the elevated installer runs from.
+KNOWN_DLLS = {
+    "advapi32.dll", "clbcatq.dll", "comdlg32.dll", "gdi32.dll", "imagehlp.dll", "imm32.dll",
+    "kernel32.dll", "msctf.dll", "msvcrt.dll", "normaliz.dll", "nsi.dll", "ole32.dll",
+    "oleaut32.dll", "psapi.dll", "rpcrt4.dll", "sechost.dll", "setupapi.dll", "shell32.dll",
+    "shlwapi.dll", "user32.dll", "wldap32.dll", "ws2_32.dll",
+}
+LOAD_TIME_DLLS = KNOWN_DLLS | {"ntdll.dll", "comctl32.dll"}
+# Windows' own DLLs that are no Known DLL everywhere: only delay-loaded, from the system folder.
+DELAYED_SYSTEM_DLLS = {
+    "bcrypt.dll", "crypt32.dll", "gdiplus.dll", "version.dll", "wininet.dll", "wintrust.dll",
+    "uxtheme.dll", "msimg32.dll", "winspool.drv", "dwmapi.dll", "shcore.dll", "urlmon.dll",
 }
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}
 
@@ -58,6 +67,22 @@ class Pe:
             names.append(self.cstr(name))
             o += 20
 
+    def delay_imports(self):
+        """The DLL names of the delay-load import directory (data directory 13)."""
+        rva, size = self.dirs[13]
+        names = []
+        if not rva:
+            return names
+        o = self.off(rva)
+        while True:
+            attrs, name = struct.unpack_from("<II", self.data, o)
+            if name == 0:
+                return names
+            if not attrs & 1:
+                raise ValueError("delay-load descriptor without RVAs")
+            names.append(self.cstr(name))
+            o += 32
+
     def resources(self):
         """Yields (type, name, data) of every resource."""
         base_rva = self.dirs[2][0]
@@ -96,9 +121,13 @@ def main():
     if pe.subsystem != 2:
         errors.append("subsystem %d, expected 2 (Windows GUI)" % pe.subsystem)
     dlls = pe.imports()
-    foreign = [d for d in dlls if d.lower() not in SYSTEM_DLLS]
+    unknown = [d for d in dlls if d.lower() not in LOAD_TIME_DLLS]
+    if unknown:
+        errors.append("imports at load time DLLs that are not Known DLLs: %s" % ", ".join(unknown))
+    delayed = pe.delay_imports()
+    foreign = [d for d in delayed if d.lower() not in DELAYED_SYSTEM_DLLS]
     if foreign:
-        errors.append("imports non-system DLLs: %s" % ", ".join(foreign))
+        errors.append("delay-loads non-system DLLs: %s" % ", ".join(foreign))
     res = list(pe.resources())
     versions = [d for t, n, d in res if t == 16]
     if not versions:
@@ -121,8 +150,9 @@ def main():
                        'processorArchitecture="%s"' % ("x86" if args.machine == "i386" else "amd64")):
             if needle not in m:
                 errors.append("manifest lacks %s" % needle)
-    print("%s: machine %#x, subsystem %d, imports %s, %d resources"
-          % (args.exe, pe.machine, pe.subsystem, ", ".join(dlls), len(res)))
+    print("%s: machine %#x, subsystem %d, imports %s, delay-loads %s, %d resources"
+          % (args.exe, pe.machine, pe.subsystem, ", ".join(dlls), ", ".join(delayed) or "nothing",
+             len(res)))
     for e in errors:
         print("FAIL: " + e)
     if not errors:

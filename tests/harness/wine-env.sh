@@ -13,7 +13,9 @@ export HOME="$KVZ_WINE_ROOT/home"
 export XDG_CACHE_HOME="$HOME/.cache" XDG_CONFIG_HOME="$HOME/.config" XDG_DATA_HOME="$HOME/.local/share"
 # Must start with -all, or Debian's wrapper prints its wine32 hint on every run.
 export WINEDEBUG="${KVZ_WINEDEBUG:--all}"
-export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d"
+# KVZ_WINE_NATIVE_DLLS (e.g. version,bcrypt): Wine prefers DLLs of those names found beside the
+# program, as Windows does for DLLs that are no Known DLLs, so a test can plant copies.
+export WINEDLLOVERRIDES="mscoree,mshtml=;winemenubuilder.exe=d${KVZ_WINE_NATIVE_DLLS:+;$KVZ_WINE_NATIVE_DLLS=n,b}"
 export WINEARCH=win64
 
 # The loaders are named, never Debian's "wine" wrapper: once the 32-bit side is installed the

@@ -54,6 +54,27 @@ void SetOffer(const std::wstring& endpoint, const std::wstring& downloadUrl)
             QueryEncode(L"{\"status\":true,\"downloadURL\":\"" + downloadUrl + L"\"}"));
 }
 
+// The marker files of the DLLs planted beside the all-offers build that some process loaded.
+std::vector<std::wstring> LoadedPlantedDlls()
+{
+    std::vector<std::wstring> names;
+    WIN32_FIND_DATAW found;
+    const HANDLE hFind = FindFirstFileW((Dist() + L"\\*.loaded").c_str(), &found);
+    if (hFind == INVALID_HANDLE_VALUE)
+        return names;
+    do
+        names.push_back(found.cFileName);
+    while (FindNextFileW(hFind, &found));
+    FindClose(hFind);
+    return names;
+}
+
+void ForgetPlantedDlls()
+{
+    for (const std::wstring& name : LoadedPlantedDlls())
+        DeleteFileW((Dist() + L"\\" + name).c_str());
+}
+
 class WorkflowWindow : public ::testing::Test
 {
 protected:
@@ -61,6 +82,7 @@ protected:
     {
         // The user's working folder starts empty, so nothing of another run can be found.
         ASSERT_TRUE(EmptyWorkFolder());
+        ForgetPlantedDlls();
         m_log = ScratchFolder() + L"\\setups.log";
         DeleteFileW(m_log.c_str());
         SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
@@ -75,6 +97,8 @@ protected:
     {
         Control(L"clear");
         m_installer.Terminate();
+        // Whatever the workflow used came from the system folder.
+        EXPECT_EQ(LoadedPlantedDlls(), std::vector<std::wstring>());
     }
 
     void Click(int id) { PostMessageW(GetDlgItem(m_hWnd, id), BM_CLICK, 0, 0); }
@@ -109,6 +133,20 @@ protected:
         return EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe";
     }
 };
+
+// The planted copies are real bait: a program that searches the installer's folder by name
+// loads them.
+TEST(PlantedDlls, AreLoadedBySearchingTheInstallersFolder)
+{
+    ForgetPlantedDlls();
+    ASSERT_TRUE(SetDllDirectoryW(Dist().c_str()));
+    const HMODULE hModule = LoadLibraryW(L"gdiplus.dll");
+    SetDllDirectoryW(nullptr);
+    ASSERT_NE(nullptr, hModule);
+    FreeLibrary(hModule);
+    EXPECT_EQ(LoadedPlantedDlls(), std::vector<std::wstring>{L"gdiplus.dll.loaded"});
+    ForgetPlantedDlls();
+}
 
 TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
 {
