@@ -353,6 +353,18 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
     EXPECT_EQ(m_window.Messages(), 1);
     EXPECT_FALSE(FileExists(parent));
+
+    // Windows finds the log by its short name too: a package folder of that name would remove
+    // it and take its place.
+    LogEvent(L"written before");
+    wchar_t shortPath[MAX_PATH] = {};
+    ASSERT_GT(GetShortPathNameW(SupportLogPath().c_str(), shortPath, MAX_PATH), 0u);
+    const std::wstring shortName = PathFindFileNameW(shortPath);
+    ASSERT_NE(shortName, L"Installer.log");
+    SetReply(L"RealtekDrivers", Offer(Https(L"/_fault/" + shortName + L".zip?size=100")));
+    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    EXPECT_EQ(m_window.Messages(), 2);
+    EXPECT_NE(ReadFileBytes(SupportLogPath()).find("written before"), std::string::npos);
 }
 
 // The lines written by the thread that wrote `marker`, each cut to its event.
