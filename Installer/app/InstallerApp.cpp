@@ -2,6 +2,7 @@
 
 #include "app/InstallerDlg.h"
 #include "BuildConfig.h"
+#include "log/SupportLog.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
 #include "trust/TrustedStart.h"
@@ -48,6 +49,8 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
 {
     // Asked before the window is built; the window waits for the answer only as long as it
     // is willing to, without blocking its thread.
+    // This thread owns the window: it never waits for the log's lock.
+    QueueLogLinesOfThisThread();
     const CFamilyProbe familyProbe(parts.probeFamily);
     HoldOwnImage();
 

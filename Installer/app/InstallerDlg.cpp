@@ -19,11 +19,12 @@
 #include <utility>
 
 namespace {
-// How long the window waits for the Windows family before it counts as unknown, and how
-// often it looks.
-constexpr auto kFamilyWait = std::chrono::seconds(5);
-constexpr UINT kFamilyPollMs = 20;
+// How long the window waits for the Windows family before it counts as unknown.
+constexpr UINT kFamilyWaitMs = 5000;
 constexpr UINT_PTR kFamilyTimer = 1;
+// Posted by the family probe with its answer, and by workers with requests to apply.
+constexpr UINT kFamilyKnownMsg = WM_APP + 1;
+constexpr UINT kWorkerRequestsMsg = WM_APP + 2;
 
 OfferSet CurrentOffers()
 {
@@ -107,9 +108,9 @@ CWindow& CInstallerDlg::Control(int nId) noexcept
     }
 }
 
-CProgressCtrl& CInstallerDlg::Bar(PackageKind kind) noexcept
+CProgressCtrl& CInstallerDlg::Bar(int nIndex) noexcept
 {
-    switch (kind)
+    switch (static_cast<PackageKind>(nIndex))
     {
     case PackageKind::BluetoothDriver: return m_progBluetooth;
     case PackageKind::ReceiverApp: return m_progReceiver;
@@ -173,21 +174,21 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
         m_btnWifi.ShowWindow(SW_SHOW);
     if (g_bOfferHotspot)
         m_btnHotspot.ShowWindow(SW_SHOW);
-    // The rest waits for the Windows family, polled by a timer so that the window paints
-    // and closes whatever the probe does.
-    m_familyDeadline = std::chrono::steady_clock::now() + kFamilyWait;
-    if (!FinishWhenFamilyKnown(false))
-        ::SetTimer(m_hWnd, kFamilyTimer, kFamilyPollMs, nullptr);
+    // The rest waits for the Windows family: the probe posts it, or the timer gives up, so
+    // that the window paints and closes whatever the probe does.
+    ::SetTimer(m_hWnd, kFamilyTimer, kFamilyWaitMs, nullptr);
+    m_familyProbe.PostWhenDone(m_hWnd, kFamilyKnownMsg);
     return TRUE;
 }
 
 // Shows the buttons that need Windows 7 or later once the family is known, or as unknown once
 // the wait is over; the caption with the version marks the end of initialisation.
-bool CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
+void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
 {
     const std::optional<int> family = m_familyProbe.Result();
-    if (!family && !bGiveUp)
-        return false;
+    if (m_bFamilySettled || (!family && !bGiveUp))
+        return;
+    m_bFamilySettled = true;
     ::KillTimer(m_hWnd, kFamilyTimer);
     if (!family)
         ::OutputDebugStringA("The Windows family did not arrive in time; counted as unknown\r\n");
@@ -203,13 +204,36 @@ bool CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
     }
     LogButtonsShown(family, m_bBluetoothShown.load(), family.value_or(0) >= 6 && g_bOfferReceiver);
     SetText(MakeWindowCaption(AnsiToWide(GetProgramVersion())));
-    return true;
 }
 
 void CInstallerDlg::OnTimer(UINT_PTR nId) noexcept
 {
     if (nId == kFamilyTimer)
-        FinishWhenFamilyKnown(std::chrono::steady_clock::now() >= m_familyDeadline);
+        FinishWhenFamilyKnown(true);
+}
+
+// The newest state of each control the workers asked for; bars before the status line, as
+// a run moves its bar before it reports.
+void CInstallerDlg::ApplyWorkerRequests() noexcept
+{
+    try
+    {
+        const CWorkerRequests::Batch batch = m_requests.Take();
+        for (int i = 0; i < CWorkerRequests::kBars; ++i)
+        {
+            const CWorkerRequests::Bar& request = batch.bars[static_cast<size_t>(i)];
+            if (request.position)
+                Bar(i).SetPos(*request.position);
+            if (request.visible)
+                Bar(i).ShowWindow(*request.visible ? SW_SHOW : SW_HIDE);
+        }
+        if (batch.status)
+            ShowStatusText(*batch.status);
+    }
+    catch (...)
+    {
+        // Out of memory taking the requests: the next ones bring the newest state.
+    }
 }
 
 void CInstallerDlg::PrepareLayout(SIZE extent) noexcept
@@ -231,6 +255,9 @@ bool CInstallerDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_QUERYDRAGICON: result = reinterpret_cast<LRESULT>(m_hIcon.get()); return true;
     case WM_COMMAND: return OnCommand(LOWORD(wParam), HIWORD(wParam));
     case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return true;
+    case kFamilyKnownMsg: FinishWhenFamilyKnown(false); return true;
+    case kWorkerRequestsMsg: ApplyWorkerRequests(); return true;
+    case WM_NCDESTROY: m_requests.Close(); return false;
     case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
@@ -265,43 +292,62 @@ void CInstallerDlg::OnClickedCancel() noexcept
     EndDialog(IDCANCEL);
 }
 
-// What a worker sees of the window.
+// What a worker sees of the window: requests queued for the window's thread, which a posted
+// message wakes, and the window handle fixed when the worker started (never m_hWnd, which the
+// window's thread clears at WM_NCDESTROY).
 class CInstallerDlg::CHost final : public CWorkflowHost
 {
 public:
-    explicit CHost(CInstallerDlg& window) noexcept : m_window(window) {}
+    CHost(CInstallerDlg& window, HWND hWnd) noexcept : m_window(window), m_hWnd(hWnd) {}
 
-    void ShowStatusText(std::wstring text) override { m_window.ShowStatusText(text); }
-    void ShowNoInternetMessage() override { m_window.ShowNoInternetMessage(); }
+    void ShowStatusText(std::wstring text) override
+    {
+        Wake(m_window.m_requests.SetStatus(std::move(text)));
+    }
+    // The message dialog runs its own modal loop on this worker, without an owner.
+    void ShowNoInternetMessage() override
+    {
+        CExtraMsg message;
+        message.DoModal();
+    }
     void ShowProgressBar(PackageKind kind) override
     {
-        CProgressCtrl& bar = m_window.Bar(kind);
-        bar.SetPos(0);
-        bar.ShowWindow(SW_SHOW);
+        Wake(m_window.m_requests.ShowBar(static_cast<int>(kind)));
     }
     void SetProgressBar(PackageKind kind, int percent) override
     {
-        m_window.Bar(kind).SetPos(percent);
+        Wake(m_window.m_requests.MoveBar(static_cast<int>(kind), percent));
     }
-    void HideProgressBar(PackageKind kind) override { m_window.Bar(kind).ShowWindow(SW_HIDE); }
+    void HideProgressBar(PackageKind kind) override
+    {
+        Wake(m_window.m_requests.HideBar(static_cast<int>(kind)));
+    }
     bool IsBluetoothShown() override { return m_window.m_bBluetoothShown.load(); }
+    // The window's thread reads the catalogue only while it initialises, before any worker.
     std::wstring GetWord(std::wstring key) override
     {
         return m_window.m_translation.GetWord(std::move(key));
     }
-    HWND GetOwnerWindow() override { return m_window.m_hWnd; }
+    HWND GetOwnerWindow() override { return m_hWnd; }
 
 private:
+    void Wake(bool bNeeded) noexcept
+    {
+        if (bNeeded && !::PostMessageW(m_hWnd, kWorkerRequestsMsg, 0, 0))
+            m_window.m_requests.WakeFailed();
+    }
+
     CInstallerDlg& m_window;
+    const HWND m_hWnd;
 };
 
 void CInstallerDlg::StartWorkflow(int nButtonId) noexcept
 {
     try
     {
-        std::thread([this, nButtonId] {
+        std::thread([this, nButtonId, hWnd = m_hWnd] {
             LogEvent(std::wstring(L"Clicked: ") + CommandName(nButtonId));
-            CHost host(*this);
+            CHost host(*this, hWnd);
             switch (nButtonId)
             {
             case IDC_INSTALL_WIFI: m_parts.runWifi(host); break;
@@ -397,10 +443,4 @@ void CInstallerDlg::ShowStatusText(const std::wstring& text) noexcept
     // The status line is transparent: its rectangle of the background is painted again under
     // the new text, so no trace of the earlier one stays; nothing else is.
     ::RedrawWindow(m_hWnd, &m_rcStatus, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);
-}
-
-void CInstallerDlg::ShowNoInternetMessage() noexcept
-{
-    CExtraMsg message;
-    message.DoModal();
 }

@@ -1,7 +1,8 @@
 // The installer's main window: the blue background with the banner, a column of skinned
 // install buttons, a progress bar under each download command and the status line. Each click
 // starts its workflow on a detached worker thread; the workers reach the window only through
-// the workflow host it gives them.
+// the workflow host it gives them, which queues their requests and wakes the window with one
+// posted message: no worker waits for the window's thread, nor that thread for a worker.
 //
 // Lifetime: the application ends the process as soon as the modal loop returns, so the window
 // object is never destroyed while a worker may still hold a pointer to it.
@@ -9,6 +10,7 @@
 
 #include "app/InstallerParts.h"
 #include "app/Layout.h"
+#include "app/WorkerRequests.h"
 #include "controls/SkinButton.h"
 #include "framework/Dialog.h"
 #include "framework/GdiObject.h"
@@ -17,7 +19,6 @@
 #include "probe/FamilyProbe.h"
 
 #include <atomic>
-#include <chrono>
 #include <string>
 
 class CInstallerDlg : public CDialog
@@ -39,24 +40,23 @@ private:
     HBRUSH OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     bool OnCommand(WORD nId, WORD nCode) noexcept;
     void OnTimer(UINT_PTR nId) noexcept;
+    void ApplyWorkerRequests() noexcept;
     void OnClickedOk() noexcept {}
     void OnClickedCancel() noexcept;
     void StartWorkflow(int nButtonId) noexcept;
 
     void PrepareLayout(SIZE extent) noexcept;
-    bool FinishWhenFamilyKnown(bool bGiveUp) noexcept;
+    void FinishWhenFamilyKnown(bool bGiveUp) noexcept;
     bool DrawBackground(HDC hDC, int cx, int cy) noexcept;
     CWindow& Control(int nId) noexcept;
-    CProgressCtrl& Bar(PackageKind kind) noexcept;
-
-    // For workers, through CHost. Each sends to the window and so needs the UI thread to serve
-    // it, which it does: it never waits for a worker.
+    CProgressCtrl& Bar(int nIndex) noexcept;
     void ShowStatusText(const std::wstring& text) noexcept;
-    void ShowNoInternetMessage() noexcept;
 
     const CInstallerParts m_parts;
     const CFamilyProbe& m_familyProbe;
-    std::chrono::steady_clock::time_point m_familyDeadline;
+    bool m_bFamilySettled = false;
+    // Filled by workers, applied on the window's thread; closed at WM_NCDESTROY.
+    CWorkerRequests m_requests;
     ULONG_PTR m_gdiplusToken = 0;
     UniqueIcon m_hIcon;
     UniqueFont m_font;

@@ -5,7 +5,10 @@
 
 #include <windows.h>
 
+#include <condition_variable>
+#include <deque>
 #include <mutex>
+#include <thread>
 
 namespace {
 
@@ -80,7 +83,67 @@ std::wstring SystemErrorText(unsigned long error)
     return text;
 }
 
+// Writes the lines queued by the threads that must not wait, in their order.
+class CQueuedLines
+{
+public:
+    void Push(std::string line)
+    {
+        std::lock_guard<std::mutex> lock(m_mutex);
+        if (!m_bWriting)
+        {
+            std::thread([this] { Write(); }).detach();
+            m_bWriting = true;
+        }
+        m_lines.push_back(std::move(line));
+        m_ready.notify_one();
+    }
+
+private:
+    void Write() noexcept
+    {
+        try
+        {
+            for (;;)
+            {
+                std::string line;
+                {
+                    std::unique_lock<std::mutex> lock(m_mutex);
+                    m_ready.wait(lock, [this] { return !m_lines.empty(); });
+                    line = std::move(m_lines.front());
+                    m_lines.pop_front();
+                }
+                const std::wstring path = SupportLogFile();
+                if (!path.empty() && IsFreeOfReparsePoints(path))
+                    AppendLogLine(path, line);
+            }
+        }
+        catch (...)
+        {
+            // Out of memory: later lines of those threads are lost, nothing else changes.
+        }
+    }
+
+    std::mutex m_mutex;
+    std::condition_variable m_ready;
+    std::deque<std::string> m_lines;
+    bool m_bWriting = false;
+};
+
+thread_local bool t_bQueueLines = false;
+
+CQueuedLines& QueuedLines()
+{
+    static CQueuedLines* s_lines = new CQueuedLines; // never destroyed: its thread outlives exit
+    return *s_lines;
+}
+
 } // namespace
+
+void QueueLogLinesOfThisThread() noexcept
+{
+    t_bQueueLines = true;
+}
 
 bool AppendLogLine(const std::wstring& path, const std::string& line,
                    std::uint64_t rotateAt) noexcept
@@ -131,6 +194,11 @@ void LogEvent(std::wstring_view event) noexcept
 {
     try
     {
+        if (t_bQueueLines)
+        {
+            QueuedLines().Push(FormatLogLine(Now(), GetCurrentThreadId(), event));
+            return;
+        }
         // The folder is made again if it went meanwhile; a link in its place is not followed.
         const std::wstring path = SupportLogFile();
         if (path.empty() || !IsFreeOfReparsePoints(path))

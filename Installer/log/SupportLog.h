@@ -11,6 +11,11 @@
 // Appends one line: local time with milliseconds, thread id, `event`.
 void LogEvent(std::wstring_view event) noexcept;
 
+// From now on this thread's lines are handed to a writer thread instead of being written
+// here: for the window's thread, which must never wait for the log's lock (another program of
+// the user can hold the file for as long as it likes).
+void QueueLogLinesOfThisThread() noexcept;
+
 // `what`, then the system's text for `error` (a GetLastError or WinINet code) and the code.
 void LogFailure(std::wstring_view what, unsigned long error) noexcept;
 

@@ -20,7 +20,10 @@ CFamilyProbe::CFamilyProbe(int (*probe)()) noexcept
                 // Out of memory: an unknown family.
             }
             state->nFamily.store(nFamily);
+            std::lock_guard<std::mutex> lock(state->mutex);
             state->bDone.store(true);
+            if (state->hWnd)
+                ::PostMessageW(state->hWnd, state->nMsg, 0, 0);
         }).detach();
     }
     catch (...)
@@ -37,4 +40,21 @@ std::optional<int> CFamilyProbe::Result() const noexcept
     if (!m_state->bDone.load())
         return std::nullopt;
     return m_state->nFamily.load();
+}
+
+void CFamilyProbe::PostWhenDone(HWND hWnd, UINT nMsg) const noexcept
+{
+    if (!m_state)
+    {
+        ::PostMessageW(hWnd, nMsg, 0, 0);
+        return;
+    }
+    std::lock_guard<std::mutex> lock(m_state->mutex);
+    if (m_state->bDone.load())
+        ::PostMessageW(hWnd, nMsg, 0, 0);
+    else
+    {
+        m_state->hWnd = hWnd;
+        m_state->nMsg = nMsg;
+    }
 }

@@ -3,8 +3,11 @@
 // below and is never joined: when the window closes, the process ends without it.
 #pragma once
 
+#include <windows.h>
+
 #include <atomic>
 #include <memory>
+#include <mutex>
 #include <optional>
 
 class CFamilyProbe
@@ -16,11 +19,18 @@ public:
     // The family once the worker has it (0 when WMI could not tell); empty while it asks.
     std::optional<int> Result() const noexcept;
 
+    // Posts `nMsg` to `hWnd` once the family is known (at once when it already is), so the
+    // window need not look for it.
+    void PostWhenDone(HWND hWnd, UINT nMsg) const noexcept;
+
 private:
     struct State
     {
         std::atomic<bool> bDone{false};
         std::atomic<int> nFamily{0};
+        std::mutex mutex; // the window to tell, set once
+        HWND hWnd = nullptr;
+        UINT nMsg = 0;
     };
     std::shared_ptr<State> m_state;
 };

@@ -1,4 +1,5 @@
 #include "app/Layout.h"
+#include "app/WorkerRequests.h"
 
 #include <gtest/gtest.h>
 
@@ -235,3 +236,34 @@ TEST(Layout, CaptionCarriesTheVersion)
     EXPECT_EQ(L"USB Bluetooth Wireless Adapter ()", MakeWindowCaption(L""));
 }
 } // namespace
+
+// Workers queue what the window shows; one wake-up per batch, the newest state per control,
+// nothing once the window is gone.
+TEST(WorkerRequests, NewestStatePerControlOneWakeUpNothingAfterClose)
+{
+    CWorkerRequests requests;
+    EXPECT_TRUE(requests.ShowBar(1));
+    EXPECT_FALSE(requests.MoveBar(1, 40));
+    EXPECT_FALSE(requests.SetStatus(L"first"));
+    EXPECT_FALSE(requests.SetStatus(L"second"));
+    EXPECT_FALSE(requests.MoveBar(1, 70));
+    CWorkerRequests::Batch batch = requests.Take();
+    EXPECT_EQ(batch.status, std::optional<std::wstring>(L"second"));
+    EXPECT_EQ(batch.bars[1].position, std::optional<int>(70));
+    EXPECT_EQ(batch.bars[1].visible, std::optional<bool>(true));
+    EXPECT_FALSE(batch.bars[0].position || batch.bars[0].visible || batch.bars[2].visible);
+
+    EXPECT_TRUE(requests.HideBar(1));
+    requests.WakeFailed(); // the post did not arrive: the next request wakes again
+    EXPECT_TRUE(requests.MoveBar(2, 5));
+    batch = requests.Take();
+    EXPECT_EQ(batch.bars[1].visible, std::optional<bool>(false));
+    EXPECT_FALSE(batch.status);
+
+    requests.SetStatus(L"pending");
+    requests.Close();
+    EXPECT_FALSE(requests.SetStatus(L"late"));
+    EXPECT_FALSE(requests.ShowBar(0));
+    batch = requests.Take();
+    EXPECT_FALSE(batch.status || batch.bars[0].visible);
+}

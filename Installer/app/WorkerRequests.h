@@ -1,0 +1,49 @@
+#pragma once
+// What the workers ask of the main window, kept until the window's thread applies it: the
+// newest state of each control. A worker never waits for the window's thread, and that thread
+// holds the lock only to take the requests out. Once the window is gone, requests are dropped.
+
+#include <array>
+#include <mutex>
+#include <optional>
+#include <string>
+
+class CWorkerRequests
+{
+public:
+    static constexpr int kBars = 3;
+
+    struct Bar
+    {
+        std::optional<int> position;
+        std::optional<bool> visible;
+    };
+    struct Batch
+    {
+        std::optional<std::wstring> status;
+        std::array<Bar, kBars> bars;
+    };
+
+    // Each returns true when the window must be woken for it: the first request since the
+    // window last took them, unless the window is gone.
+    bool SetStatus(std::wstring text);
+    bool ShowBar(int bar); // at 0
+    bool MoveBar(int bar, int position);
+    bool HideBar(int bar);
+
+    // What is pending, for the window's thread to apply (positions before visibility).
+    Batch Take();
+    // A wake-up that could not be delivered: the next request tries again.
+    void WakeFailed();
+    // The window is gone: every later request is dropped.
+    void Close();
+
+private:
+    template <typename Change>
+    bool Request(Change change);
+
+    std::mutex m_mutex;
+    Batch m_pending;
+    bool m_bWoken = false;
+    bool m_bClosed = false;
+};
