@@ -27,11 +27,11 @@ void RegisterForRestart() noexcept
         pRegister(L"", 0);
 }
 // The package workflows under the publishers this build pins.
-void RunPackageWithBuildPins(CWorkflowHost& host, PackageKind kind) noexcept
+void RunPackageWithBuildPins(CWorkflowHost& host, Command command) noexcept
 {
     try
     {
-        RunPackageWorkflow(host, kind, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
+        RunPackageWorkflow(host, command, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
     }
     catch (...)
     {

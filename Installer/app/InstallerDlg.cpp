@@ -26,35 +26,17 @@ constexpr UINT_PTR kFamilyTimer = 1;
 constexpr UINT kFamilyKnownMsg = WM_APP + 1;
 constexpr UINT kWorkerRequestsMsg = WM_APP + 2;
 
+// In the table's order.
 OfferSet CurrentOffers()
 {
-    OfferSet offers{};
-    offers[static_cast<int>(Command::Wifi)] = g_bOfferWifi;
-    offers[static_cast<int>(Command::Bluetooth)] = g_bOfferBluetooth;
-    offers[static_cast<int>(Command::Hotspot)] = g_bOfferHotspot;
-    offers[static_cast<int>(Command::Receiver)] = g_bOfferReceiver;
-    return offers;
+    return {g_bOfferWifi, g_bOfferBluetooth, g_bOfferHotspot, g_bOfferReceiver};
 }
 
-const wchar_t* CommandName(int nButtonId)
-{
-    switch (nButtonId)
-    {
-    case IDC_INSTALL_WIFI: return L"Wi-Fi driver";
-    case IDC_INSTALL_BLUETOOTH: return L"Bluetooth driver";
-    case IDC_INSTALL_RECEIVER: return L"receiver app";
-    default: return L"hotspot driver";
-    }
-}
-
-void LogButtonsShown(std::optional<int> family, bool bBluetooth, bool bReceiver)
+void LogButtonsShown(const std::vector<Command>& shown, std::optional<int> family)
 {
     std::wstring text = L"Buttons:";
-    for (const auto& [bShown, name] :
-         {std::pair{g_bOfferWifi, L" Wi-Fi"}, std::pair{bBluetooth, L" Bluetooth"},
-          std::pair{bReceiver, L" receiver"}, std::pair{g_bOfferHotspot, L" hotspot"}})
-        if (bShown)
-            text += name;
+    for (const Command command : shown)
+        text += std::wstring(L" ") + RowOf(command).logName;
     text += L" (Windows family " + (family ? std::to_wstring(*family) : L"unknown") + L")";
     LogEvent(text);
 }
@@ -83,40 +65,27 @@ CInstallerDlg::~CInstallerDlg()
 
 void CInstallerDlg::DoDataExchange() noexcept
 {
-    BindControl(IDC_INSTALL_WIFI, m_btnWifi);
-    BindControl(IDC_INSTALL_BLUETOOTH, m_btnBluetooth);
-    BindControl(IDC_INSTALL_RECEIVER, m_btnReceiver);
-    BindControl(IDC_INSTALL_HOTSPOT, m_btnHotspot);
-    BindControl(IDC_PROGRESS_BLUETOOTH, m_progBluetooth);
-    BindControl(IDC_PROGRESS_HOTSPOT, m_progHotspot);
-    BindControl(IDC_PROGRESS_RECEIVER, m_progReceiver);
+    for (const CommandRow& row : g_commandTable)
+    {
+        BindControl(row.nButtonId, Button(row.command));
+        if (CProgressCtrl* bar = Bar(row.command))
+            BindControl(row.nBarId, *bar);
+    }
     BindControl(IDC_STATUS, m_stcStatus);
 }
 
-CWindow& CInstallerDlg::Control(int nId) noexcept
+CSkinButton& CInstallerDlg::Button(Command command) noexcept
 {
-    switch (nId)
-    {
-    case IDC_INSTALL_WIFI: return m_btnWifi;
-    case IDC_INSTALL_BLUETOOTH: return m_btnBluetooth;
-    case IDC_INSTALL_RECEIVER: return m_btnReceiver;
-    case IDC_INSTALL_HOTSPOT: return m_btnHotspot;
-    case IDC_PROGRESS_BLUETOOTH: return m_progBluetooth;
-    case IDC_PROGRESS_HOTSPOT: return m_progHotspot;
-    case IDC_PROGRESS_RECEIVER: return m_progReceiver;
-    default: return m_stcStatus;
-    }
+    CSkinButton* const buttons[kCommandCount] = {&m_btnWifi, &m_btnBluetooth, &m_btnHotspot,
+                                                 &m_btnReceiver};
+    return *buttons[static_cast<int>(command)];
 }
 
-CProgressCtrl& CInstallerDlg::Bar(int nIndex) noexcept
+CProgressCtrl* CInstallerDlg::Bar(Command command) noexcept
 {
-    switch (static_cast<PackageKind>(nIndex))
-    {
-    case PackageKind::BluetoothDriver: return m_progBluetooth;
-    case PackageKind::ReceiverApp: return m_progReceiver;
-    case PackageKind::HotspotDriver:
-    default: return m_progHotspot;
-    }
+    CProgressCtrl* const bars[kCommandCount] = {nullptr, &m_progBluetooth, &m_progHotspot,
+                                                &m_progReceiver};
+    return bars[static_cast<int>(command)];
 }
 
 BOOL CInstallerDlg::OnInitDialog() noexcept
@@ -147,33 +116,39 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
     const MainPlacement placement = PlaceMainControls(
         m_plan, rcClient.right - rcClient.left, rcClient.bottom - rcClient.top, m_nTextHeight);
 
-    for (size_t i = 0; i < m_plan.shownButtons.size(); ++i)
+    // The placements follow the plan: the offered rows in the table's order.
+    const OfferSet offers = CurrentOffers();
+    size_t nButton = 0;
+    size_t nBar = 0;
+    for (const CommandRow& row : g_commandTable)
     {
-        auto& button = static_cast<CSkinButton&>(Control(m_plan.shownButtons[i]));
-        const PixelRect& r = placement.buttons[i];
+        CSkinButton& button = Button(row.command);
+        CProgressCtrl* bar = Bar(row.command);
+        if (!offers[static_cast<size_t>(row.command)])
+        {
+            button.ShowWindow(SW_HIDE);
+            if (bar)
+                bar->ShowWindow(SW_HIDE);
+            continue;
+        }
+        const PixelRect& r = placement.buttons[nButton++];
         button.SetWindowPos(nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_HIDEWINDOW);
         SetUpSkinButton(button, IDB_BUTTON_FACE, m_font.get());
+        if (bar)
+        {
+            const PixelRect& b = placement.bars[nBar++];
+            bar->SetWindowPos(nullptr, b.x, b.y, b.width, b.height, SWP_NOZORDER | SWP_HIDEWINDOW);
+            bar->SetRange(0, 100);
+        }
     }
-    for (int nId : m_plan.hiddenButtons)
-        Control(nId).ShowWindow(SW_HIDE);
-    for (size_t j = 0; j < m_plan.shownBars.size(); ++j)
-    {
-        auto& bar = static_cast<CProgressCtrl&>(Control(m_plan.shownBars[j]));
-        const PixelRect& r = placement.bars[j];
-        bar.SetWindowPos(nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_HIDEWINDOW);
-        bar.SetRange(0, 100);
-    }
-    for (int nId : m_plan.hiddenBars)
-        Control(nId).ShowWindow(SW_HIDE);
     const PixelRect& status = placement.status;
     m_stcStatus.SetWindowPos(nullptr, status.x, status.y, status.width, status.height,
                              SWP_NOZORDER | SWP_SHOWWINDOW);
     m_rcStatus = {status.x, status.y, status.x + status.width, status.y + status.height};
 
-    if (g_bOfferWifi)
-        m_btnWifi.ShowWindow(SW_SHOW);
-    if (g_bOfferHotspot)
-        m_btnHotspot.ShowWindow(SW_SHOW);
+    for (const Command command : m_plan.shownCommands)
+        if (!RowOf(command).bNeedsWindows7)
+            Button(command).ShowWindow(SW_SHOW);
     // The rest waits for the Windows family: the probe posts it, or the timer gives up, so
     // that the window paints and closes whatever the probe does.
     ::SetTimer(m_hWnd, kFamilyTimer, kFamilyWaitMs, nullptr);
@@ -192,17 +167,27 @@ void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
     ::KillTimer(m_hWnd, kFamilyTimer);
     if (!family)
         ::OutputDebugStringA("The Windows family did not arrive in time; counted as unknown\r\n");
-    if (family.value_or(0) >= 6)
+    std::vector<Command> shown;
+    try
     {
-        if (g_bOfferReceiver)
-            m_btnReceiver.ShowWindow(SW_SHOW);
-        if (g_bOfferBluetooth)
+        for (const Command command : m_plan.shownCommands)
         {
-            m_bBluetoothShown.store(true);
-            m_btnBluetooth.ShowWindow(SW_SHOW);
+            const CommandRow& row = RowOf(command);
+            if (!OfferedOnFamily(row, family.value_or(0)))
+                continue;
+            shown.push_back(command);
+            if (!row.bNeedsWindows7)
+                continue;
+            if (command == Command::Bluetooth)
+                m_bBluetoothShown.store(true);
+            Button(command).ShowWindow(SW_SHOW);
         }
+        LogButtonsShown(shown, family);
     }
-    LogButtonsShown(family, m_bBluetoothShown.load(), family.value_or(0) >= 6 && g_bOfferReceiver);
+    catch (...)
+    {
+        // Out of memory: the line of the log is lost; the buttons were shown.
+    }
     SetText(MakeWindowCaption(AnsiToWide(GetProgramVersion())));
 }
 
@@ -222,10 +207,13 @@ void CInstallerDlg::ApplyWorkerRequests() noexcept
         for (int i = 0; i < CWorkerRequests::kBars; ++i)
         {
             const CWorkerRequests::Bar& request = batch.bars[static_cast<size_t>(i)];
+            CProgressCtrl* bar = Bar(static_cast<Command>(i));
+            if (!bar)
+                continue;
             if (request.position)
-                Bar(i).SetPos(*request.position);
+                bar->SetPos(*request.position);
             if (request.visible)
-                Bar(i).ShowWindow(*request.visible ? SW_SHOW : SW_HIDE);
+                bar->ShowWindow(*request.visible ? SW_SHOW : SW_HIDE);
         }
         if (batch.status)
             ShowStatusText(*batch.status);
@@ -242,8 +230,8 @@ void CInstallerDlg::PrepareLayout(SIZE extent) noexcept
     m_plan = PlanMainLayout(CurrentOffers());
     for (size_t i = 0; i < m_plan.shownButtons.size(); ++i)
     {
-        const CommandRow& row = g_commandTable[static_cast<int>(m_plan.shownCommands[i])];
-        Control(row.nButtonId).SetText(m_translation.GetWord(WordKeys[row.captionWord]));
+        const CommandRow& row = RowOf(m_plan.shownCommands[i]);
+        Button(row.command).SetText(m_translation.GetWord(WordKeys[row.captionWord]));
     }
 }
 
@@ -275,11 +263,13 @@ bool CInstallerDlg::OnCommand(WORD nId, WORD nCode) noexcept
     {
     case IDOK: OnClickedOk(); return true;
     case IDCANCEL: OnClickedCancel(); return true;
-    case IDC_INSTALL_WIFI:
-    case IDC_INSTALL_BLUETOOTH:
-    case IDC_INSTALL_RECEIVER:
-    case IDC_INSTALL_HOTSPOT: StartWorkflow(nId); return true;
-    default: return false;
+    default:
+        if (const CommandRow* row = RowOfButton(nId))
+        {
+            StartWorkflow(row->command);
+            return true;
+        }
+        return false;
     }
 }
 
@@ -310,17 +300,17 @@ public:
         CExtraMsg message;
         message.DoModal();
     }
-    void ShowProgressBar(PackageKind kind) override
+    void ShowProgressBar(Command command) override
     {
-        Wake(m_window.m_requests.ShowBar(static_cast<int>(kind)));
+        Wake(m_window.m_requests.ShowBar(static_cast<int>(command)));
     }
-    void SetProgressBar(PackageKind kind, int percent) override
+    void SetProgressBar(Command command, int percent) override
     {
-        Wake(m_window.m_requests.MoveBar(static_cast<int>(kind), percent));
+        Wake(m_window.m_requests.MoveBar(static_cast<int>(command), percent));
     }
-    void HideProgressBar(PackageKind kind) override
+    void HideProgressBar(Command command) override
     {
-        Wake(m_window.m_requests.HideBar(static_cast<int>(kind)));
+        Wake(m_window.m_requests.HideBar(static_cast<int>(command)));
     }
     bool IsBluetoothShown() override { return m_window.m_bBluetoothShown.load(); }
     // The window's thread reads the catalogue only while it initialises, before any worker.
@@ -341,22 +331,17 @@ private:
     const HWND m_hWnd;
 };
 
-void CInstallerDlg::StartWorkflow(int nButtonId) noexcept
+void CInstallerDlg::StartWorkflow(Command command) noexcept
 {
     try
     {
-        std::thread([this, nButtonId, hWnd = m_hWnd] {
-            LogEvent(std::wstring(L"Clicked: ") + CommandName(nButtonId));
+        std::thread([this, command, hWnd = m_hWnd] {
+            LogEvent(std::wstring(L"Clicked: ") + RowOf(command).logName);
             CHost host(*this, hWnd);
-            switch (nButtonId)
-            {
-            case IDC_INSTALL_WIFI: m_parts.runWifi(host); break;
-            case IDC_INSTALL_BLUETOOTH:
-                m_parts.runPackage(host, PackageKind::BluetoothDriver);
-                break;
-            case IDC_INSTALL_RECEIVER: m_parts.runPackage(host, PackageKind::ReceiverApp); break;
-            default: m_parts.runPackage(host, PackageKind::HotspotDriver); break;
-            }
+            if (RowOf(command).start == PackageStart::None)
+                m_parts.runWifi(host);
+            else
+                m_parts.runPackage(host, command);
         }).detach();
     }
     catch (...)

@@ -43,13 +43,14 @@ private:
     void ApplyWorkerRequests() noexcept;
     void OnClickedOk() noexcept {}
     void OnClickedCancel() noexcept;
-    void StartWorkflow(int nButtonId) noexcept;
+    void StartWorkflow(Command command) noexcept;
 
     void PrepareLayout(SIZE extent) noexcept;
     void FinishWhenFamilyKnown(bool bGiveUp) noexcept;
     bool DrawBackground(HDC hDC, int cx, int cy) noexcept;
-    CWindow& Control(int nId) noexcept;
-    CProgressCtrl& Bar(int nIndex) noexcept;
+    // The controls of a command's row, in the table's order; a bar only where it downloads.
+    CSkinButton& Button(Command command) noexcept;
+    CProgressCtrl* Bar(Command command) noexcept;
     void ShowStatusText(const std::wstring& text) noexcept;
 
     const CInstallerParts m_parts;

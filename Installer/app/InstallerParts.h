@@ -7,7 +7,7 @@
 struct CInstallerParts
 {
     void (*runWifi)(CWorkflowHost& host) noexcept;
-    void (*runPackage)(CWorkflowHost& host, PackageKind kind) noexcept;
+    void (*runPackage)(CWorkflowHost& host, Command command) noexcept;
     int (*probeFamily)();
 };
 

@@ -6,13 +6,6 @@ const int g_nButtonHeight = 46;
 const int g_nWindowWidth = 420;
 const int g_nWindowHeight = 460;
 
-const std::array<CommandRow, kCommandCount> g_commandTable = {{
-    {Command::Wifi, IDC_INSTALL_WIFI, 0, INSTALL_WIFI, false},
-    {Command::Bluetooth, IDC_INSTALL_BLUETOOTH, IDC_PROGRESS_BLUETOOTH, INSTALL_BT, true},
-    {Command::Hotspot, IDC_INSTALL_HOTSPOT, IDC_PROGRESS_HOTSPOT, INSTALL_HOTSPOT, false},
-    {Command::Receiver, IDC_INSTALL_RECEIVER, IDC_PROGRESS_RECEIVER, INSTALL_RX, true},
-}};
-
 MainLayoutPlan PlanMainLayout(const OfferSet& offers)
 {
     MainLayoutPlan plan;

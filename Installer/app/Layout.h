@@ -4,6 +4,7 @@
 
 #include "localisation/WordTable.h"
 #include "res/resource.h"
+#include "workflows/Commands.h"
 
 #include <array>
 #include <string>
@@ -20,26 +21,6 @@ constexpr int kOkButtonWidth = 92;
 constexpr int kOkButtonHeight = 36;
 constexpr int kOkButtonTop = 70;
 constexpr int kBannerTop = 13;
-
-// Commands in the window's top-to-bottom order.
-enum class Command : int
-{
-    Wifi,
-    Bluetooth,
-    Hotspot,
-    Receiver
-};
-constexpr int kCommandCount = 4;
-
-struct CommandRow
-{
-    Command command;
-    int nButtonId;
-    int nBarId; // 0: the command downloads nothing
-    WordId captionWord;
-    bool bNeedsWindows7; // shown only with a Windows family code of 6 or more
-};
-extern const std::array<CommandRow, kCommandCount> g_commandTable;
 
 using OfferSet = std::array<bool, kCommandCount>; // indexed by Command
 

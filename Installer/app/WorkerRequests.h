@@ -11,7 +11,7 @@
 class CWorkerRequests
 {
 public:
-    static constexpr int kBars = 3;
+    static constexpr int kBars = 4; // one per command, in the table's order
 
     struct Bar
     {

@@ -151,7 +151,7 @@ bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimit
     return exchange.result;
 }
 
-JsonReply FetchJson(const std::wstring& url, const TransferLimits& limits)
+JsonReply HttpGetJson(const std::wstring& url, const TransferLimits& limits)
 {
     CrackedUrl cracked;
     JsonExchange exchange;

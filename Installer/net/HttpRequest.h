@@ -25,6 +25,7 @@ struct JsonReply
     std::string body;                                    // the bytes as received
 };
 
-// The same single exchange as HttpGetJson, under the same limits.
-JsonReply FetchJson(const std::wstring& url, const TransferLimits& limits);
+// The same single exchange, told whole: what the driver-service query calls, so that it can
+// decide whether to try again.
+JsonReply HttpGetJson(const std::wstring& url, const TransferLimits& limits);
 } // namespace net

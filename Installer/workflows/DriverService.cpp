@@ -15,7 +15,7 @@ bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer
     net::CRetryBudget budget(net::kJsonRequestLimits.retry);
     for (;;)
     {
-        const net::JsonReply reply = net::FetchJson(url, net::kJsonRequestLimits);
+        const net::JsonReply reply = net::HttpGetJson(url, net::kJsonRequestLimits);
         DriverPackageOffer judged;
         const net::TransferFailure failure =
             JudgeDriverServiceAnswer(reply.failure, reply.status, reply.body, judged);

@@ -23,26 +23,20 @@ std::string GetDriverServiceOsToken(int familyCode)
     return "win10";
 }
 
-std::string BuildDriverServiceUrl(const std::string& host, DriverServiceEndpoint endpoint,
-                                  int familyCode)
+std::string BuildDriverServiceUrl(const std::string& host, Command command, int familyCode)
 {
-    std::string url = "https://" + host;
-    switch (endpoint)
-    {
-    case DriverServiceEndpoint::RealtekDrivers:
-        url += "/api/rx/RealtekDrivers?";
-        url += "os=" + GetDriverServiceOsToken(familyCode);
-        url += "&wirelessType=bluetooth&wirelessProduct=8821CU";
-        break;
-    case DriverServiceEndpoint::VelmoraRXApp: url += "/api/rx/VelmoraRXApp"; break;
-    case DriverServiceEndpoint::QuillHotspot: url += "/api/rx/QuillHotspot"; break;
-    }
+    const CommandRow& row = RowOf(command);
+    if (!row.endpointPath)
+        return std::string();
+    std::string url = "https://" + host + row.endpointPath;
+    if (row.endpointQuery)
+        url += "?os=" + GetDriverServiceOsToken(familyCode) + row.endpointQuery;
     return url;
 }
 
-std::string BuildDriverServiceUrl(DriverServiceEndpoint endpoint, int familyCode)
+std::string BuildDriverServiceUrl(Command command, int familyCode)
 {
-    return BuildDriverServiceUrl(KVZ_DRIVER_SERVICE_HOST, endpoint, familyCode);
+    return BuildDriverServiceUrl(KVZ_DRIVER_SERVICE_HOST, command, familyCode);
 }
 
 namespace {

@@ -4,16 +4,10 @@
 
 #include "net/Sha256Digest.h"
 #include "net/TransferRetry.h"
+#include "workflows/Commands.h"
 
 #include <optional>
 #include <string>
-
-enum class DriverServiceEndpoint
-{
-    RealtekDrivers, // the Bluetooth driver, chosen by os token
-    VelmoraRXApp,   // the receiver application
-    QuillHotspot,   // the hotspot driver
-};
 
 // What a successful reply names: where the package lies and, when the service says so,
 // the digest the downloaded file must have.
@@ -26,12 +20,12 @@ struct DriverPackageOffer
 // "win7" for family codes up to 6 (and unknown), "win8" for 7 and 8, "win10" otherwise.
 std::string GetDriverServiceOsToken(int familyCode);
 
-// "https://" + host + the endpoint's path; the Bluetooth endpoint adds its query for the family.
-std::string BuildDriverServiceUrl(const std::string& host, DriverServiceEndpoint endpoint,
-                                  int familyCode);
+// "https://" + host + the command's endpoint path; an endpoint that follows the family adds
+// its query. Empty for a command that asks no service.
+std::string BuildDriverServiceUrl(const std::string& host, Command command, int familyCode);
 
 // The same on the host the build was configured for.
-std::string BuildDriverServiceUrl(DriverServiceEndpoint endpoint, int familyCode);
+std::string BuildDriverServiceUrl(Command command, int familyCode);
 
 // Judges a reply body. True only for a JSON object whose "status" is true (or a non-zero
 // number) and whose "downloadURL" converts to a non-empty text without zero bytes; a

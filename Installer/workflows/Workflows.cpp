@@ -9,11 +9,6 @@
 #include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
-std::atomic<bool> g_bWifiBusy{false};
-std::atomic<bool> g_bBluetoothBusy{false};
-std::atomic<bool> g_bRxAppBusy{false};
-std::atomic<bool> g_bHotspotBusy{false};
-
 namespace {
 
 // A click during a run starts a worker that finds the flag set after this pause.
@@ -40,27 +35,6 @@ private:
     bool m_bOwner;
 };
 
-struct PackageWorkflow
-{
-    std::atomic<bool>& busy;
-    DriverServiceEndpoint endpoint;
-    bool unpack;       // an archive holding Setup.exe, rather than the setup program itself
-    WordId missingKey; // status text when no setup program is found
-};
-
-PackageWorkflow Describe(PackageKind kind)
-{
-    switch (kind)
-    {
-    case PackageKind::BluetoothDriver:
-        return {g_bBluetoothBusy, DriverServiceEndpoint::RealtekDrivers, true, BT_INSTALLER_MISS};
-    case PackageKind::ReceiverApp:
-        return {g_bRxAppBusy, DriverServiceEndpoint::VelmoraRXApp, false, RX_INSTALLER_MISS};
-    case PackageKind::HotspotDriver:
-    default: return {g_bHotspotBusy, DriverServiceEndpoint::QuillHotspot, false, RX_INSTALLER_MISS};
-    }
-}
-
 // How long the full bar stays on screen after a download, so the user sees it complete.
 constexpr DWORD kFullBarMs = 1000;
 
@@ -73,11 +47,12 @@ enum class Delivery
 
 // Downloads the package with the command's bar on screen. The bar appears only once there is
 // something to download under a checked name.
-Delivery DownloadWithBar(CWorkflowHost& host, PackageKind kind, const PackageWorkflow& workflow,
+Delivery DownloadWithBar(CWorkflowHost& host, const CommandRow& row,
                          const DriverPackageOffer& offer, const StartPolicy& policy,
                          FetchedPackage& package)
 {
-    switch (PlanPackage(offer, workflow.unpack, policy, package))
+    const Command kind = row.command;
+    switch (PlanPackage(offer, row.start == PackageStart::Unpack, policy, package))
     {
     case PlanResult::Planned: break;
     case PlanResult::Refused: return Delivery::NotDelivered;
@@ -105,20 +80,20 @@ void ReportStart(CWorkflowHost& host, StartResult result)
 }
 
 // Runs after the package arrived. An archiver that cannot be started ends the run silently.
-void StartSetup(CWorkflowHost& host, const PackageWorkflow& workflow, const FetchedPackage& package,
+void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
                 const StartPolicy& policy)
 {
     // The receiver and hotspot packages are their own setup programs.
     ProgramToStart program{package.localPath, package.held.get(), package.folder.TempPath()};
     FileHandle unpacked;
-    if (workflow.unpack)
+    if (row.start == PackageStart::Unpack)
     {
         switch (UnpackPackage(package, unpacked, program.path))
         {
         case UnpackResult::Unpacked: program.held = unpacked.get(); break;
         case UnpackResult::ArchiverMissing: return;
         case UnpackResult::Failed:
-            host.ShowStatusText(host.GetWord(WordKeys[workflow.missingKey]));
+            host.ShowStatusText(host.GetWord(WordKeys[row.missingSetupWord]));
             return;
         }
     }
@@ -163,28 +138,27 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
     }
 }
 
-void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind, const StartPolicy& policy) noexcept
+void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy& policy) noexcept
 {
-    const PackageWorkflow workflow = Describe(kind);
+    const CommandRow& row = RowOf(command);
     Sleep(kStartDelayMs);
-    CBusyRun run(workflow.busy);
+    CBusyRun run(*row.busy);
     if (!run.Owner())
         return;
     bool delivered = false;
     try
     {
         // Only the Bluetooth driver differs by Windows family; asked afresh on every run.
-        const int family =
-            workflow.endpoint == DriverServiceEndpoint::RealtekDrivers ? GetWindowsFamily() : 0;
+        const int family = row.endpointQuery ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
-        if (QueryDriverService(BuildDriverServiceUrl(workflow.endpoint, family), offer))
+        if (QueryDriverService(BuildDriverServiceUrl(command, family), offer))
         {
-            switch (DownloadWithBar(host, kind, workflow, offer, policy, package))
+            switch (DownloadWithBar(host, row, offer, policy, package))
             {
             case Delivery::Delivered:
                 delivered = true;
-                StartSetup(host, workflow, package, policy);
+                StartSetup(host, row, package, policy);
                 break;
             case Delivery::Refused:
                 delivered = true;

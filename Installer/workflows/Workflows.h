@@ -4,18 +4,12 @@
 // double in the tests.
 
 #include "trust/TrustedStart.h"
+#include "workflows/Commands.h"
 
 #include <windows.h>
 
 #include <atomic>
 #include <string>
-
-enum class PackageKind
-{
-    BluetoothDriver,
-    ReceiverApp,
-    HotspotDriver
-};
 
 class CWorkflowHost
 {
@@ -25,9 +19,9 @@ public:
     virtual void ShowStatusText(std::wstring text) = 0;
     virtual void ShowNoInternetMessage() = 0;
     // The command's progress bar: shown at 0, moved to `percent` (0..100), hidden.
-    virtual void ShowProgressBar(PackageKind kind) = 0;
-    virtual void SetProgressBar(PackageKind kind, int percent) = 0;
-    virtual void HideProgressBar(PackageKind kind) = 0;
+    virtual void ShowProgressBar(Command command) = 0;
+    virtual void SetProgressBar(Command command, int percent) = 0;
+    virtual void HideProgressBar(Command command) = 0;
     virtual bool IsBluetoothShown() = 0;
     virtual std::wstring GetWord(std::wstring key) = 0;
     // The window an elevation prompt belongs to, so that it opens in front of it; may be null.
@@ -37,14 +31,8 @@ protected:
     ~CWorkflowHost() = default;
 };
 
-// One run of a workflow at a time: a run sets its flag in one atomic exchange.
-extern std::atomic<bool> g_bWifiBusy;
-extern std::atomic<bool> g_bBluetoothBusy;
-extern std::atomic<bool> g_bRxAppBusy;
-extern std::atomic<bool> g_bHotspotBusy;
-
 // Runs data\WifiAutoInstallSetup.exe and reports its success on the status line.
 void RunWifiWorkflow(CWorkflowHost& host) noexcept;
 // Asks the driver service for the package, downloads it, and starts its setup program as
 // `policy` allows; the Bluetooth driver is unpacked first and its Setup.exe started.
-void RunPackageWorkflow(CWorkflowHost& host, PackageKind kind, const StartPolicy& policy) noexcept;
+void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy& policy) noexcept;

@@ -34,11 +34,11 @@ void RunSlowSetup(CWorkflowHost& host) noexcept
     host.ShowStatusText(L"setup ended");
 }
 
-void RunBusyPackage(CWorkflowHost& host, PackageKind kind) noexcept
+void RunBusyPackage(CWorkflowHost& host, Command kind) noexcept
 {
     switch (kind)
     {
-    case PackageKind::BluetoothDriver:
+    case Command::Bluetooth:
         // A download that never ends: progress as fast as it goes.
         host.ShowProgressBar(kind);
         for (unsigned n = 0;; ++n)
@@ -47,8 +47,8 @@ void RunBusyPackage(CWorkflowHost& host, PackageKind kind) noexcept
             if (n % 500 == 0)
                 host.ShowStatusText(L"downloading " + std::to_wstring(n));
         }
-    case PackageKind::HotspotDriver: host.ShowNoInternetMessage(); return;
-    case PackageKind::ReceiverApp:
+    case Command::Hotspot: host.ShowNoInternetMessage(); return;
+    case Command::Receiver:
         for (;;)
         {
             const std::wstring word = host.GetWord(WordKeys[INSTALL_RX]);

@@ -26,23 +26,21 @@ TEST(DriverServiceUrl, IsPlainConcatenationPerEndpoint)
 {
     EXPECT_EQ("https://svc.example:8443/api/rx/RealtekDrivers?os=win10"
               "&wirelessType=bluetooth&wirelessProduct=8821CU",
-              BuildDriverServiceUrl("svc.example:8443", DriverServiceEndpoint::RealtekDrivers, 9));
+              BuildDriverServiceUrl("svc.example:8443", Command::Bluetooth, 9));
     EXPECT_EQ(
         "https://h/api/rx/RealtekDrivers?os=win8&wirelessType=bluetooth&wirelessProduct=8821CU",
-        BuildDriverServiceUrl("h", DriverServiceEndpoint::RealtekDrivers, 8));
+        BuildDriverServiceUrl("h", Command::Bluetooth, 8));
     EXPECT_EQ(
         "https://h/api/rx/RealtekDrivers?os=win7&wirelessType=bluetooth&wirelessProduct=8821CU",
-        BuildDriverServiceUrl("h", DriverServiceEndpoint::RealtekDrivers, 0));
+        BuildDriverServiceUrl("h", Command::Bluetooth, 0));
     // The family code plays no part for the fixed endpoints.
-    EXPECT_EQ("https://h/api/rx/VelmoraRXApp",
-              BuildDriverServiceUrl("h", DriverServiceEndpoint::VelmoraRXApp, 9));
-    EXPECT_EQ("https://h/api/rx/QuillHotspot",
-              BuildDriverServiceUrl("h", DriverServiceEndpoint::QuillHotspot, 0));
+    EXPECT_EQ("https://h/api/rx/VelmoraRXApp", BuildDriverServiceUrl("h", Command::Receiver, 9));
+    EXPECT_EQ("https://h/api/rx/QuillHotspot", BuildDriverServiceUrl("h", Command::Hotspot, 0));
 }
 
 TEST(DriverServiceUrl, UsesTheConfiguredHost)
 {
-    const std::string url = BuildDriverServiceUrl(DriverServiceEndpoint::VelmoraRXApp, 9);
+    const std::string url = BuildDriverServiceUrl(Command::Receiver, 9);
     EXPECT_EQ(0u, url.find("https://"));
     EXPECT_NE(std::string::npos, url.find("/api/rx/VelmoraRXApp"));
     EXPECT_GT(url.size(), std::string("https:///api/rx/VelmoraRXApp").size());

@@ -82,8 +82,7 @@ TEST(QueryDriverService, AsksTheConfiguredHostWithTheBluetoothQuery)
             L"%22downloadURL%22:%22https://h/bt.zip%22,%22sha256%22:%22" +
             std::wstring(digest.begin(), digest.end()) + L"%22%7D");
     DriverPackageOffer offer;
-    const bool accepted =
-        QueryDriverService(BuildDriverServiceUrl(DriverServiceEndpoint::RealtekDrivers, 9), offer);
+    const bool accepted = QueryDriverService(BuildDriverServiceUrl(Command::Bluetooth, 9), offer);
     const std::string log = Control(L"log");
     Control(L"clear?path=/api/rx/RealtekDrivers");
 

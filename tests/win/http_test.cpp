@@ -195,7 +195,8 @@ TEST(HttpGetJson, FailuresLeaveTheBodyAndSayWhy)
         EXPECT_EQ("kept", body) << c.name;
         const bool traced = debug.Text().find("Download error : ") != std::string::npos;
         EXPECT_EQ(c.traced, traced) << c.name << ": " << debug.Text();
-        EXPECT_EQ(broken(c.failure), broken(net::FetchJson(c.url, net::kJsonRequestLimits).failure))
+        EXPECT_EQ(broken(c.failure),
+                  broken(net::HttpGetJson(c.url, net::kJsonRequestLimits).failure))
             << c.name;
     }
 }

@@ -55,17 +55,17 @@ public:
         for (const Bar& bar : m_bars)
             m_barVisibleAtMessage = m_barVisibleAtMessage || bar.visible;
     }
-    void ShowProgressBar(PackageKind kind) override
+    void ShowProgressBar(Command kind) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bars[Index(kind)].visible = true;
     }
-    void SetProgressBar(PackageKind kind, int percent) override
+    void SetProgressBar(Command kind, int percent) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bars[Index(kind)].positions.push_back(percent);
     }
-    void HideProgressBar(PackageKind kind) override
+    void HideProgressBar(Command kind) override
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bars[Index(kind)].visible = false;
@@ -90,7 +90,7 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_barVisibleAtMessage;
     }
-    Bar BarOf(PackageKind kind)
+    Bar BarOf(Command kind)
     {
         std::lock_guard<std::mutex> lock(m_mutex);
         return m_bars[Index(kind)];
@@ -99,13 +99,13 @@ public:
     bool m_bBluetoothShown = true;
 
 private:
-    static int Index(PackageKind kind) { return static_cast<int>(kind); }
+    static int Index(Command kind) { return static_cast<int>(kind); }
 
     std::mutex m_mutex;
     std::vector<std::wstring> m_statusTexts;
     int m_messages = 0;
     bool m_barVisibleAtMessage = false;
-    Bar m_bars[3];
+    Bar m_bars[kCommandCount];
 };
 
 std::string Control(const std::wstring& pathAndQuery)
@@ -249,7 +249,7 @@ TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
     const std::wstring folders = m_log + L".folders";
     SetEnvironmentVariableW(L"KVZ_SETUP_FOLDER_LOG", folders.c_str());
 
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
 
     const auto runs = SetupRuns(1);
     SetEnvironmentVariableW(L"KVZ_SETUP_FOLDER_LOG", nullptr);
@@ -263,7 +263,7 @@ TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
     ExpectAdminOnly(packageFolder);
     EXPECT_TRUE(m_window.StatusTexts().empty());
     EXPECT_EQ(m_window.Messages(), 0);
-    const FakeWindow::Bar bar = m_window.BarOf(PackageKind::BluetoothDriver);
+    const FakeWindow::Bar bar = m_window.BarOf(Command::Bluetooth);
     ASSERT_FALSE(bar.positions.empty());
     EXPECT_EQ(bar.positions.back(), 100);
     EXPECT_FALSE(bar.visible);
@@ -284,7 +284,7 @@ TEST_F(EnvOsToken, FollowsTheRunningWindows)
                               : version == "win10" ? "os=win10&"
                                                    : "";
     ASSERT_FALSE(token.empty()) << "KVZ_EXPECT_OS_TOKEN is " << version;
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
     EXPECT_NE(Control(L"log").find(token), std::string::npos);
     EXPECT_EQ(SetupRuns(1).size(), 1u);
 }
@@ -316,7 +316,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         FakeWindow window;
         Control(L"clear-log");
         SetReply(L"RealtekDrivers", c.reply);
-        RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+        RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
         if (*c.downloaded)
         {
             EXPECT_NE(Control(L"log").find(c.downloaded), std::string::npos);
@@ -328,7 +328,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         // A failed download may have moved the bar; it is hidden again either way.
         if (!c.barMoved)
         {
-            EXPECT_TRUE(window.BarOf(PackageKind::BluetoothDriver).positions.empty());
+            EXPECT_TRUE(window.BarOf(Command::Bluetooth).positions.empty());
         }
         // Nothing was left under a package name for a later run to find.
         EXPECT_FALSE(FileExists(GetWorkFolderPath(L"cut.zip")));
@@ -339,7 +339,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
     // A digest from the driver service vouches for a plain-http package.
     SetReply(L"RealtekDrivers", OfferWithDigest(Http(L"/packages/RealtekBT-8821CU-win7.zip"),
                                                 Sha256Of(kGenuineArchive)));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
     EXPECT_EQ(SetupRuns(1).size(), 1u);
 }
 
@@ -350,7 +350,7 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     DeleteFileW(parent.c_str());
     // One backslash in the URL, escaped for JSON.
     SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/x/..\\\\evil.exe?size=10")));
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
+    RunPackageWorkflow(m_window, Command::Receiver, kNoPins);
     EXPECT_EQ(m_window.Messages(), 1);
     EXPECT_FALSE(FileExists(parent));
 
@@ -362,7 +362,7 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     const std::wstring shortName = PathFindFileNameW(shortPath);
     ASSERT_NE(shortName, L"Installer.log");
     SetReply(L"RealtekDrivers", Offer(Https(L"/_fault/" + shortName + L".zip?size=100")));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
     EXPECT_EQ(m_window.Messages(), 2);
     EXPECT_NE(ReadFileBytes(SupportLogPath()).find("written before"), std::string::npos);
 }
@@ -409,10 +409,9 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
     SetReply(L"QuillHotspot", Offer(Https(L"/_fault/gone.exe?status=404")));
     FakeWindow receiverWindow, hotspotWindow;
     std::thread runs[] = {
-        std::thread([&] { RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins); }),
-        std::thread([&] { RunPackageWorkflow(receiverWindow, PackageKind::ReceiverApp, kNoPins); }),
-        std::thread(
-            [&] { RunPackageWorkflow(hotspotWindow, PackageKind::HotspotDriver, kNoPins); }),
+        std::thread([&] { RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins); }),
+        std::thread([&] { RunPackageWorkflow(receiverWindow, Command::Receiver, kNoPins); }),
+        std::thread([&] { RunPackageWorkflow(hotspotWindow, Command::Hotspot, kNoPins); }),
     };
     for (std::thread& run : runs)
         run.join();
@@ -436,7 +435,7 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
     const std::wstring logPath = SupportLogPath();
     ASSERT_TRUE(DeleteFileW(logPath.c_str()));
     ASSERT_TRUE(CreateDirectoryW(logPath.c_str(), nullptr));
-    RunPackageWorkflow(receiverWindow, PackageKind::ReceiverApp, kNoPins);
+    RunPackageWorkflow(receiverWindow, Command::Receiver, kNoPins);
     RemoveDirectoryW(logPath.c_str());
     EXPECT_EQ(SetupRuns(3).size(), 3u);
 }
@@ -444,7 +443,7 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
 TEST_F(Workflow, ArchivesCannotWriteOutsideTheirPackageFolder)
 {
     SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Escape.zip")));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\Escape\\Escape\\Setup.exe"));
@@ -490,7 +489,7 @@ TEST_F(Workflow, NoSetupProgramToStartIsReportedOnTheStatusLine)
         SCOPED_TRACE(c.what);
         FakeWindow window;
         SetReply(L"RealtekDrivers", Offer(Https(L"/packages/" + std::wstring(c.package))));
-        RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+        RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
         EXPECT_EQ(window.StatusTexts(), std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"});
         EXPECT_EQ(window.Messages(), 0);
     }
@@ -525,7 +524,7 @@ TEST_F(Workflow, LinksInTheWorkingFolderAreRefused)
             GetWorkFolderPath(L"");
         ASSERT_TRUE(MakeFolderLink(c.link, elsewhere));
         FakeWindow window;
-        RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+        RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
         EXPECT_EQ(window.StatusTexts(), c.statusTexts);
         EXPECT_EQ(window.Messages(), c.messages);
         std::vector<std::wstring> names;
@@ -566,7 +565,7 @@ TEST_F(Workflow, OnlyTheProgramsThatShippedInDataStart)
         ASSERT_TRUE(CopyFileW(changed.c_str(), shipped.c_str(), FALSE));
         FakeWindow window;
         if (std::wstring(name) == L"7za.exe")
-            RunPackageWorkflow(window, PackageKind::BluetoothDriver, kNoPins);
+            RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
         else
             RunWifiWorkflow(window);
         EXPECT_TRUE(MoveFileExW(aside.c_str(), shipped.c_str(), MOVEFILE_REPLACE_EXISTING));
@@ -613,7 +612,7 @@ TEST_F(Workflow, NothingPutInPlaceOfADownloadRuns)
             ++attempts;
         }
     });
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
     const auto runs = SetupRuns(m_window.Messages() == 0 ? 1 : 0);
     done = true;
     intruder.join();
@@ -633,7 +632,7 @@ TEST_F(Workflow, MissingArchiverEndsTheRunWithoutAReport)
     const std::wstring archiver = ModuleData(L"7za.exe");
     const std::wstring aside = archiver + L".aside";
     ASSERT_TRUE(MoveFileW(archiver.c_str(), aside.c_str()));
-    RunPackageWorkflow(m_window, PackageKind::BluetoothDriver, kNoPins);
+    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
     MoveFileW(aside.c_str(), archiver.c_str());
     EXPECT_TRUE(m_window.StatusTexts().empty());
     EXPECT_EQ(m_window.Messages(), 0);
@@ -644,11 +643,11 @@ TEST_F(Workflow, ASetupThatDoesNotStartIsReportedAndTheCommandWorksAgain)
 {
     // Bytes that are no program: the shell refuses to start them.
     SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/NotAProgram.exe?size=100")));
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
+    RunPackageWorkflow(m_window, Command::Receiver, kNoPins);
     EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[SETUP_NOT_STARTED]"});
     EXPECT_EQ(m_window.Messages(), 0);
     Control(L"clear");
-    RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins);
+    RunPackageWorkflow(m_window, Command::Receiver, kNoPins);
     EXPECT_EQ(SetupRuns(1).size(), 1u) << "the command did not work again";
 }
 
@@ -656,10 +655,8 @@ TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
 {
     const std::wstring temps = m_log + L".temp";
     SetEnvironmentVariableW(L"KVZ_SETUP_TEMP_LOG", temps.c_str());
-    std::thread receiver(
-        [this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
-    std::thread hotspot(
-        [this] { RunPackageWorkflow(m_window, PackageKind::HotspotDriver, kNoPins); });
+    std::thread receiver([this] { RunPackageWorkflow(m_window, Command::Receiver, kNoPins); });
+    std::thread hotspot([this] { RunPackageWorkflow(m_window, Command::Hotspot, kNoPins); });
     receiver.join();
     hotspot.join();
     auto runs = SetupRuns(2);
@@ -677,15 +674,15 @@ TEST_F(Workflow, ReceiverAndHotspotRunTogetherEachOnItsOwnBar)
         const std::string folder = Narrow(GetWorkFolderPath(name)) + "\\Temp";
         EXPECT_NE(temp.find(folder + "|" + folder + "\n"), std::string::npos) << temp;
     }
-    EXPECT_EQ(m_window.BarOf(PackageKind::ReceiverApp).positions.back(), 100);
-    EXPECT_EQ(m_window.BarOf(PackageKind::HotspotDriver).positions.back(), 100);
-    EXPECT_TRUE(m_window.BarOf(PackageKind::BluetoothDriver).positions.empty());
+    EXPECT_EQ(m_window.BarOf(Command::Receiver).positions.back(), 100);
+    EXPECT_EQ(m_window.BarOf(Command::Hotspot).positions.back(), 100);
+    EXPECT_TRUE(m_window.BarOf(Command::Bluetooth).positions.empty());
 }
 
 TEST_F(Workflow, QuickSecondClickRunsTheWorkflowOnce)
 {
-    std::thread first([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
-    std::thread second([this] { RunPackageWorkflow(m_window, PackageKind::ReceiverApp, kNoPins); });
+    std::thread first([this] { RunPackageWorkflow(m_window, Command::Receiver, kNoPins); });
+    std::thread second([this] { RunPackageWorkflow(m_window, Command::Receiver, kNoPins); });
     first.join();
     second.join();
     EXPECT_EQ(SetupRuns(1).size(), 1u);
@@ -746,13 +743,13 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
     const std::string name = "name:Brightfern Test Vendor";
     const std::wstring signedSelf = KVZ_PACKAGES_DIR L"/Publisher-vendor.exe";
     const std::wstring unsignedSelf = KVZ_PACKAGES_DIR L"/Publisher-unsigned.exe";
-    const auto R = PackageKind::ReceiverApp;
-    const auto H = PackageKind::HotspotDriver;
-    const auto B = PackageKind::BluetoothDriver;
+    const auto R = Command::Receiver;
+    const auto H = Command::Hotspot;
+    const auto B = Command::Bluetooth;
     const struct
     {
         const char* what;
-        PackageKind kind;
+        Command kind;
         std::wstring package; // under /packages/, or a /_fault/ path
         StartPolicy policy;
         bool started;
