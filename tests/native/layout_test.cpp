@@ -1,4 +1,5 @@
 #include "app/Layout.h"
+#include "app/Unattended.h"
 #include "app/WorkerRequests.h"
 
 #include <gtest/gtest.h>
@@ -276,4 +277,85 @@ TEST(WorkerRequests, NewestStatePerControlOneWakeUpNothingAfterClose)
     EXPECT_FALSE(requests.ShowBar(0));
     batch = requests.Take();
     EXPECT_FALSE(batch.status || batch.bars[0].visible);
+}
+
+// --- Unattended runs ------------------------------------------------------------------------
+
+TEST(Unattended, CommandLinesAndTheirOptions)
+{
+    const std::array<bool, kCommandCount> shipped = {true, true, false, false};
+    const auto W = Command::Wifi, B = Command::Bluetooth;
+    const struct
+    {
+        std::vector<std::wstring> args;
+        bool ok;
+        RunMode mode;
+        std::vector<Command> commands;
+        std::wstring log;
+    } cases[] = {
+        {{}, true, RunMode::Interactive, {W, B}, L""},
+        {{L"/quiet"}, true, RunMode::Quiet, {W, B}, L""},
+        {{L"-Q", L"/BLUETOOTH"}, true, RunMode::Quiet, {B}, L""},
+        {{L"/passive", L"/bluetooth", L"/wifi", L"/norestart"},
+         true,
+         RunMode::Passive,
+         {W, B},
+         L""},
+        {{L"/quiet", L"/log", L"C:\\Logs\\KVZ Run.log"},
+         true,
+         RunMode::Quiet,
+         {W, B},
+         L"C:\\Logs\\KVZ Run.log"},
+        {{L"/quiet", L"/LOG=C:\\A.log"}, true, RunMode::Quiet, {W, B}, L"C:\\A.log"},
+        {{L"/?"}, true, RunMode::Help, {W, B}, L""},
+        {{L"-help", L"/quiet"}, true, RunMode::Help, {W, B}, L""},
+        // Selectors without /quiet or /passive change nothing.
+        {{L"/wifi"}, true, RunMode::Interactive, {W}, L""},
+        // 87: unknown switch, a command this build does not offer, /log without a file, both
+        // modes, a bare word, a value on a switch that takes none.
+        {{L"/quiet", L"/silent"}, false, {}, {}, L""},
+        {{L"/quiet", L"/hotspot"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log="}, false, {}, {}, L""},
+        {{L"/quiet", L"/passive"}, false, {}, {}, L""},
+        {{L"quiet"}, false, {}, {}, L""},
+        {{L"/quiet=1"}, false, {}, {}, L""},
+    };
+    for (const auto& c : cases)
+    {
+        RunOptions options;
+        std::wstring wrong;
+        const bool ok = ParseRunOptions(c.args, shipped, options, wrong);
+        std::string line;
+        for (const std::wstring& a : c.args)
+            line += std::string(a.begin(), a.end()) + " ";
+        ASSERT_EQ(ok, c.ok) << line;
+        if (!ok)
+        {
+            EXPECT_FALSE(wrong.empty()) << line;
+            continue;
+        }
+        EXPECT_EQ(options.mode, c.mode) << line;
+        EXPECT_EQ(options.commands, c.commands) << line;
+        EXPECT_EQ(options.logFile, c.log) << line;
+    }
+}
+
+TEST(Unattended, TheFirstFailureElseTheStrongestRestart)
+{
+    const struct
+    {
+        std::vector<int> codes;
+        int run;
+    } cases[] = {
+        {{}, 0},
+        {{0, 0}, 0},
+        {{3010, 0}, 3010},
+        {{3010, 1641, 0}, 1641},
+        {{0, 1603, 1633}, 1603},
+        {{3010, 1633}, 1633},
+        {{1641, 5}, 5},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CombineExitCodes(c.codes), c.run);
 }

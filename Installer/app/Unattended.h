@@ -1,0 +1,47 @@
+#pragma once
+// The installer's command line for software-distribution tools, and the exit code of an
+// unattended run. No windows.h here: the rules are checked natively.
+
+#include "workflows/Commands.h"
+
+#include <array>
+#include <string>
+#include <vector>
+
+// MSI's codes, which distribution tools and package managers read.
+constexpr int kExitSuccess = 0;
+constexpr int kExitBadCommandLine = 87;  // ERROR_INVALID_PARAMETER
+constexpr int kExitUserCancelled = 1602; // the window was closed before the run ended
+constexpr int kExitFailed = 1603;        // the installer itself could not do the command
+constexpr int kExitAnotherRun = 1618;    // another unattended run is active
+constexpr int kExitNotApplicable = 1633; // the command does not apply to this Windows
+constexpr int kExitRestartStarted = 1641;
+constexpr int kExitRestartRequired = 3010;
+
+enum class RunMode
+{
+    Interactive, // no arguments: the window as always
+    Quiet,       // no window and no dialog at all
+    Passive,     // the window shows progress; nothing waits for anyone
+    Help,        // the switches and exit codes in a message box
+};
+
+struct RunOptions
+{
+    RunMode mode = RunMode::Interactive;
+    std::vector<Command> commands; // in the window's order; empty: every offered one
+    std::wstring logFile;          // empty: no second log
+    bool bNoRestart = false;
+};
+
+// Reads the arguments (without the program name). Switches start with "/" or "-", case does
+// not matter; selectors and /log take effect only with /quiet or /passive. False, with `wrong`
+// naming the offending argument, for an unknown switch, a command this build does not offer,
+// "/log" without a file, or both /quiet and /passive.
+bool ParseRunOptions(const std::vector<std::wstring>& args,
+                     const std::array<bool, kCommandCount>& offered, RunOptions& options,
+                     std::wstring& wrong);
+
+// The run's code from each command's, in the window's order: the first failure, else 1641
+// when a setup started a restart, else 3010 when one asked for it, else 0.
+int CombineExitCodes(const std::vector<int>& codes);
