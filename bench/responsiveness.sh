@@ -13,7 +13,9 @@ trap 'tools/driver-service/serve --stop --pidfile "$pidfile"' EXIT
 size=$((256 * 1024 * 1024))
 # Plain http: the fastest the stand-in delivers, so the most progress a download can report.
 url="http://localhost:$((port + 3))/_fault/big.zip?size=$size"
-body=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote("{\"status\":true,\"downloadURL\":\"%s\"}" % sys.argv[1], safe=""))' "$url")
+# A plain-http package starts only with a digest from the service to vouch for it.
+sha=$(curl -s "$url" | sha256sum | cut -d' ' -f1)
+body=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote("{\"status\":true,\"downloadURL\":\"%s\",\"sha256\":\"%s\"}" % (sys.argv[1], sys.argv[2]), safe=""))' "$url" "$sha")
 curl -s "http://localhost:$((port + 3))/_control/set?path=/api/rx/RealtekDrivers&type=application/json&body=$body" >/dev/null
 e2e="Z:$(echo "$tree/tests/win/workflow/e2e-dist/InstallerAllOffers.exe" | tr / '\\')"
 bench=$(find "$tree" -name responsiveness_bench.exe | head -1)
