@@ -1,7 +1,11 @@
 #include "app/InstallerApp.h"
 
 #include "app/InstallerDlg.h"
+#include "app/OfferSwitches.h"
+#include "app/QuietRun.h"
+#include "app/Unattended.h"
 #include "BuildConfig.h"
+#include "framework/AsciiCase.h"
 #include "log/SupportLog.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
@@ -9,6 +13,9 @@
 #include "workflows/Staging.h"
 
 #include <commctrl.h>
+#include <shellapi.h>
+
+#include <vector>
 
 namespace {
 // The settings key a framework would keep its own settings under; the installer stores
@@ -37,6 +44,40 @@ void RunPackageWithBuildPins(CWorkflowHost& host, Command command) noexcept
     {
         // Out of memory before the run began: nothing was started.
     }
+}
+constexpr const wchar_t* kHelpCaption = L"KVZ-7300 installer";
+constexpr const wchar_t* kHelpText =
+    L"Installer.exe [/quiet | /passive] [/wifi] [/bluetooth] [/hotspot] [/receiver]\n"
+    L"              [/log <file>] [/norestart]\n\n"
+    L"/quiet, /q\tno window: run the commands, wait for each setup\n"
+    L"/passive\tthe window shows progress; nothing waits for a click\n"
+    L"/wifi /bluetooth /hotspot /receiver\tthe commands to run (none: all offered)\n"
+    L"/log <file>\tthis run's log lines also go to that file\n"
+    L"/norestart\taccepted: the installer never restarts Windows\n\n"
+    L"Exit codes: 0 success, 3010 restart required, 1641 restart started,\n"
+    L"1603 failed, 1633 not for this Windows, 1602 cancelled,\n"
+    L"1618 another run is active, 87 wrong command line; a setup's own code otherwise.";
+
+std::vector<std::wstring> Arguments()
+{
+    std::vector<std::wstring> args;
+    int count = 0;
+    LPWSTR* argv = CommandLineToArgvW(GetCommandLineW(), &count);
+    for (int i = 1; argv && i < count; ++i)
+        args.emplace_back(argv[i]);
+    LocalFree(argv);
+    return args;
+}
+
+bool AsksForQuiet(const std::vector<std::wstring>& args)
+{
+    for (const std::wstring& arg : args)
+    {
+        const std::wstring name = arg.size() > 1 ? FoldedAsciiCase(arg.substr(1)) : L"";
+        if (name == L"quiet" || name == L"q")
+            return true;
+    }
+    return false;
 }
 } // namespace
 
@@ -67,4 +108,43 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
     // with the process now, before the window object they point to is destroyed. Started
     // setup programs and the archiver are processes of their own and keep running.
     ::ExitProcess(0);
+}
+
+int CInstallerApp::Run(const CInstallerParts& parts) noexcept
+{
+    try
+    {
+        const std::vector<std::wstring> args = Arguments();
+        if (args.empty())
+            return InitInstance(parts) ? 0 : 0;
+        RunOptions options;
+        std::wstring wrong;
+        const std::array<bool, kCommandCount> offered = {g_bOfferWifi, g_bOfferBluetooth,
+                                                         g_bOfferHotspot, g_bOfferReceiver};
+        if (ParseRunOptions(args, offered, options, wrong) && options.mode == RunMode::Passive)
+            wrong = L"/passive (not available in this version)";
+        else if (wrong.empty())
+        {
+            if (!options.logFile.empty() && options.mode != RunMode::Interactive)
+                AlsoLogTo(options.logFile);
+            switch (options.mode)
+            {
+            case RunMode::Interactive: return InitInstance(parts) ? 0 : 0;
+            case RunMode::Help:
+                MessageBoxW(nullptr, kHelpText, kHelpCaption, MB_OK | MB_ICONINFORMATION);
+                return kExitSuccess;
+            case RunMode::Quiet: return RunQuietly(parts, options);
+            case RunMode::Passive: break;
+            }
+        }
+        LogEvent(L"Wrong command line: " + wrong + L" (exit code 87)");
+        if (!AsksForQuiet(args))
+            MessageBoxW(nullptr, (L"This switch is not known or not complete: " + wrong).c_str(),
+                        kHelpCaption, MB_OK | MB_ICONERROR);
+        return kExitBadCommandLine;
+    }
+    catch (...)
+    {
+        return kExitFailed;
+    }
 }

@@ -8,6 +8,9 @@ class CInstallerApp
 {
 public:
     CInstallerApp() noexcept = default;
+    // Reads the command line: without arguments, the window (InitInstance); with them, an
+    // unattended run, the switches' help, or 87 for a wrong command line. The exit code.
+    int Run(const CInstallerParts& parts) noexcept;
     // Never returns normally: the process ends right after the main window's modal loop.
     bool InitInstance(const CInstallerParts& parts) noexcept;
 };

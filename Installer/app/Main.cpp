@@ -22,6 +22,5 @@ void LoadDllsFromSystemFolderOnly() noexcept
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     LoadDllsFromSystemFolderOnly();
-    theApp.InitInstance(ProgramParts());
-    return 0;
+    return theApp.Run(ProgramParts());
 }

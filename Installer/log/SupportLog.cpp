@@ -132,6 +132,12 @@ private:
 
 thread_local bool t_bQueueLines = false;
 
+std::wstring& ExtraLogPath()
+{
+    static std::wstring s_path;
+    return s_path;
+}
+
 CQueuedLines& QueuedLines()
 {
     static CQueuedLines* s_lines = new CQueuedLines; // never destroyed: its thread outlives exit
@@ -139,6 +145,17 @@ CQueuedLines& QueuedLines()
 }
 
 } // namespace
+
+void AlsoLogTo(const std::wstring& path) noexcept
+{
+    try
+    {
+        ExtraLogPath() = path;
+    }
+    catch (...)
+    {
+    }
+}
 
 void QueueLogLinesOfThisThread() noexcept
 {
@@ -203,7 +220,10 @@ void LogEvent(std::wstring_view event) noexcept
         const std::wstring path = SupportLogFile();
         if (path.empty() || !IsFreeOfReparsePoints(path))
             return;
-        AppendLogLine(path, FormatLogLine(Now(), GetCurrentThreadId(), event));
+        const std::string line = FormatLogLine(Now(), GetCurrentThreadId(), event);
+        AppendLogLine(path, line);
+        if (!ExtraLogPath().empty())
+            AppendLogLine(ExtraLogPath(), line, UINT64_MAX);
     }
     catch (...)
     {

@@ -11,6 +11,10 @@
 // Appends one line: local time with milliseconds, thread id, `event`.
 void LogEvent(std::wstring_view event) noexcept;
 
+// Every later line also goes to `path` (created or appended, never moved aside): the file an
+// unattended run's /log names.
+void AlsoLogTo(const std::wstring& path) noexcept;
+
 // From now on this thread's lines are handed to a writer thread instead of being written
 // here: for the window's thread, which must never wait for the log's lock (another program of
 // the user can hold the file for as long as it likes).

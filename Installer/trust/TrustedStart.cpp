@@ -197,7 +197,7 @@ void HoldOwnImage() noexcept
 }
 
 StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
-                                 const StartPolicy& policy)
+                                 const StartPolicy& policy, DWORD* exitCode)
 {
     const std::wstring& path = program.path;
     const ProgramKind kind = ProgramKindOfName(path);
@@ -212,16 +212,25 @@ StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
         return StartResult::Untrusted;
     const std::wstring folder = FolderOf(path);
     KernelHandle process;
+    const std::wstring tail = program.arguments.empty() ? L"" : L" " + program.arguments;
     const bool started =
         kind == ProgramKind::Msi
-            ? ShellStart(SystemMsiexec(), MsiInstallParameters(path), folder, program.tempFolder,
-                         owner, process)
-            : ShellStart(path, std::wstring(), folder, program.tempFolder, owner, process);
+            ? ShellStart(SystemMsiexec(), MsiInstallParameters(path) + tail, folder,
+                         program.tempFolder, owner, process)
+            : ShellStart(path, program.arguments, folder, program.tempFolder, owner, process);
     if (!started)
         return StartResult::Failed;
     LogEvent(L"Started elevated: " + path);
     // msiexec opens the package after it started: keep it held until the installation ends.
-    if (kind == ProgramKind::Msi && process)
+    if ((kind == ProgramKind::Msi || program.bWait) && process)
         WaitForSingleObject(process.get(), INFINITE);
+    if (program.bWait && exitCode)
+    {
+        *exitCode = ERROR_INSTALL_FAILURE;
+        if (!process || !GetExitCodeProcess(process.get(), exitCode))
+            LogFailure(L"The exit code of " + path + L" is unknown", GetLastError());
+        else
+            LogEvent(path + L" ended with exit code " + std::to_wstring(*exitCode));
+    }
     return StartResult::Started;
 }

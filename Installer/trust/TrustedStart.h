@@ -39,9 +39,11 @@ struct ProgramToStart
     // start: what is checked is what starts.
     HANDLE held = nullptr;
     std::wstring tempFolder; // TEMP and TMP of the started program; empty: ours
+    std::wstring arguments;  // appended to its command line (msiexec's for a package)
+    bool bWait = false;      // wait for it to end and read its exit code
 };
 
 // Starts the program with the "runas" verb in its own folder, its prompt owned by `owner`, and
 // does not wait for it (an .msi package stays held until msiexec ends).
 StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
-                                 const StartPolicy& policy);
+                                 const StartPolicy& policy, DWORD* exitCode = nullptr);

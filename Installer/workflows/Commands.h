@@ -38,7 +38,8 @@ struct CommandRow
     bool bNeedsWindows7; // offered only with a Windows family code of 6 or more
     const wchar_t* logName;
     WordId missingSetupWord;
-    std::atomic<bool>* busy; // one run at a time: set in one atomic exchange
+    std::atomic<bool>* busy;  // one run at a time: set in one atomic exchange
+    const wchar_t* quietArgs; // the setup program's silent switches (build setting)
 };
 extern const std::array<CommandRow, kCommandCount> g_commandTable;
 

@@ -67,8 +67,13 @@ Delivery DownloadWithBar(CWorkflowHost& host, const CommandRow& row,
     return fetched ? Delivery::Delivered : Delivery::NotDelivered;
 }
 
+// An unattended run's outcome when the installer itself could not do the command.
+constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
+
 void ReportStart(CWorkflowHost& host, StartResult result)
 {
+    if (result != StartResult::Started)
+        host.ReportOutcome(kInstallerFailed);
     switch (result)
     {
     case StartResult::Started: break;
@@ -85,19 +90,30 @@ void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage
 {
     // The receiver and hotspot packages are their own setup programs.
     ProgramToStart program{package.localPath, package.held.get(), package.folder.TempPath()};
+    if (host.IsUnattended())
+    {
+        program.arguments = row.quietArgs;
+        program.bWait = true;
+    }
     FileHandle unpacked;
     if (row.start == PackageStart::Unpack)
     {
         switch (UnpackPackage(package, unpacked, program.path))
         {
         case UnpackResult::Unpacked: program.held = unpacked.get(); break;
-        case UnpackResult::ArchiverMissing: return;
+        case UnpackResult::ArchiverMissing: host.ReportOutcome(kInstallerFailed); return;
         case UnpackResult::Failed:
+            host.ReportOutcome(kInstallerFailed);
             host.ShowStatusText(host.GetWord(WordKeys[row.missingSetupWord]));
             return;
         }
     }
-    ReportStart(host, StartProgramElevated(program, host.GetOwnerWindow(), policy));
+    DWORD exitCode = 0;
+    const StartResult result =
+        StartProgramElevated(program, host.GetOwnerWindow(), policy, &exitCode);
+    if (result == StartResult::Started)
+        host.ReportOutcome(exitCode);
+    ReportStart(host, result);
 }
 
 } // namespace
@@ -114,9 +130,16 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
         std::wstring setup;
         FileHandle held;
         if (HoldShippedProgram(g_shippedWifiSetup, setup, held) != ShippedCheck::Held)
+        {
+            host.ReportOutcome(kInstallerFailed);
             return;
-        const ProcessOutcome outcome = RunAndWait(QuoteArgument(setup));
+        }
+        const std::wstring quietArgs = host.IsUnattended() ? RowOf(Command::Wifi).quietArgs : L"";
+        const ProcessOutcome outcome =
+            RunAndWait(QuoteArgument(setup) + (quietArgs.empty() ? L"" : L" " + quietArgs));
         held.reset();
+        host.ReportOutcome(!outcome.started || !outcome.exitCodeKnown ? kInstallerFailed
+                                                                      : outcome.exitCode);
         if (!outcome.started)
             LogFailure(L"The Wi-Fi driver setup did not start", outcome.startError);
         else if (outcome.exitCodeKnown)
@@ -135,6 +158,7 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
     catch (...)
     {
         // Out of memory: the run ends without a report, and the flag is cleared.
+        host.ReportOutcome(kInstallerFailed);
     }
 }
 
@@ -173,5 +197,8 @@ void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy&
         // Out of memory: reported like a package that could not be fetched, unless it came.
     }
     if (!delivered)
+    {
+        host.ReportOutcome(kInstallerFailed);
         host.ShowNoInternetMessage();
+    }
 }

@@ -15,6 +15,7 @@
 #include <commctrl.h>
 
 #include <algorithm>
+#include <chrono>
 #include <cstring>
 #include <sstream>
 #include <string>
@@ -331,6 +332,120 @@ TEST_F(ShippedWindow, ClosingDuringADownloadEndsTheProcessAndTheNextStartCleansU
     {
         EXPECT_TRUE(WaitFor([&] { return !FileExists(GetWorkFolderPath(L"Linked")); }, 20000));
     }
+}
+
+// Unattended runs of the all-offers installer, started as a distribution tool starts it and
+// read as it reads them: the whole exit code, which a Unix parent would see cut to a byte.
+class Unattended : public ::testing::Test
+{
+protected:
+    void SetUp() override
+    {
+        ASSERT_TRUE(EmptyWorkFolder());
+        m_log = ScratchFolder() + L"\\unattended-setups.log";
+        DeleteFileW(m_log.c_str());
+        SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
+        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
+        Control(L"clear");
+    }
+    void TearDown() override
+    {
+        SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", nullptr);
+        Control(L"clear");
+    }
+
+    static HANDLE Start(const std::wstring& arguments)
+    {
+        std::wstring line = L"\"" + Dist() + L"\\InstallerAllOffers.exe\" " + arguments;
+        STARTUPINFOW startup = {};
+        startup.cb = sizeof(startup);
+        PROCESS_INFORMATION info = {};
+        if (!CreateProcessW(nullptr, &line[0], nullptr, nullptr, FALSE, 0, nullptr, nullptr,
+                            &startup, &info))
+            return nullptr;
+        CloseHandle(info.hThread);
+        return info.hProcess;
+    }
+    static DWORD Finish(HANDLE process)
+    {
+        DWORD code = 0xDEAD;
+        if (WaitForSingleObject(process, 120000) == WAIT_OBJECT_0)
+            GetExitCodeProcess(process, &code);
+        else
+            TerminateProcess(process, 0xDEAD);
+        CloseHandle(process);
+        return code;
+    }
+    std::size_t SetupRuns() const
+    {
+        std::istringstream text(ReadFileBytes(m_log));
+        std::size_t count = 0;
+        for (std::string line; std::getline(text, line);)
+            ++count;
+        return count;
+    }
+
+    std::wstring m_log;
+};
+
+TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
+{
+    const std::wstring logFile = ScratchFolder() + L"\\run log.txt";
+    DeleteFileW(logFile.c_str());
+    const struct
+    {
+        const char* what;
+        const wchar_t* arguments;
+        const wchar_t* setupExit;
+        bool offersNothing;
+        DWORD code;
+        std::size_t setups;
+    } cases[] = {
+        {"a setup asking for a restart", L"/quiet /bluetooth", L"3010", false, 3010, 1},
+        {"the Wi-Fi setup started one", L"-Q /WIFI", L"1641", false, 1641, 1},
+        {"both succeed, logged", L"/quiet /wifi /bluetooth /log \"RUNLOG\"", L"0", false, 0, 2},
+        {"the service offers nothing", L"/quiet /bluetooth", L"0", true, 1603, 0},
+        {"an unknown switch", L"/quiet /silent", L"0", false, 87, 0},
+        {"/log without a file", L"/quiet /wifi /log", L"0", false, 87, 0},
+        {"both modes", L"/quiet /passive", L"0", false, 87, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(m_log.c_str());
+        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", c.setupExit);
+        if (c.offersNothing)
+            Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
+                    QueryEncode(L"{\"status\":false}"));
+        else
+            Control(L"clear");
+        std::wstring arguments = c.arguments;
+        const std::size_t at = arguments.find(L"RUNLOG");
+        if (at != std::wstring::npos)
+            arguments.replace(at, 6, logFile);
+        EXPECT_EQ(Finish(Start(arguments)), c.code);
+        EXPECT_EQ(SetupRuns(), c.setups);
+        // No window, no message dialog.
+        EXPECT_EQ(FindWindowW(nullptr, MainCaption().c_str()), nullptr);
+    }
+    const std::string logged = ReadFileBytes(logFile);
+    EXPECT_NE(logged.find("Unattended outcome: Bluetooth driver: exit code 0"), std::string::npos);
+    EXPECT_NE(logged.find("Unattended run ends with exit code 0"), std::string::npos);
+    EXPECT_EQ(LoadedPlantedDlls(), std::vector<std::wstring>());
+}
+
+// A machine-wide lock: a second unattended run while one installs ends at once.
+TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
+{
+    SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", L"4000");
+    const HANDLE first = Start(L"/quiet /wifi");
+    ASSERT_NE(first, nullptr);
+    ASSERT_TRUE(WaitFor([&] { return SetupRuns() == 1; }, 30000));
+    const auto started = std::chrono::steady_clock::now();
+    EXPECT_EQ(Finish(Start(L"/quiet /wifi")), 1618u);
+    EXPECT_LT(std::chrono::steady_clock::now() - started, std::chrono::seconds(3));
+    EXPECT_EQ(Finish(first), 0u);
+    EXPECT_EQ(SetupRuns(), 1u);
 }
 
 } // namespace

@@ -1,0 +1,132 @@
+#include "app/QuietRun.h"
+
+#include "framework/FileHandle.h"
+#include "framework/KernelHandle.h"
+#include "localisation/Translation.h"
+#include "log/SupportLog.h"
+
+#include <windows.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+// What a workflow would have shown goes to the log; nothing waits for anyone.
+class CQuietHost final : public CWorkflowHost
+{
+public:
+    explicit CQuietHost(CTranslation& translation) noexcept : m_translation(translation) {}
+
+    void ShowStatusText(std::wstring text) override { LogEvent(L"Status line: " + text); }
+    void ShowNoInternetMessage() override
+    {
+        LogEvent(L"Message: " + m_translation.GetWord(WordKeys[HINT_NO_INTERNET]));
+    }
+    void ShowProgressBar(Command) override {}
+    void SetProgressBar(Command, int) override {}
+    void HideProgressBar(Command) override {}
+    bool IsBluetoothShown() override { return false; }
+    std::wstring GetWord(std::wstring key) override { return m_translation.GetWord(key); }
+    HWND GetOwnerWindow() override { return nullptr; }
+    bool IsUnattended() override { return true; }
+    void ReportOutcome(DWORD exitCode) override
+    {
+        m_exitCode = static_cast<int>(exitCode);
+        m_bReported = true;
+    }
+
+    // A run that ended without telling (a second run of the command was refused) failed.
+    int ExitCode() const noexcept { return m_bReported ? m_exitCode : kExitFailed; }
+
+private:
+    CTranslation& m_translation;
+    int m_exitCode = kExitFailed;
+    bool m_bReported = false;
+};
+
+// One line per command and the final code, for an administrator who started us from a console.
+class CParentConsole
+{
+public:
+    CParentConsole() noexcept
+    {
+        if (AttachConsole(ATTACH_PARENT_PROCESS))
+            m_out.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
+                                    nullptr, OPEN_EXISTING, 0, nullptr));
+    }
+    void Say(const std::wstring& line) const noexcept
+    {
+        if (!m_out)
+            return;
+        const std::wstring text = line + L"\r\n";
+        DWORD written = 0;
+        if (!WriteConsoleW(m_out.get(), text.c_str(), static_cast<DWORD>(text.size()), &written,
+                           nullptr))
+        {
+            // Redirected to a file: UTF-8.
+            const int size =
+                WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
+                                    nullptr, 0, nullptr, nullptr);
+            std::string utf8(size > 0 ? size : 0, '\0');
+            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0],
+                                size, nullptr, nullptr);
+            WriteFile(m_out.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
+        }
+    }
+
+private:
+    FileHandle m_out;
+};
+
+} // namespace
+
+int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
+{
+    try
+    {
+        const CParentConsole console;
+        // Every unattended run of the machine, whoever started it: checked before anything.
+        KernelHandle machineWide(CreateMutexW(nullptr, FALSE, L"Global\\KVZ7300.Unattended"));
+        if (!machineWide || GetLastError() == ERROR_ALREADY_EXISTS)
+        {
+            LogEvent(L"Unattended run refused: another one is active (exit code 1618)");
+            console.Say(L"Another unattended run of the installer is active: exit code 1618");
+            return kExitAnotherRun;
+        }
+        LogEvent(L"Unattended run (/quiet)");
+        CTranslation translation;
+        translation.Load();
+        const int family = parts.probeFamily();
+        std::vector<int> codes;
+        for (const Command command : options.commands)
+        {
+            const CommandRow& row = RowOf(command);
+            int code = kExitNotApplicable;
+            if (OfferedOnFamily(row, family))
+            {
+                CQuietHost host(translation);
+                LogEvent(std::wstring(L"Unattended: ") + row.logName);
+                if (row.start == PackageStart::None)
+                    parts.runWifi(host);
+                else
+                    parts.runPackage(host, command);
+                code = host.ExitCode();
+            }
+            codes.push_back(code);
+            const std::wstring line =
+                std::wstring(row.logName) + L": exit code " + std::to_wstring(code) +
+                (code == kExitNotApplicable ? L" (not for this Windows)" : L"");
+            LogEvent(L"Unattended outcome: " + line);
+            console.Say(line);
+        }
+        const int result = CombineExitCodes(codes);
+        LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));
+        console.Say(L"Exit code " + std::to_wstring(result));
+        return result;
+    }
+    catch (...)
+    {
+        return kExitFailed;
+    }
+}

@@ -1,0 +1,9 @@
+#pragma once
+// An unattended run without a window (/quiet): the selected commands one after another, every
+// started setup waited for, nothing shown, the outcome as the exit code.
+
+#include "app/InstallerParts.h"
+#include "app/Unattended.h"
+
+// The run's exit code (Unattended.h); 1618 at once while another unattended run is active.
+int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept;
