@@ -448,4 +448,17 @@ TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
     EXPECT_EQ(SetupRuns(), 1u);
 }
 
+// Run with the prefix reporting Vista.
+class EnvVistaUnattended : public Unattended
+{
+};
+
+TEST_F(EnvVistaUnattended, CommandsForWindows7DoNotApply)
+{
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth")), 1633u);
+    // The Wi-Fi command applies and runs; the run says that another did not.
+    EXPECT_EQ(Finish(Start(L"/quiet /wifi /receiver")), 1633u);
+    EXPECT_EQ(SetupRuns(), 1u);
+}
+
 } // namespace
