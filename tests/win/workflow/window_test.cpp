@@ -448,6 +448,33 @@ TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
     EXPECT_EQ(SetupRuns(), 1u);
 }
 
+// Started by a person: /? lists the switches, and a wrong one is named; both in a box.
+TEST_F(Unattended, HelpAndAWrongSwitchSpeakInAMessageBox)
+{
+    const struct
+    {
+        const wchar_t* arguments;
+        const wchar_t* says;
+        DWORD code;
+    } cases[] = {
+        {L"/?", L"/quiet", 0},
+        {L"/bluetooth /silent", L"/silent", 87},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(Narrow(c.arguments));
+        const HANDLE process = Start(c.arguments);
+        HWND box = nullptr;
+        ASSERT_TRUE(WaitFor(
+            [&] { return (box = FindWindowW(L"#32770", L"KVZ-7300 installer")) != nullptr; },
+            20000));
+        // A message box's text is its static control 0xFFFF.
+        EXPECT_NE(WindowText(GetDlgItem(box, 0xFFFF)).find(c.says), std::wstring::npos);
+        PostMessageW(box, WM_COMMAND, IDOK, 0);
+        EXPECT_EQ(Finish(process), c.code);
+    }
+}
+
 // Run with the prefix reporting Vista.
 class EnvVistaUnattended : public Unattended
 {
