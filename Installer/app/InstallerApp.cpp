@@ -6,6 +6,7 @@
 #include "app/Unattended.h"
 #include "BuildConfig.h"
 #include "framework/AsciiCase.h"
+#include "framework/KernelHandle.h"
 #include "log/SupportLog.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
@@ -86,7 +87,7 @@ CInstallerParts ProgramParts() noexcept
     return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily};
 }
 
-bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
+bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions* passive) noexcept
 {
     // Asked before the window is built; the window waits for the answer only as long as it
     // is willing to, without blocking its thread.
@@ -102,12 +103,12 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts) noexcept
     RegisterForRestart();
     StartCleaningWorkFolder();
 
-    CInstallerDlg dlg(parts, familyProbe);
+    CInstallerDlg dlg(parts, familyProbe, passive);
     dlg.DoModal();
     // Workers are never joined and may still be inside the window's operations: end them
     // with the process now, before the window object they point to is destroyed. Started
     // setup programs and the archiver are processes of their own and keep running.
-    ::ExitProcess(0);
+    ::ExitProcess(static_cast<UINT>(dlg.ExitCode()));
 }
 
 int CInstallerApp::Run(const CInstallerParts& parts) noexcept
@@ -121,21 +122,30 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         std::wstring wrong;
         const std::array<bool, kCommandCount> offered = {g_bOfferWifi, g_bOfferBluetooth,
                                                          g_bOfferHotspot, g_bOfferReceiver};
-        if (ParseRunOptions(args, offered, options, wrong) && options.mode == RunMode::Passive)
-            wrong = L"/passive (not available in this version)";
-        else if (wrong.empty())
+        if (ParseRunOptions(args, offered, options, wrong))
         {
-            if (!options.logFile.empty() && options.mode != RunMode::Interactive)
-                AlsoLogTo(options.logFile);
             switch (options.mode)
             {
             case RunMode::Interactive: return InitInstance(parts) ? 0 : 0;
             case RunMode::Help:
                 MessageBoxW(nullptr, kHelpText, kHelpCaption, MB_OK | MB_ICONINFORMATION);
                 return kExitSuccess;
-            case RunMode::Quiet: return RunQuietly(parts, options);
+            case RunMode::Quiet:
             case RunMode::Passive: break;
             }
+            if (!options.logFile.empty())
+                AlsoLogTo(options.logFile);
+            // Every unattended run of the machine, whoever started it: checked before anything.
+            static KernelHandle s_machineWide;
+            s_machineWide.reset(CreateMutexW(nullptr, FALSE, L"Global\\KVZ7300.Unattended"));
+            if (!s_machineWide || GetLastError() == ERROR_ALREADY_EXISTS)
+            {
+                LogEvent(L"Unattended run refused: another one is active (exit code 1618)");
+                return kExitAnotherRun;
+            }
+            if (options.mode == RunMode::Quiet)
+                return RunQuietly(parts, options);
+            return InitInstance(parts, &options) ? 0 : 0;
         }
         LogEvent(L"Wrong command line: " + wrong + L" (exit code 87)");
         if (!AsksForQuiet(args))

@@ -3,6 +3,7 @@
 #pragma once
 
 #include "app/InstallerParts.h"
+#include "app/Unattended.h"
 
 class CInstallerApp
 {
@@ -11,6 +12,7 @@ public:
     // Reads the command line: without arguments, the window (InitInstance); with them, an
     // unattended run, the switches' help, or 87 for a wrong command line. The exit code.
     int Run(const CInstallerParts& parts) noexcept;
-    // Never returns normally: the process ends right after the main window's modal loop.
-    bool InitInstance(const CInstallerParts& parts) noexcept;
+    // Never returns normally: the process ends right after the main window's modal loop, with
+    // the window's exit code. With `passive`, the window runs those commands by itself.
+    bool InitInstance(const CInstallerParts& parts, const RunOptions* passive = nullptr) noexcept;
 };

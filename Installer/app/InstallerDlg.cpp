@@ -25,6 +25,10 @@ constexpr UINT_PTR kFamilyTimer = 1;
 // Posted by the family probe with its answer, and by workers with requests to apply.
 constexpr UINT kFamilyKnownMsg = WM_APP + 1;
 constexpr UINT kWorkerRequestsMsg = WM_APP + 2;
+// A passive run: its worker posts this when the last command ended; the window closes 2 s on.
+constexpr UINT kPassiveDoneMsg = WM_APP + 3;
+constexpr UINT_PTR kPassiveCloseTimer = 2;
+constexpr UINT kPassiveCloseMs = 2000;
 
 // In the table's order.
 OfferSet CurrentOffers()
@@ -42,8 +46,9 @@ void LogButtonsShown(const std::vector<Command>& shown, std::optional<int> famil
 }
 } // namespace
 
-CInstallerDlg::CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe) noexcept
-    : CDialog(IDD_INSTALLER_DIALOG), m_parts(parts), m_familyProbe(familyProbe)
+CInstallerDlg::CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe,
+                             const RunOptions* passive) noexcept
+    : CDialog(IDD_INSTALLER_DIALOG), m_parts(parts), m_familyProbe(familyProbe), m_pPassive(passive)
 {
     const Gdiplus::GdiplusStartupInput input;
     if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
@@ -189,12 +194,24 @@ void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
         // Out of memory: the line of the log is lost; the buttons were shown.
     }
     SetText(MakeWindowCaption(AnsiToWide(GetProgramVersion())));
+    if (m_pPassive)
+        StartPassiveRun(family.value_or(0));
 }
 
 void CInstallerDlg::OnTimer(UINT_PTR nId) noexcept
 {
     if (nId == kFamilyTimer)
         FinishWhenFamilyKnown(true);
+    else if (nId == kPassiveCloseTimer)
+        EndDialog(IDOK);
+}
+
+int CInstallerDlg::ExitCode() const noexcept
+{
+    if (!m_pPassive)
+        return kExitSuccess;
+    const int result = m_nPassiveResult.load();
+    return result < 0 ? kExitUserCancelled : result;
 }
 
 // The newest state of each control the workers asked for; bars before the status line, as
@@ -245,6 +262,9 @@ bool CInstallerDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& 
     case WM_TIMER: OnTimer(static_cast<UINT_PTR>(wParam)); return true;
     case kFamilyKnownMsg: FinishWhenFamilyKnown(false); return true;
     case kWorkerRequestsMsg: ApplyWorkerRequests(); return true;
+    case kPassiveDoneMsg:
+        ::SetTimer(m_hWnd, kPassiveCloseTimer, kPassiveCloseMs, nullptr);
+        return true;
     case WM_NCDESTROY: m_requests.Close(); return false;
     case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
     case WM_CTLCOLORSTATIC:
@@ -288,15 +308,26 @@ void CInstallerDlg::OnClickedCancel() noexcept
 class CInstallerDlg::CHost final : public CWorkflowHost
 {
 public:
-    CHost(CInstallerDlg& window, HWND hWnd) noexcept : m_window(window), m_hWnd(hWnd) {}
+    CHost(CInstallerDlg& window, HWND hWnd, bool bUnattended = false) noexcept
+        : m_window(window), m_hWnd(hWnd), m_bUnattended(bUnattended)
+    {
+    }
 
     void ShowStatusText(std::wstring text) override
     {
         Wake(m_window.m_requests.SetStatus(std::move(text)));
     }
-    // The message dialog runs its own modal loop on this worker, without an owner.
+    // The message dialog runs its own modal loop on this worker, without an owner; in a
+    // passive run nobody waits for it: its text goes to the status line and the log.
     void ShowNoInternetMessage() override
     {
+        if (m_bUnattended)
+        {
+            const std::wstring text = GetWord(WordKeys[HINT_NO_INTERNET]);
+            LogEvent(L"Message (to the status line): " + text);
+            ShowStatusText(text);
+            return;
+        }
         CExtraMsg message;
         message.DoModal();
     }
@@ -319,6 +350,14 @@ public:
         return m_window.m_translation.GetWord(std::move(key));
     }
     HWND GetOwnerWindow() override { return m_hWnd; }
+    bool IsUnattended() override { return m_bUnattended; }
+    void ReportOutcome(DWORD exitCode) override
+    {
+        m_nExitCode = static_cast<int>(exitCode);
+        m_bReported = true;
+    }
+    // A run that ended without telling (refused as a second run) failed.
+    int ExitCode() const noexcept { return m_bReported ? m_nExitCode : kExitFailed; }
 
 private:
     void Wake(bool bNeeded) noexcept
@@ -329,7 +368,56 @@ private:
 
     CInstallerDlg& m_window;
     const HWND m_hWnd;
+    const bool m_bUnattended;
+    int m_nExitCode = kExitFailed;
+    bool m_bReported = false;
 };
+
+// The selected commands one after another on one worker, as if clicked in the window's order.
+void CInstallerDlg::StartPassiveRun(int nFamily) noexcept
+{
+    try
+    {
+        std::thread([this, hWnd = m_hWnd, nFamily, commands = m_pPassive->commands] {
+            std::vector<int> codes;
+            try
+            {
+                LogEvent(L"Unattended run (/passive)");
+                for (const Command command : commands)
+                {
+                    const CommandRow& row = RowOf(command);
+                    int code = kExitNotApplicable;
+                    if (OfferedOnFamily(row, nFamily))
+                    {
+                        LogEvent(std::wstring(L"Unattended: ") + row.logName);
+                        CHost host(*this, hWnd, true);
+                        if (row.start == PackageStart::None)
+                            m_parts.runWifi(host);
+                        else
+                            m_parts.runPackage(host, command);
+                        code = host.ExitCode();
+                    }
+                    codes.push_back(code);
+                    LogEvent(std::wstring(L"Unattended outcome: ") + row.logName + L": exit code " +
+                             std::to_wstring(code));
+                }
+            }
+            catch (...)
+            {
+                codes.push_back(kExitFailed);
+            }
+            const int result = CombineExitCodes(codes);
+            LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));
+            m_nPassiveResult.store(result);
+            ::PostMessageW(hWnd, kPassiveDoneMsg, 0, 0);
+        }).detach();
+    }
+    catch (...)
+    {
+        m_nPassiveResult.store(kExitFailed);
+        ::PostMessageW(m_hWnd, kPassiveDoneMsg, 0, 0);
+    }
+}
 
 void CInstallerDlg::StartWorkflow(Command command) noexcept
 {

@@ -10,6 +10,7 @@
 
 #include "app/InstallerParts.h"
 #include "app/Layout.h"
+#include "app/Unattended.h"
 #include "app/WorkerRequests.h"
 #include "controls/SkinButton.h"
 #include "framework/Dialog.h"
@@ -24,7 +25,13 @@
 class CInstallerDlg : public CDialog
 {
 public:
-    CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe) noexcept;
+    // With `passive`, the window runs those commands by itself once it is initialised and
+    // closes 2 s after the last one (/passive).
+    CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe,
+                  const RunOptions* passive = nullptr) noexcept;
+    // The process's exit code: 0 for a window a person used; a passive run's outcome, or
+    // 1602 when it was closed before the run ended.
+    int ExitCode() const noexcept;
     ~CInstallerDlg() override;
 
 protected:
@@ -41,6 +48,7 @@ private:
     bool OnCommand(WORD nId, WORD nCode) noexcept;
     void OnTimer(UINT_PTR nId) noexcept;
     void ApplyWorkerRequests() noexcept;
+    void StartPassiveRun(int nFamily) noexcept;
     void OnClickedOk() noexcept {}
     void OnClickedCancel() noexcept;
     void StartWorkflow(Command command) noexcept;
@@ -56,6 +64,8 @@ private:
     const CInstallerParts m_parts;
     const CFamilyProbe& m_familyProbe;
     bool m_bFamilySettled = false;
+    const RunOptions* m_pPassive;
+    std::atomic<int> m_nPassiveResult{-1}; // set by the passive run's worker when it ends
     // Filled by workers, applied on the window's thread; closed at WM_NCDESTROY.
     CWorkerRequests m_requests;
     ULONG_PTR m_gdiplusToken = 0;

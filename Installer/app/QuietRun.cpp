@@ -1,7 +1,6 @@
 #include "app/QuietRun.h"
 
 #include "framework/FileHandle.h"
-#include "framework/KernelHandle.h"
 #include "localisation/Translation.h"
 #include "log/SupportLog.h"
 
@@ -86,14 +85,6 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
     try
     {
         const CParentConsole console;
-        // Every unattended run of the machine, whoever started it: checked before anything.
-        KernelHandle machineWide(CreateMutexW(nullptr, FALSE, L"Global\\KVZ7300.Unattended"));
-        if (!machineWide || GetLastError() == ERROR_ALREADY_EXISTS)
-        {
-            LogEvent(L"Unattended run refused: another one is active (exit code 1618)");
-            console.Say(L"Another unattended run of the installer is active: exit code 1618");
-            return kExitAnotherRun;
-        }
         LogEvent(L"Unattended run (/quiet)");
         CTranslation translation;
         translation.Load();

@@ -5,5 +5,5 @@
 #include "app/InstallerParts.h"
 #include "app/Unattended.h"
 
-// The run's exit code (Unattended.h); 1618 at once while another unattended run is active.
+// The run's exit code (Unattended.h). The caller holds the machine-wide lock of unattended runs.
 int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept;

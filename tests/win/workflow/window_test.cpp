@@ -448,6 +448,39 @@ TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
     EXPECT_EQ(SetupRuns(), 1u);
 }
 
+// /passive: the window shows and runs the commands by itself, nothing waits for a click, and it
+// closes by itself; closed before the run ended, the run was cancelled.
+TEST_F(Unattended, PassiveRunsShowTheWindowAndCloseThemselves)
+{
+    // The Bluetooth command finds nothing to fetch: its message goes to the status line.
+    Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
+            QueryEncode(L"{\"status\":false}"));
+    HANDLE process = Start(L"/passive /wifi /bluetooth /receiver");
+    HWND window = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (window = FindWindowW(nullptr, MainCaption().c_str())); }, 30000));
+    std::wstring status;
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            status = WindowText(GetDlgItem(window, IDC_STATUS));
+            return status == Word(HINT_NO_INTERNET);
+        },
+        60000))
+        << Narrow(status);
+    EXPECT_EQ(Finish(process), 1603u);
+    EXPECT_EQ(SetupRuns(), 2u); // the Wi-Fi setup and the receiver's, without a click
+
+    Control(L"clear");
+    DeleteFileW(m_log.c_str());
+    SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", L"5000");
+    process = Start(L"/passive /wifi");
+    ASSERT_TRUE(WaitFor([&] { return SetupRuns() == 1; }, 30000));
+    window = FindWindowW(nullptr, MainCaption().c_str());
+    ASSERT_NE(window, nullptr);
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Finish(process), 1602u);
+}
+
 // Started by a person: /? lists the switches, and a wrong one is named; both in a box.
 TEST_F(Unattended, HelpAndAWrongSwitchSpeakInAMessageBox)
 {
