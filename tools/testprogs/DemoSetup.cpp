@@ -3,10 +3,10 @@
 //
 // With KVZ_SETUP_LOG set (the tests) it appends one line with its own full path to that file
 // (and, with KVZ_SETUP_FOLDER_LOG set, one with its current folder to that one; with
-// KVZ_SETUP_TEMP_LOG, one with its TEMP and TMP), waits KVZ_SETUP_SLEEP_MS, and exits with
-// KVZ_SETUP_EXIT (default 0), showing nothing. Without it (the demo) it shows a
-// small window saying what it would have installed; as the Wi-Fi setup it asks whether to
-// report success.
+// KVZ_SETUP_TEMP_LOG, one with its TEMP and TMP; with KVZ_SETUP_ARGS_LOG, its command line), waits
+// KVZ_SETUP_SLEEP_MS, and exits with KVZ_SETUP_EXIT (default 0), showing nothing. Without it (the
+// demo) it shows a small window saying what it would have installed; as the Wi-Fi setup it asks
+// whether to report success.
 #include <windows.h>
 
 #include <cstdlib>
@@ -69,6 +69,9 @@ int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
         if (!folderLog.empty() &&
             (!GetCurrentDirectoryW(MAX_PATH, folder) || !AppendLine(folderLog, folder)))
             return 98;
+        const std::wstring argsLog = Environment(L"KVZ_SETUP_ARGS_LOG");
+        if (!argsLog.empty() && !AppendLine(argsLog, GetCommandLineW()))
+            return 96;
         const std::wstring tempLog = Environment(L"KVZ_SETUP_TEMP_LOG");
         if (!tempLog.empty() &&
             !AppendLine(tempLog, Environment(L"TEMP") + L"|" + Environment(L"TMP")))

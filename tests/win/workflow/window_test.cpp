@@ -434,6 +434,20 @@ TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
     EXPECT_EQ(LoadedPlantedDlls(), std::vector<std::wstring>());
 }
 
+// The vendor's silent switches (a build setting; the test tree gives the receiver some) reach
+// the setup program in unattended runs only.
+TEST_F(Unattended, TheSilentSwitchesReachTheSetupProgram)
+{
+    const std::wstring args = ScratchFolder() + L"\\setup-args.log";
+    DeleteFileW(args.c_str());
+    SetEnvironmentVariableW(L"KVZ_SETUP_ARGS_LOG", args.c_str());
+    const DWORD code = Finish(Start(L"/quiet /receiver"));
+    SetEnvironmentVariableW(L"KVZ_SETUP_ARGS_LOG", nullptr);
+    EXPECT_EQ(code, 0u);
+    const std::string line = ReadFileBytes(args);
+    EXPECT_NE(line.find("VelmoraRXSetup.exe\" /quiet-test \"a b\"\n"), std::string::npos) << line;
+}
+
 // A machine-wide lock: a second unattended run while one installs ends at once.
 TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
 {
