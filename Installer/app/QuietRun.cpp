@@ -44,13 +44,17 @@ private:
     bool m_bReported = false;
 };
 
-// One line per command and the final code, for an administrator who started us from a console.
+// One line per command and the final code, for an administrator who started us from a console,
+// or for a tool that gave us an output of its own to read.
 class CParentConsole
 {
 public:
     CParentConsole() noexcept
     {
-        if (AttachConsole(ATTACH_PARENT_PROCESS))
+        const HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
+        if (given && given != INVALID_HANDLE_VALUE && GetFileType(given) != FILE_TYPE_UNKNOWN)
+            m_out.reset(DuplicateOwn(given));
+        else if (AttachConsole(ATTACH_PARENT_PROCESS))
             m_out.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
                                     nullptr, OPEN_EXISTING, 0, nullptr));
     }
@@ -75,6 +79,15 @@ public:
     }
 
 private:
+    static HANDLE DuplicateOwn(HANDLE handle) noexcept
+    {
+        HANDLE own = INVALID_HANDLE_VALUE;
+        if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE,
+                             DUPLICATE_SAME_ACCESS))
+            return INVALID_HANDLE_VALUE;
+        return own;
+    }
+
     FileHandle m_out;
 };
 
