@@ -3,6 +3,7 @@
 #include "app/ExtraMsg.h"
 #include "app/OfferSwitches.h"
 #include "app/PngResource.h"
+#include "app/QuietRun.h"
 #include "app/WindowStyle.h"
 #include "BuildConfig.h"
 #include "framework/Font.h"
@@ -308,8 +309,9 @@ void CInstallerDlg::OnClickedCancel() noexcept
 class CInstallerDlg::CHost final : public CWorkflowHost
 {
 public:
-    CHost(CInstallerDlg& window, HWND hWnd, bool bUnattended = false) noexcept
-        : m_window(window), m_hWnd(hWnd), m_bUnattended(bUnattended)
+    // With `outcome`, the host of a passive run, which the workflow tells how it went.
+    CHost(CInstallerDlg& window, HWND hWnd, CCommandOutcome* outcome = nullptr) noexcept
+        : m_window(window), m_hWnd(hWnd), m_bUnattended(outcome != nullptr), m_pOutcome(outcome)
     {
     }
 
@@ -353,11 +355,9 @@ public:
     bool IsUnattended() override { return m_bUnattended; }
     void ReportOutcome(DWORD exitCode) override
     {
-        m_nExitCode = static_cast<int>(exitCode);
-        m_bReported = true;
+        if (m_pOutcome)
+            m_pOutcome->Report(exitCode);
     }
-    // A run that ended without telling (refused as a second run) failed.
-    int ExitCode() const noexcept { return m_bReported ? m_nExitCode : kExitFailed; }
 
 private:
     void Wake(bool bNeeded) noexcept
@@ -369,8 +369,7 @@ private:
     CInstallerDlg& m_window;
     const HWND m_hWnd;
     const bool m_bUnattended;
-    int m_nExitCode = kExitFailed;
-    bool m_bReported = false;
+    CCommandOutcome* const m_pOutcome;
 };
 
 // The selected commands one after another on one worker, as if clicked in the window's order.
@@ -385,21 +384,9 @@ void CInstallerDlg::StartPassiveRun(int nFamily) noexcept
                 LogEvent(L"Unattended run (/passive)");
                 for (const Command command : commands)
                 {
-                    const CommandRow& row = RowOf(command);
-                    int code = kExitNotApplicable;
-                    if (OfferedOnFamily(row, nFamily))
-                    {
-                        LogEvent(std::wstring(L"Unattended: ") + row.logName);
-                        CHost host(*this, hWnd, true);
-                        if (row.start == PackageStart::None)
-                            m_parts.runWifi(host);
-                        else
-                            m_parts.runPackage(host, command);
-                        code = host.ExitCode();
-                    }
-                    codes.push_back(code);
-                    LogEvent(std::wstring(L"Unattended outcome: ") + row.logName + L": exit code " +
-                             std::to_wstring(code));
+                    CCommandOutcome outcome;
+                    CHost host(*this, hWnd, &outcome);
+                    codes.push_back(RunUnattendedCommand(m_parts, command, nFamily, host, outcome));
                 }
             }
             catch (...)

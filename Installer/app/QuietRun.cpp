@@ -15,7 +15,10 @@ namespace {
 class CQuietHost final : public CWorkflowHost
 {
 public:
-    explicit CQuietHost(CTranslation& translation) noexcept : m_translation(translation) {}
+    CQuietHost(CTranslation& translation, CCommandOutcome& outcome) noexcept
+        : m_translation(translation), m_outcome(outcome)
+    {
+    }
 
     void ShowStatusText(std::wstring text) override { LogEvent(L"Status line: " + text); }
     void ShowNoInternetMessage() override
@@ -29,19 +32,11 @@ public:
     std::wstring GetWord(std::wstring key) override { return m_translation.GetWord(key); }
     HWND GetOwnerWindow() override { return nullptr; }
     bool IsUnattended() override { return true; }
-    void ReportOutcome(DWORD exitCode) override
-    {
-        m_exitCode = static_cast<int>(exitCode);
-        m_bReported = true;
-    }
-
-    // A run that ended without telling (a second run of the command was refused) failed.
-    int ExitCode() const noexcept { return m_bReported ? m_exitCode : kExitFailed; }
+    void ReportOutcome(DWORD exitCode) override { m_outcome.Report(exitCode); }
 
 private:
     CTranslation& m_translation;
-    int m_exitCode = kExitFailed;
-    bool m_bReported = false;
+    CCommandOutcome& m_outcome;
 };
 
 // One line per command and the final code, for an administrator who started us from a console,
@@ -93,6 +88,26 @@ private:
 
 } // namespace
 
+int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
+                         CWorkflowHost& host, const CCommandOutcome& outcome)
+{
+    const CommandRow& row = RowOf(command);
+    int code = kExitNotApplicable;
+    if (OfferedOnFamily(row, family))
+    {
+        LogEvent(std::wstring(L"Unattended: ") + row.logName);
+        if (row.start == PackageStart::None)
+            parts.runWifi(host);
+        else
+            parts.runPackage(host, command);
+        code = outcome.Code();
+    }
+    LogEvent(std::wstring(L"Unattended outcome: ") + row.logName + L": exit code " +
+             std::to_wstring(code) +
+             (code == kExitNotApplicable ? L" (not for this Windows)" : L""));
+    return code;
+}
+
 int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
 {
     try
@@ -105,24 +120,12 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
         std::vector<int> codes;
         for (const Command command : options.commands)
         {
-            const CommandRow& row = RowOf(command);
-            int code = kExitNotApplicable;
-            if (OfferedOnFamily(row, family))
-            {
-                CQuietHost host(translation);
-                LogEvent(std::wstring(L"Unattended: ") + row.logName);
-                if (row.start == PackageStart::None)
-                    parts.runWifi(host);
-                else
-                    parts.runPackage(host, command);
-                code = host.ExitCode();
-            }
+            CCommandOutcome outcome;
+            CQuietHost host(translation, outcome);
+            const int code = RunUnattendedCommand(parts, command, family, host, outcome);
             codes.push_back(code);
-            const std::wstring line =
-                std::wstring(row.logName) + L": exit code " + std::to_wstring(code) +
-                (code == kExitNotApplicable ? L" (not for this Windows)" : L"");
-            LogEvent(L"Unattended outcome: " + line);
-            console.Say(line);
+            console.Say(std::wstring(RowOf(command).logName) + L": exit code " +
+                        std::to_wstring(code));
         }
         const int result = CombineExitCodes(codes);
         LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));

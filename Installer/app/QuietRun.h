@@ -5,5 +5,10 @@
 #include "app/InstallerParts.h"
 #include "app/Unattended.h"
 
+// One command of an unattended run through `host`, which reports into `outcome`: its exit
+// code, or 1633 where this Windows family rules it out. Logged.
+int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
+                         CWorkflowHost& host, const CCommandOutcome& outcome);
+
 // The run's exit code (Unattended.h). The caller holds the machine-wide lock of unattended runs.
 int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept;

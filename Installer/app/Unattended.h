@@ -42,6 +42,23 @@ bool ParseRunOptions(const std::vector<std::wstring>& args,
                      const std::array<bool, kCommandCount>& offered, RunOptions& options,
                      std::wstring& wrong);
 
+// What one command of an unattended run came to, as its workflow reports it.
+class CCommandOutcome
+{
+public:
+    void Report(unsigned long exitCode) noexcept
+    {
+        m_nCode = static_cast<int>(exitCode);
+        m_bReported = true;
+    }
+    // A run that ended without telling (refused as a second run of the command) failed.
+    int Code() const noexcept { return m_bReported ? m_nCode : kExitFailed; }
+
+private:
+    int m_nCode = kExitFailed;
+    bool m_bReported = false;
+};
+
 // The run's code from each command's, in the window's order: the first failure, else 1641
 // when a setup started a restart, else 3010 when one asked for it, else 0.
 int CombineExitCodes(const std::vector<int>& codes);
