@@ -22,8 +22,10 @@ double TimeStart(const std::wstring& program, const StartPolicy& policy, bool& b
 {
     const auto start = std::chrono::steady_clock::now();
     const FileHandle held = OpenHeldForReading(program);
-    bStarted =
-        StartProgramElevated({program, held.get(), {}}, nullptr, policy) == StartResult::Started;
+    ProgramToStart setup;
+    setup.path = program;
+    setup.held = held.get();
+    bStarted = StartProgramElevated(setup, nullptr, policy) == StartResult::Started;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
 }

@@ -116,8 +116,12 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
     try
     {
         const std::vector<std::wstring> args = Arguments();
+        // InitInstance ends the process with the window's exit code.
         if (args.empty())
-            return InitInstance(parts) ? 0 : 0;
+        {
+            InitInstance(parts);
+            return kExitSuccess;
+        }
         RunOptions options;
         std::wstring wrong;
         const std::array<bool, kCommandCount> offered = {g_bOfferWifi, g_bOfferBluetooth,
@@ -126,7 +130,7 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         {
             switch (options.mode)
             {
-            case RunMode::Interactive: return InitInstance(parts) ? 0 : 0;
+            case RunMode::Interactive: InitInstance(parts); return kExitSuccess;
             case RunMode::Help:
                 MessageBoxW(nullptr, kHelpText, kHelpCaption, MB_OK | MB_ICONINFORMATION);
                 return kExitSuccess;
@@ -145,7 +149,8 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
             }
             if (options.mode == RunMode::Quiet)
                 return RunQuietly(parts, options);
-            return InitInstance(parts, &options) ? 0 : 0;
+            InitInstance(parts, &options);
+            return kExitSuccess;
         }
         LogEvent(L"Wrong command line: " + wrong + L" (exit code 87)");
         if (!AsksForQuiet(args))

@@ -83,6 +83,23 @@ std::wstring SystemErrorText(unsigned long error)
     return text;
 }
 
+std::wstring& ExtraLogPath()
+{
+    static std::wstring s_path;
+    return s_path;
+}
+
+// To the support log (its folder made again if it went meanwhile, a link in its place not
+// followed) and to the file /log named.
+void WriteLine(const std::string& line)
+{
+    const std::wstring path = SupportLogFile();
+    if (!path.empty() && IsFreeOfReparsePoints(path))
+        AppendLogLine(path, line);
+    if (!ExtraLogPath().empty())
+        AppendLogLine(ExtraLogPath(), line, UINT64_MAX);
+}
+
 // Writes the lines queued by the threads that must not wait, in their order.
 class CQueuedLines
 {
@@ -113,9 +130,7 @@ private:
                     line = std::move(m_lines.front());
                     m_lines.pop_front();
                 }
-                const std::wstring path = SupportLogFile();
-                if (!path.empty() && IsFreeOfReparsePoints(path))
-                    AppendLogLine(path, line);
+                WriteLine(line);
             }
         }
         catch (...)
@@ -131,12 +146,6 @@ private:
 };
 
 thread_local bool t_bQueueLines = false;
-
-std::wstring& ExtraLogPath()
-{
-    static std::wstring s_path;
-    return s_path;
-}
 
 CQueuedLines& QueuedLines()
 {
@@ -216,14 +225,7 @@ void LogEvent(std::wstring_view event) noexcept
             QueuedLines().Push(FormatLogLine(Now(), GetCurrentThreadId(), event));
             return;
         }
-        // The folder is made again if it went meanwhile; a link in its place is not followed.
-        const std::wstring path = SupportLogFile();
-        if (path.empty() || !IsFreeOfReparsePoints(path))
-            return;
-        const std::string line = FormatLogLine(Now(), GetCurrentThreadId(), event);
-        AppendLogLine(path, line);
-        if (!ExtraLogPath().empty())
-            AppendLogLine(ExtraLogPath(), line, UINT64_MAX);
+        WriteLine(FormatLogLine(Now(), GetCurrentThreadId(), event));
     }
     catch (...)
     {

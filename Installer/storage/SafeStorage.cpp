@@ -52,7 +52,7 @@ FileHandle OpenComponent(const std::wstring& path, Use use)
     if (use != Use::Examine)
     {
         // Only a handle with data access takes part in sharing checks.
-        access |= FILE_READ_DATA | READ_CONTROL;
+        access |= FILE_READ_DATA;
         share = folder && use == Use::Hold ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
     }
     FileHandle handle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,

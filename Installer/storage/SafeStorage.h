@@ -32,8 +32,6 @@ public:
     // when IsFreeOfReparsePoints refuses the path itself.
     bool Hold(const std::wstring& path);
     explicit operator bool() const noexcept { return !m_handles.empty(); }
-    // The handle of the path itself (with READ_CONTROL); null when nothing is held.
-    HANDLE Last() const noexcept { return m_handles.empty() ? nullptr : m_handles.back().get(); }
 
 private:
     std::vector<FileHandle> m_handles;

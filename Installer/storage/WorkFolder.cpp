@@ -2,7 +2,6 @@
 
 #include "framework/FindHandle.h"
 #include "framework/KernelHandle.h"
-#include "framework/LocalMemory.h"
 #include "storage/WorkFolderLayout.h"
 
 #include <utility>

@@ -89,7 +89,10 @@ void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage
                 const StartPolicy& policy)
 {
     // The receiver and hotspot packages are their own setup programs.
-    ProgramToStart program{package.localPath, package.held.get(), package.folder.TempPath()};
+    ProgramToStart program;
+    program.path = package.localPath;
+    program.held = package.held.get();
+    program.tempFolder = package.folder.TempPath();
     if (host.IsUnattended())
     {
         program.arguments = row.quietArgs;
