@@ -89,8 +89,7 @@ public:
     }
 
     // Moved through its own handle, so it is the file written that takes the name. With
-    // `held`, opened again for reading only; the caller checks its bytes once more, since
-    // between the two handles another program could have written to it.
+    // `held`, opened again for reading only, and only if it is still that file.
     bool CommitTo(const std::wstring& target, FileHandle* held)
     {
         FileIdentity identity;
@@ -353,7 +352,7 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
         return false;
 
     const auto started = std::chrono::steady_clock::now();
-    CPackageTransfer transfer(cracked, localPath, limits, expectedSha256 || held, report);
+    CPackageTransfer transfer(cracked, localPath, limits, expectedSha256.has_value(), report);
     CRetryBudget budget(limits.retry);
     TransferFailure failure = TransferFailure::None;
     for (;;)
@@ -366,30 +365,22 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
             break;
     }
     Sha256Digest written{};
-    if (failure == TransferFailure::None && (expectedSha256 || held))
+    if (failure == TransferFailure::None && expectedSha256)
     {
         if (!transfer.FinishDigest(written))
             failure = TransferFailure::Local;
-        else if (expectedSha256 && written != *expectedSha256)
+        else if (written != *expectedSha256)
         {
             ReportDownloadProblem(L"The package does not have the expected SHA-256");
             failure = TransferFailure::DigestMismatch;
         }
-        else if (expectedSha256)
+        else
             LogEvent(L"The package has the expected SHA-256");
     }
     if (failure == TransferFailure::None && !transfer.CommitTo(localPath, held))
     {
         ReportDownloadError(L"The package could not be moved into place and held", GetLastError());
         failure = TransferFailure::Local;
-    }
-    Sha256Digest reread{};
-    if (failure == TransferFailure::None && held &&
-        !(HashOpenFile(held->get(), reread) && reread == written))
-    {
-        ReportDownloadProblem(L"The package changed after it was written");
-        held->reset();
-        failure = TransferFailure::DigestMismatch;
     }
 
     const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(

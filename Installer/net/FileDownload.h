@@ -29,7 +29,9 @@ namespace net {
 // The same with other limits (shorter ones in tests). With `held`, the file is kept open from
 // its first byte until it is handed over there: moved into place through that handle, then
 // opened again for reading only, shared for reading only (so nobody can write, rename or
-// delete it while `held` lives), and its bytes read back and found to be the ones written.
+// delete it while `held` lives), and only when it is still the file written. `localPath` must
+// then lie in a held folder that only administrators can change: nothing else can write to the
+// file between the two handles, so its bytes need no second reading.
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,
                     const std::optional<Sha256Digest>& expectedSha256, const TransferLimits& limits,

@@ -8,11 +8,6 @@
 #include <new>
 #include <vector>
 
-bool HttpGetJson(std::wstring url, std::string& body)
-{
-    return net::HttpGetJson(url, body, net::kJsonRequestLimits);
-}
-
 namespace net {
 
 namespace {
@@ -31,24 +26,17 @@ const std::vector<std::wstring>& JsonRequestHeaders()
 
 constexpr unsigned long kChunkBytes = 1024;
 
-struct JsonExchange
-{
-    bool result = false;
-    JsonReply reply;
-};
-
 // Runs on RunWithDeadline's helper: once `stop` is set nobody waits for the result, and the
 // exchange ends at its next step instead of reading on.
-JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
-                         Clock::time_point deadline, const StopFlag& stop)
+JsonReply RunExchange(const CrackedUrl& url, const TransferLimits& limits,
+                      Clock::time_point deadline, const StopFlag& stop)
 {
-    JsonExchange exchange;
-    JsonReply& reply = exchange.reply;
+    JsonReply reply;
     CSentRequest sent;
     if (!OpenAndSendRequest(url, JsonRequestHeaders(), limits, deadline, sent) || stop)
     {
         reply.failure = stop ? TransferFailure::NoAnswer : sent.failure;
-        return exchange;
+        return reply;
     }
 
     const int status = QueryStatusCode(sent.request.get());
@@ -56,14 +44,12 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
     {
         ReportDownloadError(L"The reply has no status", GetLastError());
         reply.failure = TransferFailure::Malformed;
-        return exchange;
+        return reply;
     }
     reply.status = status;
     LogEvent(L"HTTP " + std::to_wstring(status) + L" from " + UrlForLog(url));
     std::printf("HTTP_STATUS_code:%d\n", status);
     std::fflush(stdout);
-    if (status == 200)
-        exchange.result = true;
 
     // The bytes are kept as received, zero bytes included: nothing here is text yet.
     char buffer[kChunkBytes];
@@ -73,14 +59,12 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
         if (stop)
         {
             reply.failure = TransferFailure::NoAnswer;
-            exchange.result = false;
-            return exchange;
+            return reply;
         }
         if (!ReadAvailable(sent.request.get(), buffer, kChunkBytes, got))
         {
             reply.failure = FailureOfError(GetLastError());
-            exchange.result = false;
-            return exchange;
+            return reply;
         }
         if (got == 0)
             break;
@@ -89,8 +73,7 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
             ReportDownloadProblem(L"The reply is larger than " +
                                   std::to_wstring(limits.maxBodyBytes) + L" bytes");
             reply.failure = TransferFailure::TooLarge;
-            exchange.result = false;
-            return exchange;
+            return reply;
         }
         try
         {
@@ -98,10 +81,9 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
         }
         catch (const std::bad_alloc&)
         {
-            // Out of memory: the result stands as the status left it.
             reply.body.clear();
             reply.failure = TransferFailure::Local;
-            return exchange;
+            return reply;
         }
     }
     // A reset connection can look like the end of the body; the announced length tells.
@@ -111,16 +93,14 @@ JsonExchange RunExchange(const CrackedUrl& url, const TransferLimits& limits,
         ReportDownloadProblem(L"The connection closed after " + std::to_wstring(reply.body.size()) +
                               L" of " + std::to_wstring(announced) + L" bytes");
         reply.failure = TransferFailure::ShortBody;
-        exchange.result = false;
-        return exchange;
+        return reply;
     }
     reply.failure = TransferFailure::None;
-    exchange.result = true;
-    return exchange;
+    return reply;
 }
 
 // One exchange under its deadline. False when the deadline passed first.
-bool Exchange(const CrackedUrl& cracked, const TransferLimits& limits, JsonExchange& exchange)
+bool Exchange(const CrackedUrl& cracked, const TransferLimits& limits, JsonReply& reply)
 {
     // The whole exchange runs under one deadline: a slow trickle of bytes would otherwise
     // renew the receive time-out for ever.
@@ -130,7 +110,7 @@ bool Exchange(const CrackedUrl& cracked, const TransferLimits& limits, JsonExcha
             [cracked, limits, deadline](const StopFlag& stop) {
                 return RunExchange(cracked, limits, deadline, stop);
             },
-            deadline, exchange))
+            deadline, reply))
         return true;
     ReportDownloadError(L"No complete reply before the deadline", ERROR_INTERNET_TIMEOUT);
     return false;
@@ -138,28 +118,15 @@ bool Exchange(const CrackedUrl& cracked, const TransferLimits& limits, JsonExcha
 
 } // namespace
 
-bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimits& limits)
-{
-    CrackedUrl cracked;
-    if (!CrackHttpUrl(url, cracked))
-        return false;
-    JsonExchange exchange;
-    if (!Exchange(cracked, limits, exchange))
-        return false;
-    if (exchange.reply.failure == TransferFailure::None)
-        body.swap(exchange.reply.body);
-    return exchange.result;
-}
-
 JsonReply HttpGetJson(const std::wstring& url, const TransferLimits& limits)
 {
     CrackedUrl cracked;
-    JsonExchange exchange;
+    JsonReply reply;
     if (!CrackHttpUrl(url, cracked))
-        exchange.reply.failure = TransferFailure::Malformed;
-    else if (!Exchange(cracked, limits, exchange))
-        exchange.reply.failure = TransferFailure::NoAnswer;
-    return std::move(exchange.reply);
+        reply.failure = TransferFailure::Malformed;
+    else if (!Exchange(cracked, limits, reply))
+        reply.failure = TransferFailure::NoAnswer;
+    return reply;
 }
 
 } // namespace net

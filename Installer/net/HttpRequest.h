@@ -6,16 +6,7 @@
 
 #include <string>
 
-// True when the body was read to its end (whatever the status code) or, before that,
-// when the status was 200 and only a non-network failure followed. On true with the body
-// read, `body` holds the bytes as received; otherwise it is left as it was. A body longer
-// than 1 MiB, or shorter than its Content-Length, is a failure. Writes
-// "HTTP_STATUS_code:<n>" to standard output once the status is known.
-bool HttpGetJson(std::wstring url, std::string& body);
-
 namespace net {
-// The same with other limits (shorter ones in tests).
-bool HttpGetJson(const std::wstring& url, std::string& body, const TransferLimits& limits);
 
 // One GET and what came of it, for a caller that decides whether to try again.
 struct JsonReply
@@ -25,7 +16,8 @@ struct JsonReply
     std::string body;                                    // the bytes as received
 };
 
-// The same single exchange, told whole: what the driver-service query calls, so that it can
-// decide whether to try again.
+// One GET with the service's headers under `limits`, told whole, so that the caller can decide
+// whether to try again. Writes "HTTP_STATUS_code:<n>" to standard output once the status is
+// known. A body longer than `limits` allow, or shorter than its Content-Length, is a failure.
 JsonReply HttpGetJson(const std::wstring& url, const TransferLimits& limits);
 } // namespace net

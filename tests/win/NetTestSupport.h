@@ -51,6 +51,15 @@ inline std::string Narrow(const std::wstring& text)
     return std::string(text.begin(), text.end());
 }
 
+// One GET: true, with the body, when it was read whole.
+inline bool GetJson(const std::wstring& url, std::string& body,
+                    const net::TransferLimits& limits = net::kJsonRequestLimits)
+{
+    net::JsonReply reply = net::HttpGetJson(url, limits);
+    body = std::move(reply.body);
+    return reply.failure == net::TransferFailure::None;
+}
+
 inline bool RunningUnderWine()
 {
     return GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
@@ -102,9 +111,7 @@ inline void WriteFileBytes(const std::wstring& path, const std::string& bytes)
 // A request to the stand-in's control port (see standin.py); its answer.
 inline std::string StandIn(const std::wstring& pathAndQuery)
 {
-    std::string body;
-    net::HttpGetJson(Http(L"/_control/" + pathAndQuery), body, net::kJsonRequestLimits);
-    return body;
+    return net::HttpGetJson(Http(L"/_control/" + pathAndQuery), net::kJsonRequestLimits).body;
 }
 
 // How often `needle` occurs in the stand-in's request log, read once it occurs `expected`

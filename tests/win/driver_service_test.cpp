@@ -20,7 +20,7 @@ std::string FaultUrl(const std::wstring& query)
 std::string Control(const std::wstring& pathAndQuery)
 {
     std::string body;
-    EXPECT_TRUE(HttpGetJson(Http(L"/_control/" + pathAndQuery), body)) << Narrow(pathAndQuery);
+    EXPECT_TRUE(GetJson(Http(L"/_control/" + pathAndQuery), body)) << Narrow(pathAndQuery);
     return body;
 }
 

@@ -45,7 +45,7 @@ std::wstring MainCaption()
 std::string Control(const std::wstring& pathAndQuery)
 {
     std::string body;
-    EXPECT_TRUE(HttpGetJson(Http(L"/_control/" + pathAndQuery), body));
+    EXPECT_TRUE(GetJson(Http(L"/_control/" + pathAndQuery), body));
     return body;
 }
 

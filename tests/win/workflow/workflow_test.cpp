@@ -111,7 +111,7 @@ private:
 std::string Control(const std::wstring& pathAndQuery)
 {
     std::string body;
-    EXPECT_TRUE(HttpGetJson(Http(L"/_control/" + pathAndQuery), body)) << Narrow(pathAndQuery);
+    EXPECT_TRUE(GetJson(Http(L"/_control/" + pathAndQuery), body)) << Narrow(pathAndQuery);
     return body;
 }
 
