@@ -29,5 +29,5 @@ target_link_libraries(download_bench PRIVATE kvz_net psapi)
 target_link_options(download_bench PRIVATE -municode)
 # Its baseline: a bare WinINet loop with 1 MiB reads.
 add_executable(download_baseline ${PROJECT_SOURCE_DIR}/bench/download_baseline.cpp)
-target_link_libraries(download_baseline PRIVATE wininet psapi)
+target_link_libraries(download_baseline PRIVATE wininet bcrypt psapi)
 target_link_options(download_baseline PRIVATE -municode)
