@@ -121,7 +121,8 @@ curl_ms() {   # protocol -> milliseconds
 }
 median() { sort -g | awk '{ v[NR] = $1 } END { print (NR % 2) ? v[(NR + 1) / 2] : (v[NR / 2] + v[NR / 2 + 1]) / 2 }'; }
 
-cases=("http" "http sha256" "https" "https sha256")
+# KVZ_BENCH_CASES narrows the cases, as in "https,https sha256".
+IFS=, read -r -a cases <<<"${KVZ_BENCH_CASES:-http,http sha256,https,https sha256}"
 # Warm the page cache, the prefix and the server.
 for p in http https; do run "$ours_exe" $p 16 >/dev/null; run "$bare_exe" $p 16 >/dev/null; done
 window_ms https >/dev/null
@@ -141,13 +142,15 @@ for i in $(seq "$runs"); do
 done
 
 echo "256 MiB over loopback from nginx, median of $runs alternating runs ($(basename "$tree"))"
-printf "  %-14s %14s %14s %9s %9s\n" case "installer" "bare loop" "ratio" "curl"
+printf "  %-14s %14s %14s %9s %11s %9s\n" case "installer" "bare loop" "ratio" "paired" "curl"
 for c in "${cases[@]}"; do
   read -r p h <<<"$c"
   f="${p}${h:+-$h}"
+  # paired: the median of each run's own ratio, which a machine's drift between runs moves less
   awk -v c="$c" -v o="$(median < "$work/ours-$f.txt")" -v b="$(median < "$work/bare-$f.txt")" \
+      -v r="$(paste "$work/bare-$f.txt" "$work/ours-$f.txt" | awk '{ print $1 / $2 }' | median)" \
       -v k="$(median < "$work/curl-$p.txt")" 'BEGIN {
-    printf "  %-14s %11.1f ms %11.1f ms %9.2f %6.1f ms\n", c, o, b, b / o, k }'
+    printf "  %-14s %11.1f ms %11.1f ms %9.2f %11.2f %6.1f ms\n", c, o, b, b / o, r, k }'
 done
 
 mem() {   # protocol, size in MiB -> "peak working set KiB, peak private KiB, max RSS KiB (Linux)"

@@ -149,12 +149,13 @@ int wmain(int argc, wchar_t** argv)
         Sleep(5);
     if (downloadOnly)
     {
-        // The bar shows until the workflow leaves the download, at 100 when it succeeded.
-        for (int i = 0; i < 30000 && IsWindowVisible(bar); ++i)
+        // The bar shows until the workflow leaves the download, at 100 when it succeeded. Asked
+        // seldom: each question is work for the installer's thread and for Wine's server.
+        for (int i = 0; i < 3000 && IsWindowVisible(bar); ++i)
         {
             if (SendMessageW(bar, PBM_GETPOS, 0, 0) >= 100)
                 return end(0);
-            Sleep(10);
+            Sleep(100);
         }
         std::printf("the download did not end at 100\n");
         return end(5);
