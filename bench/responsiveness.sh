@@ -1,8 +1,8 @@
 #!/usr/bin/env bash
 # Responsiveness of the main window during a 256 MiB download at full speed against the same
-# measure when idle (see responsiveness_bench.cpp). Uses the Windows tree of KVZ_BUILD_DIR that
-# the tests run.
-#   bench/responsiveness.sh [samples]
+# measure when idle (see responsiveness_bench.cpp); with "locked", while the benchmark holds a
+# lock on all of the installer's log. Uses the Windows tree of KVZ_BUILD_DIR that the tests run.
+#   bench/responsiveness.sh [samples] [locked]
 set -euo pipefail
 source "$(dirname "$0")/wine-tree.sh" responsiveness_bench kvz_workflow_window_tests
 port=$(sed -n 's/^KVZ_STANDIN_PORT:STRING=//p' "$tree/CMakeCache.txt")
@@ -19,4 +19,6 @@ body=$(python3 -c 'import sys, urllib.parse; print(urllib.parse.quote("{\"status
 curl -s "http://localhost:$((port + 3))/_control/set?path=/api/rx/RealtekDrivers&type=application/json&body=$body" >/dev/null
 e2e="Z:$(echo "$tree/tests/win/workflow/e2e-dist/InstallerAllOffers.exe" | tr / '\\')"
 bench=$(find "$tree" -name responsiveness_bench.exe | head -1)
-tests/harness/wine-run "$bench" "$e2e" "${1:-300}"
+log=""
+[ "${2:-}" = locked ] && log='C:\users\'"$(id -un)"'\AppData\Local\KVZ7300\Installer.log'
+tests/harness/wine-run "$bench" "$e2e" "${1:-300}" ${log:+"$log"}

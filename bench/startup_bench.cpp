@@ -3,7 +3,9 @@
 // process costs here), and the cost of the Windows-family probe that the window runs on its
 // UI thread before it shows its buttons, measured in fresh processes.
 //
-//   startup_bench.exe <installer.exe> [runs]        prints one line per measure and the ratios
+//   startup_bench.exe <installer.exe> [runs] [<other installer.exe>]
+//                                                   prints one line per measure and the ratios;
+//                                                   another build (an earlier one) alternates too
 //   startup_bench.exe --probe                       (child) exit code = ms of one probe call
 #include "probe/WindowsFamily.h"
 
@@ -140,20 +142,25 @@ int wmain(int argc, wchar_t** argv)
 
     const wchar_t* pszReady = L"USB Bluetooth Wireless Adapter (";
     const std::wstring installerLine = L"\"" + installer + L"\"";
+    const std::wstring otherLine = argc >= 4 ? L"\"" + std::wstring(argv[3]) + L"\"" : L"";
     // Warm-up: the first start of anything pays for loading Wine's DLLs from disk.
     TimeToWindow(baseline, nullptr);
     TimeToWindow(installerLine, pszReady);
+    if (!otherLine.empty())
+        TimeToWindow(otherLine, pszReady);
 
-    std::vector<double> base, visible, ready, probe;
+    std::vector<double> base, visible, ready, probe, other;
     for (int i = 0; i < nRuns; ++i)
     {
         base.push_back(TimeToWindow(baseline, nullptr).ready);
         const Times t = TimeToWindow(installerLine, pszReady);
         visible.push_back(t.visible);
         ready.push_back(t.ready);
+        if (!otherLine.empty())
+            other.push_back(TimeToWindow(otherLine, pszReady).ready);
         probe.push_back(ProbeInFreshProcess(self));
     }
-    for (const auto* v : {&base, &visible, &ready, &probe})
+    for (const auto* v : {&base, &visible, &ready, &probe, &other})
         if (std::count(v->begin(), v->end(), -1.0))
         {
             std::printf("a program did not show its window or the probe failed\n");
@@ -168,5 +175,11 @@ int wmain(int argc, wchar_t** argv)
     std::printf("installer visible / baseline                  %8.2f\n", v / b);
     std::printf("installer initialised / baseline              %8.2f\n", r / b);
     std::printf("probe / installer initialised                 %8.2f\n", p / r);
+    if (!other.empty())
+    {
+        const double o = Median(other);
+        std::printf("other installer: initialised (final caption)  %8.1f ms\n", o);
+        std::printf("other installer initialised / baseline        %8.2f\n", o / b);
+    }
     return 0;
 }

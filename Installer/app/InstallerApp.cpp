@@ -4,12 +4,14 @@
 #include "app/OfferSwitches.h"
 #include "app/QuietRun.h"
 #include "app/Unattended.h"
+#include "app/WindowStyle.h"
 #include "BuildConfig.h"
 #include "framework/AsciiCase.h"
 #include "framework/KernelHandle.h"
 #include "log/SupportLog.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
+#include "res/resource.h"
 #include "trust/TrustedStart.h"
 #include "workflows/Staging.h"
 
@@ -89,10 +91,11 @@ CInstallerParts ProgramParts() noexcept
 
 bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions* passive) noexcept
 {
-    // Asked before the window is built; the window waits for the answer only as long as it
-    // is willing to, without blocking its thread.
     // This thread owns the window: it never waits for the log's lock.
     QueueLogLinesOfThisThread();
+    // Both on workers of their own while the window is built: the banner is drawn, and the
+    // family asked, which the window waits for only as long as it is willing to.
+    const CBannerTile banner(IDB_BANNER, kWindowBlue);
     const CFamilyProbe familyProbe(parts.probeFamily);
     HoldOwnImage();
 
@@ -103,7 +106,7 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions*
     RegisterForRestart();
     StartCleaningWorkFolder();
 
-    CInstallerDlg dlg(parts, familyProbe, passive);
+    CInstallerDlg dlg(parts, familyProbe, banner, passive);
     dlg.DoModal();
     // Workers are never joined and may still be inside the window's operations: end them
     // with the process now, before the window object they point to is destroyed. Started

@@ -22,6 +22,8 @@
 namespace {
 // How long the window waits for the Windows family before it counts as unknown.
 constexpr UINT kFamilyWaitMs = 5000;
+// Longer than the banner's worker ever takes; past it the window is blue until its next paint.
+constexpr DWORD kBannerWaitMs = 3000;
 constexpr UINT_PTR kFamilyTimer = 1;
 // Posted by the family probe with its answer, and by workers with requests to apply.
 constexpr UINT kFamilyKnownMsg = WM_APP + 1;
@@ -48,26 +50,16 @@ void LogButtonsShown(const std::vector<Command>& shown, std::optional<int> famil
 } // namespace
 
 CInstallerDlg::CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe,
-                             const RunOptions* passive) noexcept
-    : CDialog(IDD_INSTALLER_DIALOG), m_parts(parts), m_familyProbe(familyProbe), m_pPassive(passive)
+                             const CBannerTile& banner, const RunOptions* passive) noexcept
+    : CDialog(IDD_INSTALLER_DIALOG), m_parts(parts), m_familyProbe(familyProbe), m_banner(banner),
+      m_pPassive(passive)
 {
-    const Gdiplus::GdiplusStartupInput input;
-    if (Gdiplus::GdiplusStartup(&m_gdiplusToken, &input, nullptr) != Gdiplus::Ok)
-    {
-        ::OutputDebugStringA("GDI+ did not start: the window is drawn without its banner\r\n");
-        m_gdiplusToken = 0;
-    }
     m_hIcon.reset(static_cast<HICON>(::LoadImageW(::GetModuleHandleW(nullptr),
                                                   MAKEINTRESOURCEW(IDR_MAINFRAME), IMAGE_ICON, 0, 0,
                                                   LR_DEFAULTSIZE)));
 }
 
-CInstallerDlg::~CInstallerDlg()
-{
-    m_background.reset(); // drawn with GDI+ but a GDI bitmap: free either way before shutdown
-    if (m_gdiplusToken)
-        Gdiplus::GdiplusShutdown(m_gdiplusToken);
-}
+CInstallerDlg::~CInstallerDlg() = default;
 
 void CInstallerDlg::DoDataExchange() noexcept
 {
@@ -97,7 +89,9 @@ CProgressCtrl* CInstallerDlg::Bar(Command command) noexcept
 BOOL CInstallerDlg::OnInitDialog() noexcept
 {
     CDialog::OnInitDialog();
-    LogEvent(L"Installer " + AnsiToWide(GetProgramVersion()) +
+    // Read once: the file's version resource is asked for again by the caption.
+    m_version = AnsiToWide(GetProgramVersion());
+    LogEvent(L"Installer " + m_version +
              L" started; driver "
              L"service " KVZ_DRIVER_SERVICE_HOST_W L"; archiver 7-Zip " KVZ_7ZA_VERSION_W);
     CenterWindow();
@@ -194,7 +188,7 @@ void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
     {
         // Out of memory: the line of the log is lost; the buttons were shown.
     }
-    SetText(MakeWindowCaption(AnsiToWide(GetProgramVersion())));
+    SetText(MakeWindowCaption(m_version));
     if (m_pPassive)
         StartPassiveRun(family.value_or(0));
 }
@@ -462,26 +456,28 @@ BOOL CInstallerDlg::OnEraseBkgnd(HDC hDC) noexcept
     return TRUE;
 }
 
-// Draws the colour and the banner once into the cached bitmap; the PNG is decoded only here.
+// Draws the colour and the banner once into the cached bitmap. False, with nothing cached, while
+// the banner's worker has not finished.
 bool CInstallerDlg::DrawBackground(HDC hDC, int cx, int cy) noexcept
 {
     m_background.reset();
+    bool bReady = false;
+    const CBannerTile::Tile banner = m_banner.Wait(kBannerWaitMs, bReady);
     UniqueMemoryDc memoryDc(::CreateCompatibleDC(hDC));
+    UniqueMemoryDc tileDc(::CreateCompatibleDC(hDC));
     UniqueBitmap bitmap(::CreateCompatibleBitmap(hDC, cx, cy));
-    if (!memoryDc || !bitmap)
+    if (!bReady || !memoryDc || !tileDc || !bitmap)
         return false;
     {
         CSelectObject selectBitmap(memoryDc.get(), bitmap.get());
         const RECT all{0, 0, cx, cy};
         UniqueBrush blue(::CreateSolidBrush(kWindowBlue));
         ::FillRect(memoryDc.get(), &all, blue.get());
-        CPngImage banner;
-        if (m_gdiplusToken && banner.Load(IDB_BANNER, L"PNG"))
+        if (banner.hBitmap)
         {
-            Gdiplus::Graphics graphics(memoryDc.get());
-            const PixelRect r = BannerRect(cx, static_cast<int>(banner.get()->GetWidth()),
-                                           static_cast<int>(banner.get()->GetHeight()));
-            graphics.DrawImage(banner.get(), Gdiplus::Rect(r.x, r.y, r.width, r.height));
+            CSelectObject selectTile(tileDc.get(), banner.hBitmap);
+            const PixelRect r = BannerRect(cx, banner.image.cx, banner.image.cy);
+            ::BitBlt(memoryDc.get(), r.x, r.y, r.width, r.height, tileDc.get(), 0, 0, SRCCOPY);
         }
     }
     m_background = std::move(bitmap);

@@ -10,6 +10,7 @@
 
 #include "app/InstallerParts.h"
 #include "app/Layout.h"
+#include "app/PngResource.h"
 #include "app/Unattended.h"
 #include "app/WorkerRequests.h"
 #include "controls/SkinButton.h"
@@ -25,10 +26,11 @@
 class CInstallerDlg : public CDialog
 {
 public:
-    // With `passive`, the window runs those commands by itself once it is initialised and
-    // closes 2 s after the last one (/passive).
+    // The probe and the banner were started before the window. With `passive`, the window runs
+    // those commands by itself once it is initialised and closes 2 s after the last one
+    // (/passive).
     CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& familyProbe,
-                  const RunOptions* passive = nullptr) noexcept;
+                  const CBannerTile& banner, const RunOptions* passive = nullptr) noexcept;
     // The process's exit code: 0 for a window a person used; a passive run's outcome, or
     // 1602 when it was closed before the run ended.
     int ExitCode() const noexcept;
@@ -63,13 +65,14 @@ private:
 
     const CInstallerParts m_parts;
     const CFamilyProbe& m_familyProbe;
+    const CBannerTile& m_banner;
     bool m_bFamilySettled = false;
     const RunOptions* m_pPassive;
     std::atomic<int> m_nPassiveResult{-1}; // set by the passive run's worker when it ends
     // Filled by workers, applied on the window's thread; closed at WM_NCDESTROY.
     CWorkerRequests m_requests;
-    ULONG_PTR m_gdiplusToken = 0;
     UniqueIcon m_hIcon;
+    std::wstring m_version; // of this program, as the caption shows it
     UniqueFont m_font;
     float m_fScale = 1.0f;
     // The background (colour and banner) as drawn for the client size it was drawn for.
