@@ -20,7 +20,9 @@ export KVZ_WINE_ROOT="$build/wine"
 ours_exe=$(find "$tree" -name download_bench.exe | head -1)
 bare_exe=$(find "$tree" -name download_baseline.exe | head -1)
 window_exe=$(find "$tree" -name responsiveness_bench.exe | head -1)
-installer="Z:$(echo "$tree/tests/win/workflow/e2e-dist/InstallerPinned.exe" | tr / '\\')"
+# KVZ_BENCH_INSTALLER: another build of the pinned installer (with data\ beside it) instead.
+installer="Z:$(echo "${KVZ_BENCH_INSTALLER:-$tree/tests/win/workflow/e2e-dist/InstallerPinned.exe}" |
+  tr / '\\')"
 ca="$KVZ_WINE_ROOT/ca"   # the test CA, which the prefix trusts
 
 work="$build/bench-download"
