@@ -14,6 +14,7 @@ void RunPinned(CWorkflowHost& host, Command command) noexcept
     }
     catch (...)
     {
+        // Out of memory before the run began: nothing was started.
     }
 }
 

@@ -59,8 +59,6 @@ CInstallerDlg::CInstallerDlg(const CInstallerParts& parts, const CFamilyProbe& f
                                                   LR_DEFAULTSIZE)));
 }
 
-CInstallerDlg::~CInstallerDlg() = default;
-
 void CInstallerDlg::DoDataExchange() noexcept
 {
     for (const CommandRow& row : g_commandTable)

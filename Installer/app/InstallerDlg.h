@@ -34,7 +34,6 @@ public:
     // The process's exit code: 0 for a window a person used; a passive run's outcome, or
     // 1602 when it was closed before the run ended.
     int ExitCode() const noexcept;
-    ~CInstallerDlg() override;
 
 protected:
     void DoDataExchange() noexcept override;
