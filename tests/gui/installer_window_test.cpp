@@ -310,6 +310,13 @@ TEST_F(Window, PressedButtonShiftsItsFace)
     up.mi.dwFlags = MOUSEEVENTF_LEFTUP;
     SendInput(1, &up, sizeof(up));
     ASSERT_TRUE(bPressed);
+    // The next test compares against the button's own face: it must be back on the screen.
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            return !(SendMessageW(wifi.hWnd, BM_GETSTATE, 0, 0) & BST_PUSHED) &&
+                   CScreenPixels(m_hWnd).At(x0 + 3, y0 + 3) == kBlue;
+        },
+        5000));
 
     const COLORREF crStrip = pixels.At(x0, y0 + 20);
     EXPECT_NE(kWhite, crStrip);
