@@ -63,7 +63,21 @@ fi
 if [ "$runs_i386" = yes ] && ! dpkg --print-foreign-architectures | grep -qx i386; then
   $SUDO dpkg --add-architecture i386
 fi
-$SUDO apt-get update -qq
+# A mirror in the middle of a sync fails the update for a while: try again, then go on with the
+# indexes there are (the install below says so if a package is missing from them).
+updated=yes
+for attempt in 1 2 3 4; do
+  $SUDO apt-get update -qq && break
+  [ $attempt -eq 4 ] && { updated=no; echo "deps: apt-get update failed; going on with the indexes there are" >&2; break; }
+  sleep $((attempt * 15))
+done
 if [ ${#missing[@]} -gt 0 ]; then
-  $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null
+  if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
+    # One architecture's index of the updates suite missing leaves amd64 and i386 at different
+    # versions; the release's own suite has both at the same.
+    [ $updated = no ] || exit 1
+    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    echo "deps: installing from $codename itself, without its updates, until the mirror has synced" >&2
+    $SUDO apt-get install -y -qq --no-install-recommends -t "$codename" "${missing[@]}" >/dev/null
+  fi
 fi
