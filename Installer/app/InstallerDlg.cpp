@@ -108,6 +108,14 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
     }
     PrepareLayout(extent);
 
+    // Hidden before the window shows, so that placing them later erases nothing.
+    for (const CommandRow& row : g_commandTable)
+    {
+        Button(row.command).ShowWindow(SW_HIDE);
+        if (CProgressCtrl* bar = Bar(row.command))
+            bar->ShowWindow(SW_HIDE);
+    }
+    m_stcStatus.ShowWindow(SW_HIDE);
     ::SetWindowPos(m_hWnd, nullptr, 0, 0, g_nWindowWidth, m_plan.nWindowHeight,
                    SWP_NOMOVE | SWP_SHOWWINDOW);
     const RECT rcClient = GetClientRect();
@@ -123,12 +131,7 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
         CSkinButton& button = Button(row.command);
         CProgressCtrl* bar = Bar(row.command);
         if (!offers[static_cast<size_t>(row.command)])
-        {
-            button.ShowWindow(SW_HIDE);
-            if (bar)
-                bar->ShowWindow(SW_HIDE);
             continue;
-        }
         const PixelRect& r = placement.buttons[nButton++];
         button.SetWindowPos(nullptr, r.x, r.y, r.width, r.height, SWP_NOZORDER | SWP_HIDEWINDOW);
         SetUpSkinButton(button, IDB_BUTTON_FACE, m_font.get());
