@@ -18,6 +18,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <functional>
 #include <vector>
 
 namespace {
@@ -82,6 +83,9 @@ bool AsksForQuiet(const std::vector<std::wstring>& args)
     }
     return false;
 }
+
+// A banner that takes longer than this does not hold the family up any further.
+constexpr DWORD kProbeAfterBannerMs = 500;
 } // namespace
 
 CInstallerParts ProgramParts() noexcept
@@ -93,10 +97,25 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions*
 {
     // This thread owns the window: it never waits for the log's lock.
     QueueLogLinesOfThisThread();
-    // Both on workers of their own while the window is built: the banner is drawn, and the
-    // family asked, which the window waits for only as long as it is willing to.
+    // Both on workers of their own while the window is built: the banner is drawn, then the
+    // family asked, which the window waits for only as long as it is willing to. One after the
+    // other: they load GDI+ and WMI, a dozen DLLs, which the process loads one at a time while
+    // the window's thread needs the same lock to build the window; side by side they held it
+    // up longer.
     const CBannerTile banner(IDB_BANNER, kWindowBlue);
-    const CFamilyProbe familyProbe(parts.probeFamily);
+    std::function<void()> afterBanner;
+    try
+    {
+        afterBanner = [banner] {
+            bool bReady = false;
+            banner.Wait(kProbeAfterBannerMs, bReady);
+        };
+    }
+    catch (...)
+    {
+        // Out of memory: the family is asked at once.
+    }
+    const CFamilyProbe familyProbe(parts.probeFamily, std::move(afterBanner));
     HoldOwnImage();
 
     INITCOMMONCONTROLSEX controls{};

@@ -4,15 +4,17 @@
 
 #include <thread>
 
-CFamilyProbe::CFamilyProbe(int (*probe)()) noexcept
+CFamilyProbe::CFamilyProbe(int (*probe)(), std::function<void()> first) noexcept
 {
     try
     {
         m_state = std::make_shared<State>();
-        std::thread([state = m_state, probe] {
+        std::thread([state = m_state, probe, first = std::move(first)] {
             int nFamily = 0;
             try
             {
+                if (first)
+                    first();
                 nFamily = probe();
             }
             catch (...)

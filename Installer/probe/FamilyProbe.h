@@ -6,6 +6,7 @@
 #include <windows.h>
 
 #include <atomic>
+#include <functional>
 #include <memory>
 #include <mutex>
 #include <optional>
@@ -13,8 +14,9 @@
 class CFamilyProbe
 {
 public:
-    // Starts `probe` (GetWindowsFamily in the program) on the worker.
-    explicit CFamilyProbe(int (*probe)()) noexcept;
+    // Starts `probe` (GetWindowsFamily in the program) on the worker, once `first` has returned
+    // there (when given).
+    explicit CFamilyProbe(int (*probe)(), std::function<void()> first = {}) noexcept;
 
     // The family once the worker has it (0 when WMI could not tell); empty while it asks.
     std::optional<int> Result() const noexcept;
