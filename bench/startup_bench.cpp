@@ -182,7 +182,6 @@ int wmain(int argc, wchar_t** argv)
     std::printf("Windows-family probe, first call in a process %8.1f ms\n", p);
     std::printf("installer visible / baseline                  %8.2f\n", v / b);
     std::printf("installer initialised / baseline              %8.2f\n", r / b);
-    // Paired: the median of each run's own ratio, which the machine's drift moves less.
     const auto paired = [](const std::vector<double>& times, const std::vector<double>& by) {
         std::vector<double> ratios;
         for (size_t i = 0; i < times.size(); ++i)

@@ -37,12 +37,12 @@ fi
 SUDO=""; [ "$(id -u)" -ne 0 ] && SUDO=sudo
 export DEBIAN_FRONTEND=noninteractive
 
+codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+
 # Source entries for the distribution's own archives, taken from the machine's deb entries
 # (same URIs, suites and components), so a mirror keeps working. Third-party archives are left
 # out: they rarely publish sources, and a missing index fails apt-get update.
 deb_src_entries() {
-  local codename
-  codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
   [ -n "$codename" ] || { echo "deps: no VERSION_CODENAME in /etc/os-release" >&2; return 1; }
   local files=()
   shopt -s nullglob
@@ -75,8 +75,7 @@ if [ ${#missing[@]} -gt 0 ]; then
   if ! $SUDO apt-get install -y -qq --no-install-recommends "${missing[@]}" >/dev/null; then
     # One architecture's index of the updates suite missing leaves amd64 and i386 at different
     # versions; the release's own suite has both at the same.
-    [ $updated = no ] || exit 1
-    codename=$(. /etc/os-release && echo "${VERSION_CODENAME:-}")
+    [ $updated = no ] && [ -n "$codename" ] || exit 1
     echo "deps: installing from $codename itself, without its updates, until the mirror has synced" >&2
     $SUDO apt-get install -y -qq --no-install-recommends -t "$codename" "${missing[@]}" >/dev/null
   fi
