@@ -23,6 +23,15 @@ set(_wintrust WTHelperGetProvCertFromChain WTHelperGetProvSignerFromChain
     WTHelperProvDataFromStateData WinVerifyTrust)
 
 set(_delay_dir ${PROJECT_BINARY_DIR}/delay-import)
+# A DLL taken off the list must not leave its library here, where -l would still find it first.
+file(GLOB _delay_found ${_delay_dir}/lib*.a)
+foreach(_lib ${_delay_found})
+  get_filename_component(_name ${_lib} NAME)
+  string(REGEX REPLACE "^lib(.*)\\.a$" "\\1" _name ${_name})
+  if(NOT _name IN_LIST KVZ_DELAYED_DLLS)
+    file(REMOVE ${_lib} ${_lib}.def ${_lib}.rsp)
+  endif()
+endforeach()
 set(_delay_libs "")
 set(_i686 "")
 if(CMAKE_SIZEOF_VOID_P EQUAL 4)
