@@ -185,7 +185,8 @@ int wmain(int argc, wchar_t** argv)
     const auto paired = [](const std::vector<double>& times, const std::vector<double>& by) {
         std::vector<double> ratios;
         for (size_t i = 0; i < times.size(); ++i)
-            ratios.push_back(times[i] / by[i]);
+            if (times[i] > 0 && by[i] > 0) // a start that failed or timed out pairs with nothing
+                ratios.push_back(times[i] / by[i]);
         return Median(ratios);
     };
     std::printf("installer initialised / baseline, paired      %8.2f\n", paired(ready, base));
