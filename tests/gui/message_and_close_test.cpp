@@ -68,12 +68,14 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     EXPECT_EQ(BS_OWNERDRAW, ok.nStyle & BS_TYPEMASK);
 
     UpdateWindow(m_hDialog);
-    // On a loaded machine the painted dialog reaches the screen a little later.
+    // On a loaded machine the painted dialog reaches the screen a little later, and a capture
+    // can catch OK with its face drawn but not yet its frame.
     std::unique_ptr<CScreenPixels> captured;
     WaitFor(
         [&] {
             captured = std::make_unique<CScreenPixels>(m_hDialog);
             return captured->At(2, 2) == kBlue &&
+                   captured->At(ok.rc.left + 1, ok.rc.top + 1) == kWhite &&
                    captured->At(ok.rc.left + 3, ok.rc.top + 3) == kBlue;
         },
         10000);
