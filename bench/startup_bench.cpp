@@ -1,7 +1,9 @@
 // Start-up of the installer under Wine: time from process creation until its main window is
 // visible and until its caption is the final one, against a baseline program that only shows a
-// message box (what any windowed process costs here), and the cost of the Windows-family probe,
-// measured in fresh processes. Paired ratios are medians of each run's own ratio.
+// message box (what any windowed process costs here), the same message box in a program with the
+// installer's manifest and start-up DLLs (what Wine charges for those), and the cost of the
+// Windows-family probe, measured in fresh processes. Paired ratios are medians of each run's own
+// ratio.
 //
 //   startup_bench.exe <installer.exe> [runs] [<other installer.exe>]
 //                                                   prints one line per measure and the ratios;
@@ -143,20 +145,23 @@ int wmain(int argc, wchar_t** argv)
     GetModuleFileNameW(nullptr, self, MAX_PATH);
     const std::wstring folder = std::wstring(self).substr(0, std::wstring(self).rfind(L'\\') + 1);
     const std::wstring baseline = L"\"" + folder + L"startup_baseline.exe\"";
+    const std::wstring baselineDlls = L"\"" + folder + L"startup_baseline_dlls.exe\"";
 
     const wchar_t* pszReady = L"USB Bluetooth Wireless Adapter (";
     const std::wstring installerLine = L"\"" + installer + L"\"";
     const std::wstring otherLine = argc >= 4 ? L"\"" + std::wstring(argv[3]) + L"\"" : L"";
     // Warm-up: the first start of anything pays for loading Wine's DLLs from disk.
     TimeToWindow(baseline, nullptr);
+    TimeToWindow(baselineDlls, nullptr);
     TimeToWindow(installerLine, pszReady);
     if (!otherLine.empty())
         TimeToWindow(otherLine, pszReady);
 
-    std::vector<double> base, visible, ready, probe, other;
+    std::vector<double> base, baseDlls, visible, ready, probe, other;
     for (int i = 0; i < nRuns; ++i)
     {
         base.push_back(TimeToWindow(baseline, nullptr).ready);
+        baseDlls.push_back(TimeToWindow(baselineDlls, nullptr).ready);
         // The two builds take turns at going first, so that neither always follows the other.
         const bool bOtherFirst = !otherLine.empty() && i % 2 == 1;
         if (bOtherFirst)
@@ -168,7 +173,7 @@ int wmain(int argc, wchar_t** argv)
             other.push_back(TimeToWindow(otherLine, pszReady).ready);
         probe.push_back(ProbeInFreshProcess(self));
     }
-    for (const auto* v : {&base, &visible, &ready, &probe, &other})
+    for (const auto* v : {&base, &baseDlls, &visible, &ready, &probe, &other})
         if (std::count(v->begin(), v->end(), -1.0))
         {
             std::printf("a program did not show its window or the probe failed\n");
@@ -177,6 +182,7 @@ int wmain(int argc, wchar_t** argv)
     const double b = Median(base), v = Median(visible), r = Median(ready), p = Median(probe);
     std::printf("runs %d, medians\n", nRuns);
     std::printf("baseline: message box visible                 %8.1f ms\n", b);
+    std::printf("baseline with the installer's DLLs and manifest%6.1f ms\n", Median(baseDlls));
     std::printf("installer: main window visible                %8.1f ms\n", v);
     std::printf("installer: initialised (final caption)        %8.1f ms\n", r);
     std::printf("Windows-family probe, first call in a process %8.1f ms\n", p);
@@ -190,6 +196,8 @@ int wmain(int argc, wchar_t** argv)
         return Median(ratios);
     };
     std::printf("installer initialised / baseline, paired      %8.2f\n", paired(ready, base));
+    std::printf("baseline with DLLs / baseline, paired         %8.2f\n", paired(baseDlls, base));
+    std::printf("installer initialised / with DLLs, paired     %8.2f\n", paired(ready, baseDlls));
     std::printf("probe / installer initialised                 %8.2f\n", p / r);
     if (!other.empty())
     {
