@@ -25,7 +25,7 @@ double TimeStart(const std::wstring& program, const StartPolicy& policy, bool& b
     ProgramToStart setup;
     setup.path = program;
     setup.held = held.get();
-    bStarted = StartProgramElevated(setup, nullptr, policy) == StartResult::Started;
+    bStarted = StartProgramElevated(setup, policy) == StartResult::Started;
     return std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start)
         .count();
 }

@@ -346,7 +346,6 @@ public:
     {
         return m_window.m_translation.GetWord(std::move(key));
     }
-    HWND GetOwnerWindow() override { return m_hWnd; }
     bool IsUnattended() override { return m_bUnattended; }
     void ReportOutcome(DWORD exitCode) override
     {

@@ -30,7 +30,6 @@ public:
     void HideProgressBar(Command) override {}
     bool IsBluetoothShown() override { return false; }
     std::wstring GetWord(std::wstring key) override { return m_translation.GetWord(key); }
-    HWND GetOwnerWindow() override { return nullptr; }
     bool IsUnattended() override { return true; }
     void ReportOutcome(DWORD exitCode) override { m_outcome.Report(exitCode); }
 

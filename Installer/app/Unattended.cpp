@@ -18,6 +18,12 @@ constexpr Selector kSelectors[] = {
     {L"receiver", Command::Receiver},
 };
 
+bool IsRemoteOrDevicePath(const std::wstring& path)
+{
+    const auto separator = [](wchar_t c) { return c == L'\\' || c == L'/'; };
+    return path.size() >= 2 && separator(path[0]) && separator(path[1]);
+}
+
 bool IsSuccess(int code)
 {
     return code == kExitSuccess || code == kExitRestartRequired || code == kExitRestartStarted;
@@ -58,7 +64,8 @@ bool ParseRunOptions(const std::vector<std::wstring>& args,
         {
             if (equals == std::wstring::npos && i + 1 < args.size())
                 value = args[++i];
-            if (value.empty())
+            // A share, a device or a "\\?\" path: the elevated run writes only to a local drive.
+            if (value.empty() || IsRemoteOrDevicePath(value))
                 return false;
             parsed.logFile = value;
         }

@@ -37,7 +37,7 @@ struct RunOptions
 // Reads the arguments (without the program name). Switches start with "/" or "-", case does
 // not matter; selectors and /log take effect only with /quiet or /passive. False, with `wrong`
 // naming the offending argument, for an unknown switch, a command this build does not offer,
-// "/log" without a file, or both /quiet and /passive.
+// "/log" without a file or with a share, device or "\\?\" path, or both /quiet and /passive.
 bool ParseRunOptions(const std::vector<std::wstring>& args,
                      const std::array<bool, kCommandCount>& offered, RunOptions& options,
                      std::wstring& wrong);

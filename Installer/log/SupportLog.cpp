@@ -2,6 +2,7 @@
 
 #include "framework/FileHandle.h"
 #include "storage/WorkFolder.h"
+#include "storage/WorkFolderLayout.h"
 
 #include <windows.h>
 
@@ -83,21 +84,35 @@ std::wstring SystemErrorText(unsigned long error)
     return text;
 }
 
-std::wstring& ExtraLogPath()
+FileHandle& ExtraLog()
 {
-    static std::wstring s_path;
-    return s_path;
+    static FileHandle s_file;
+    return s_file;
 }
 
-// To the support log (its folder made again if it went meanwhile, a link in its place not
-// followed) and to the file /log named.
+// Appends `line` whole to `file` under the line lock. False when it was not written.
+bool AppendLocked(HANDLE file, const CLineLock& held, const std::string& line)
+{
+    const LARGE_INTEGER end{};
+    DWORD written = 0;
+    return held && SetFilePointerEx(file, end, nullptr, FILE_END) &&
+           WriteFile(file, line.data(), static_cast<DWORD>(line.size()), &written, nullptr) &&
+           written == line.size();
+}
+
+// To the support log in the held working folder and to the file /log named.
 void WriteLine(const std::string& line)
 {
     const std::wstring path = SupportLogFile();
-    if (!path.empty() && IsFreeOfReparsePoints(path))
+    if (!path.empty())
         AppendLogLine(path, line);
-    if (!ExtraLogPath().empty())
-        AppendLogLine(ExtraLogPath(), line, UINT64_MAX);
+    if (const HANDLE extra = ExtraLog().get(); extra != INVALID_HANDLE_VALUE)
+    {
+        static std::mutex s_extra;
+        std::lock_guard<std::mutex> lock(s_extra);
+        const CLineLock held(extra);
+        AppendLocked(extra, held, line);
+    }
 }
 
 // Writes the lines queued by the threads that must not wait, in their order.
@@ -155,15 +170,13 @@ CQueuedLines& QueuedLines()
 
 } // namespace
 
-void AlsoLogTo(const std::wstring& path) noexcept
+bool AlsoLogTo(const std::wstring& path) noexcept
 {
-    try
-    {
-        ExtraLogPath() = path;
-    }
-    catch (...)
-    {
-    }
+    FileHandle file = OpenCommandLineLogFile(path);
+    if (!file)
+        return false;
+    ExtraLog() = std::move(file);
+    return true;
 }
 
 void QueueLogLinesOfThisThread() noexcept
@@ -197,12 +210,7 @@ bool AppendLogLine(const std::wstring& path, const std::string& line,
                 RenameOpenFile(file.get(), RotatedPath(path));
                 continue;
             }
-            const LARGE_INTEGER end{};
-            DWORD written = 0;
-            return SetFilePointerEx(file.get(), end, nullptr, FILE_END) &&
-                   WriteFile(file.get(), line.data(), static_cast<DWORD>(line.size()), &written,
-                             nullptr) &&
-                   written == line.size();
+            return AppendLocked(file.get(), held, line);
         }
     }
     catch (...)
@@ -214,6 +222,12 @@ bool AppendLogLine(const std::wstring& path, const std::string& line,
 std::wstring SupportLogPath()
 {
     return SupportLogFile();
+}
+
+std::wstring SupportLogFile(bool old)
+{
+    const std::wstring folder = HeldWorkFolderPath();
+    return folder.empty() ? folder : folder + L"\\" + (old ? kOldSupportLogName : kSupportLogName);
 }
 
 void LogEvent(std::wstring_view event) noexcept

@@ -12,8 +12,9 @@
 void LogEvent(std::wstring_view event) noexcept;
 
 // Every later line also goes to `path` (created or appended, never moved aside): the file an
-// unattended run's /log names.
-void AlsoLogTo(const std::wstring& path) noexcept;
+// unattended run's /log names, opened now for the whole run (OpenCommandLineLogFile). False,
+// with GetLastError set, when it cannot be.
+bool AlsoLogTo(const std::wstring& path) noexcept;
 
 // From now on this thread's lines are handed to a writer thread instead of being written
 // here: for the window's thread, which must never wait for the log's lock (another program of
@@ -28,5 +29,9 @@ void LogFailure(std::wstring_view what, unsigned long error) noexcept;
 bool AppendLogLine(const std::wstring& path, const std::string& line,
                    std::uint64_t rotateAt = kLogRotateBytes) noexcept;
 
-// Where LogEvent writes; empty when the local application-data folder is unknown.
+// Where LogEvent writes; empty until the working folder is held (HoldWorkFolder).
 std::wstring SupportLogPath();
+
+// The support log, or (`old`) the file a full one moves to; empty until the working folder is
+// held.
+std::wstring SupportLogFile(bool old = false);

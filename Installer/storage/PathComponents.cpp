@@ -38,3 +38,20 @@ std::optional<std::vector<std::wstring>> ComponentPathsBelow(const std::wstring&
         begin = end + 1;
     }
 }
+
+std::optional<std::wstring> RelativePathBelow(const std::wstring& base, const std::wstring& path)
+{
+    const auto components = ComponentPathsBelow(base, path);
+    if (!components || components->empty())
+        return std::nullopt;
+    const std::size_t first = components->front().find_last_of(L'\\');
+    return path.substr(first + 1);
+}
+
+bool IsLocalDrivePath(const std::wstring& path)
+{
+    if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || path.back() == L'\\')
+        return false;
+    const wchar_t letter = static_cast<wchar_t>(path[0] | 0x20);
+    return letter >= L'a' && letter <= L'z' && ComponentPathsBelow(path.substr(0, 2), path);
+}

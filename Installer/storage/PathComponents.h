@@ -13,3 +13,11 @@
 // separator, a stream name): a path the checks cannot read component by component is refused.
 std::optional<std::vector<std::wstring>> ComponentPathsBelow(const std::wstring& base,
                                                              const std::wstring& path);
+
+// `path` relative to `base` ("KVZ7300\a.zip" for the example above) when it lies below it in
+// plain components (ComponentPathsBelow); nothing otherwise, and for `base` itself.
+std::optional<std::wstring> RelativePathBelow(const std::wstring& base, const std::wstring& path);
+
+// Whether `path` is a full path on a drive ("C:\Logs\run.log"): not relative, not a share
+// ("\\server\..."), a device ("\\.\COM1") or "\\?\" form, with plain components only.
+bool IsLocalDrivePath(const std::wstring& path);

@@ -1,213 +1,108 @@
 #include "storage/SafeStorage.h"
 
-#include "framework/FindHandle.h"
-#include "framework/LocalMemory.h"
-#include "storage/PathComponents.h"
-
 #include "framework/KernelHandle.h"
+#include "framework/LocalMemory.h"
 
 #include <aclapi.h>
 #include <sddl.h>
 #include <shlobj.h>
 #include <winternl.h>
 
-namespace {
+#include <memory>
 
-// ERROR_STOPPED_ON_SYMLINK, which MinGW's headers lack: the reason a path is refused.
-constexpr DWORD kReparsePointMet = 681;
+namespace {
 
 // Administrators own it; SYSTEM and Administrators have full control, Users and Authenticated
 // Users read and execute; inherited by everything below, nothing inherited from above.
 constexpr const wchar_t* kAdminOnlyFolder =
     L"O:BAD:P(A;OICI;FA;;;SY)(A;OICI;FA;;;BA)(A;OICI;FRFX;;;BU)(A;OICI;FRFX;;;AU)";
 
-enum class Use
+constexpr ULONG kFileRenameInformation = 10;
+constexpr ULONG kFileDispositionInformation = 13;
+
+using NtCreateFileFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
+                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
+using NtSetInformationFileFn = LONG(NTAPI*)(HANDLE, PIO_STATUS_BLOCK, PVOID, ULONG, ULONG);
+using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
+
+struct NtCalls
 {
-    Examine, // attributes only: shares everything, so it never disturbs another user of the file
-    Hold,    // no one may rename or remove it, nor change a file, while the handle is open
-    Empty,   // a folder whose entries are being removed: not even written to meanwhile
+    NtCreateFileFn create = nullptr;
+    NtSetInformationFileFn setInformation = nullptr;
+    RtlNtStatusToDosErrorFn toError = nullptr;
 };
+
+const NtCalls& Nt()
+{
+    static const NtCalls s_calls = [] {
+        const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
+        NtCalls calls;
+        calls.create = reinterpret_cast<NtCreateFileFn>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
+        calls.setInformation = reinterpret_cast<NtSetInformationFileFn>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "NtSetInformationFile")));
+        calls.toError = reinterpret_cast<RtlNtStatusToDosErrorFn>(
+            reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
+        return calls;
+    }();
+    return s_calls;
+}
+
+bool Failed(LONG status)
+{
+    if (status >= 0)
+        return false;
+    SetLastError(Nt().toError ? Nt().toError(status) : ERROR_GEN_FAILURE);
+    return true;
+}
 
 bool IsMissing(DWORD error)
 {
     return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND;
 }
 
-// Opens one component itself, never what it links to, and refuses a reparse point. Windows
-// shows one on the handle; Wine only in the attributes of a path that is a link to a folder,
-// so both are asked. Empty (GetLastError set) when refused or not there.
-FileHandle OpenComponent(const std::wstring& path, Use use)
+bool IsReparsePoint(HANDLE handle, DWORD& attributes)
 {
-    const DWORD before = GetFileAttributesW(path.c_str());
-    if (before == INVALID_FILE_ATTRIBUTES)
-        return FileHandle();
-    if (before & FILE_ATTRIBUTE_REPARSE_POINT)
-    {
-        SetLastError(kReparsePointMet);
-        return FileHandle();
-    }
-    const bool folder = (before & FILE_ATTRIBUTE_DIRECTORY) != 0;
-    DWORD access = FILE_READ_ATTRIBUTES | SYNCHRONIZE;
-    DWORD share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
-    if (use != Use::Examine)
-    {
-        // Only a handle with data access takes part in sharing checks.
-        access |= FILE_READ_DATA;
-        share = folder && use == Use::Hold ? FILE_SHARE_READ | FILE_SHARE_WRITE : FILE_SHARE_READ;
-    }
-    FileHandle handle(CreateFileW(path.c_str(), access, share, nullptr, OPEN_EXISTING,
-                                  FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT,
-                                  nullptr));
-    if (!handle)
-        return handle;
     FILE_ATTRIBUTE_TAG_INFO tag = {};
-    if (!GetFileInformationByHandleEx(handle.get(), FileAttributeTagInfo, &tag, sizeof(tag)))
-        return FileHandle();
-    // Asked again now that it is open: what was there before may have been swapped meanwhile.
-    const DWORD after = GetFileAttributesW(path.c_str());
-    if (after == INVALID_FILE_ATTRIBUTES)
-        return FileHandle();
-    if (((tag.FileAttributes | after) & FILE_ATTRIBUTE_REPARSE_POINT) ||
-        ((tag.FileAttributes ^ before) & FILE_ATTRIBUTE_DIRECTORY))
-    {
-        handle.reset();
-        SetLastError(kReparsePointMet);
-    }
-    return handle;
+    if (!GetFileInformationByHandleEx(handle, FileAttributeTagInfo, &tag, sizeof(tag)))
+        return true; // unknown: treated as the worse
+    attributes = tag.FileAttributes;
+    return (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT) != 0;
 }
 
-// Each component of `path` below local application data, opened for `use` in `handles`.
-// Missing components end the walk successfully when `missingIsFree`.
-bool OpenComponents(const std::wstring& path, Use use, bool missingIsFree,
-                    std::vector<FileHandle>& handles)
+bool IsLinkByPath(const std::wstring& path)
 {
-    const auto components = ComponentPathsBelow(LocalAppDataFolder(), path);
-    if (!components)
-    {
-        SetLastError(ERROR_BAD_PATHNAME);
+    if (!RunsUnderWine() || path.empty())
         return false;
-    }
-    for (const std::wstring& component : *components)
-    {
-        FileHandle handle = OpenComponent(component, use);
-        if (!handle)
-            return missingIsFree && IsMissing(GetLastError());
-        handles.push_back(std::move(handle));
-    }
-    return true;
-}
-
-std::wstring ParentOf(const std::wstring& path)
-{
-    const std::size_t slash = path.find_last_of(L'\\');
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-DWORD Outcome(BOOL done)
-{
-    return done ? ERROR_SUCCESS : GetLastError();
-}
-
-// 7-Zip gives extracted files the attributes the archive stored, read-only ones included.
-void ClearReadOnly(const std::wstring& path)
-{
-    FileHandle file(CreateFileW(path.c_str(), FILE_WRITE_ATTRIBUTES | SYNCHRONIZE,
-                                FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE, nullptr,
-                                OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
-    FILE_BASIC_INFO basic = {}; // zero times: left as they are
-    basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
-    if (file)
-        SetFileInformationByHandle(file.get(), FileBasicInfo, &basic, sizeof(basic));
-}
-
-// The folders above `path` are held by the caller.
-DWORD RemoveEntry(const std::wstring& path)
-{
     const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-    {
-        const DWORD error = GetLastError();
-        return IsMissing(error) ? ERROR_SUCCESS : error;
-    }
-    // Neither call follows a link in the last component: the link goes, its target stays.
-    if (attributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        return Outcome((attributes & FILE_ATTRIBUTE_DIRECTORY) ? RemoveDirectoryW(path.c_str())
-                                                               : DeleteFileW(path.c_str()));
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY))
-    {
-        if (attributes & FILE_ATTRIBUTE_READONLY)
-            ClearReadOnly(path);
-        return Outcome(DeleteFileW(path.c_str()));
-    }
-
-    DWORD first = ERROR_SUCCESS;
-    {
-        const FileHandle folder = OpenComponent(path, Use::Empty);
-        if (!folder)
-            return IsMissing(GetLastError()) ? ERROR_SUCCESS : GetLastError();
-        std::vector<std::wstring> entries;
-        WIN32_FIND_DATAW entry = {};
-        FindHandle find(FindFirstFileW((path + L"\\*").c_str(), &entry));
-        if (find)
-        {
-            do
-            {
-                const std::wstring name = entry.cFileName;
-                if (name != L"." && name != L"..")
-                    entries.push_back(path + L"\\" + name);
-            } while (FindNextFileW(find.get(), &entry));
-        }
-        for (const std::wstring& child : entries)
-        {
-            const DWORD error = RemoveEntry(child);
-            if (first == ERROR_SUCCESS)
-                first = error;
-        }
-    }
-    // Let go of first: a folder still open cannot be removed. Should a link have taken its place
-    // meanwhile, it is the link that goes.
-    const DWORD removed = Outcome(RemoveDirectoryW(path.c_str()));
-    return first != ERROR_SUCCESS ? first : removed;
+    return attributes != INVALID_FILE_ATTRIBUTES && (attributes & FILE_ATTRIBUTE_REPARSE_POINT);
 }
 
-using NtCreateFileFn = LONG(NTAPI*)(PHANDLE, ACCESS_MASK, POBJECT_ATTRIBUTES, PIO_STATUS_BLOCK,
-                                    PLARGE_INTEGER, ULONG, ULONG, ULONG, ULONG, PVOID, ULONG);
-using RtlNtStatusToDosErrorFn = ULONG(NTAPI*)(LONG);
-
-// Creates the folder and opens it in one step: CreateDirectoryW and a later open would leave
-// a moment in which another program could put a folder of its own in its place.
-FileHandle CreateAndOpenFolder(const std::wstring& path, PSECURITY_DESCRIPTOR descriptor)
+FileHandle NtOpen(HANDLE folder, const std::wstring& name, const OpenRequest& request)
 {
-    const HMODULE ntdll = GetModuleHandleW(L"ntdll.dll");
-    const auto create = reinterpret_cast<NtCreateFileFn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "NtCreateFile")));
-    const auto toError = reinterpret_cast<RtlNtStatusToDosErrorFn>(
-        reinterpret_cast<void*>(GetProcAddress(ntdll, "RtlNtStatusToDosError")));
-    if (!create || !toError)
+    if (!Nt().create || !Nt().toError)
     {
         SetLastError(ERROR_PROC_NOT_FOUND);
         return FileHandle();
     }
-    std::wstring ntPath = L"\\??\\" + path;
-    UNICODE_STRING name;
-    name.Buffer = &ntPath[0];
-    name.Length = static_cast<USHORT>(ntPath.size() * sizeof(wchar_t));
-    name.MaximumLength = name.Length;
+    std::wstring buffer = name;
+    UNICODE_STRING unicodeName;
+    unicodeName.Buffer = buffer.empty() ? nullptr : &buffer[0];
+    unicodeName.Length = static_cast<USHORT>(buffer.size() * sizeof(wchar_t));
+    unicodeName.MaximumLength = unicodeName.Length;
     OBJECT_ATTRIBUTES object;
-    InitializeObjectAttributes(&object, &name, OBJ_CASE_INSENSITIVE, nullptr, descriptor);
+    InitializeObjectAttributes(&object, &unicodeName, OBJ_CASE_INSENSITIVE, folder,
+                               request.descriptor);
     IO_STATUS_BLOCK io = {};
     HANDLE handle = INVALID_HANDLE_VALUE;
-    const LONG status = create(
-        &handle, FILE_LIST_DIRECTORY | FILE_READ_ATTRIBUTES | READ_CONTROL | SYNCHRONIZE, &object,
-        &io, nullptr, FILE_ATTRIBUTE_NORMAL, FILE_SHARE_READ | FILE_SHARE_WRITE, FILE_CREATE,
-        FILE_DIRECTORY_FILE | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
-            FILE_OPEN_REPARSE_POINT,
-        nullptr, 0);
-    if (status < 0)
-    {
-        SetLastError(toError(status));
+    const LONG status =
+        Nt().create(&handle, request.access | SYNCHRONIZE | FILE_READ_ATTRIBUTES, &object, &io,
+                    nullptr, FILE_ATTRIBUTE_NORMAL, request.share, request.disposition,
+                    request.options | FILE_SYNCHRONOUS_IO_NONALERT | FILE_OPEN_FOR_BACKUP_INTENT |
+                        FILE_OPEN_REPARSE_POINT,
+                    nullptr, 0);
+    if (Failed(status))
         return FileHandle();
-    }
     return FileHandle(handle);
 }
 
@@ -228,8 +123,9 @@ constexpr ACCESS_MASK kChangeRights = FILE_WRITE_DATA | FILE_APPEND_DATA | FILE_
                                       FILE_WRITE_ATTRIBUTES | FILE_DELETE_CHILD | DELETE |
                                       WRITE_DAC | WRITE_OWNER | GENERIC_WRITE | GENERIC_ALL;
 
-// Whether only Administrators, SYSTEM and `alsoAllowed` (when not null) may change it.
-bool OnlyTheseMayChange(PACL dacl, PSID alsoAllowed)
+// Whether only Administrators, SYSTEM and `alsoAllowed` (when not null) may change it; with
+// `strict`, nobody else is granted anything at all.
+bool OnlyTheseMayChange(PACL dacl, PSID alsoAllowed, bool strict)
 {
     if (!dacl)
         return false; // no list: everyone may
@@ -244,8 +140,9 @@ bool OnlyTheseMayChange(PACL dacl, PSID alsoAllowed)
             return false; // conditional or object entries: not ours
         auto* ace = reinterpret_cast<ACCESS_ALLOWED_ACE*>(header);
         const PSID sid = reinterpret_cast<PSID>(&ace->SidStart);
-        if ((ace->Mask & kChangeRights) && !IsAdministratorsOrSystem(sid) &&
-            !(alsoAllowed && EqualSid(sid, alsoAllowed)))
+        const bool trusted =
+            IsAdministratorsOrSystem(sid) || (alsoAllowed && EqualSid(sid, alsoAllowed));
+        if (!trusted && (strict || (ace->Mask & kChangeRights)))
             return false;
     }
     return true;
@@ -262,7 +159,98 @@ bool IsOwnUser(PSID sid)
            EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
 }
 
-// The owner and access list the folder was made with, read back through its handle.
+bool SetDisposition(HANDLE handle)
+{
+    if (!Nt().setInformation)
+    {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    BOOLEAN deleteFile = TRUE;
+    IO_STATUS_BLOCK io = {};
+    return !Failed(Nt().setInformation(handle, &io, &deleteFile, sizeof(deleteFile),
+                                       kFileDispositionInformation));
+}
+
+std::wstring Child(const std::wstring& folderPath, const std::wstring& name)
+{
+    return folderPath.empty() ? std::wstring() : folderPath + L"\\" + name;
+}
+
+} // namespace
+
+std::wstring LocalAppDataFolder()
+{
+    // Asked once: every log line needs it.
+    static const std::wstring s_folder = [] {
+        wchar_t path[MAX_PATH] = {};
+        if (FAILED(
+                SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, path)))
+            return std::wstring();
+        return std::wstring(path);
+    }();
+    return s_folder;
+}
+
+bool RunsUnderWine() noexcept
+{
+    static const bool s_wine =
+        GetProcAddress(GetModuleHandleW(L"ntdll.dll"), "wine_get_version") != nullptr;
+    return s_wine;
+}
+
+FileHandle OpenInFolder(HANDLE folder, const std::wstring& name, const std::wstring& path,
+                        const OpenRequest& request)
+{
+    if (name.empty() || name.find_first_of(L"\\/:") != std::wstring::npos || name == L"." ||
+        name == L"..")
+    {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return FileHandle();
+    }
+    if (!request.bLinkItself && IsLinkByPath(path))
+    {
+        SetLastError(kReparsePointMet);
+        return FileHandle();
+    }
+    FileHandle handle = NtOpen(folder, name, request);
+    DWORD attributes = 0;
+    if (handle && !request.bLinkItself &&
+        (IsReparsePoint(handle.get(), attributes) || IsLinkByPath(path)))
+    {
+        handle.reset();
+        SetLastError(kReparsePointMet);
+    }
+    return handle;
+}
+
+FileHandle OpenBelow(HANDLE folder, const std::wstring& folderPath, const std::wstring& relative,
+                     const OpenRequest& request)
+{
+    FileHandle parent;
+    HANDLE current = folder;
+    std::wstring currentPath = folderPath;
+    std::size_t start = 0;
+    for (;;)
+    {
+        const std::size_t slash = relative.find(L'\\', start);
+        const std::wstring name = relative.substr(start, slash - start);
+        if (slash == std::wstring::npos)
+            return OpenInFolder(current, name, Child(currentPath, name), request);
+        OpenRequest pass;
+        pass.access = FILE_TRAVERSE | FILE_LIST_DIRECTORY;
+        pass.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
+        pass.options = FILE_DIRECTORY_FILE;
+        currentPath = Child(currentPath, name);
+        FileHandle next = OpenInFolder(current, name, currentPath, pass);
+        if (!next)
+            return next;
+        parent = std::move(next);
+        current = parent.get();
+        start = slash + 1;
+    }
+}
+
 bool IsAdminOnly(HANDLE folder)
 {
     PSID owner = nullptr;
@@ -276,55 +264,25 @@ bool IsAdminOnly(HANDLE folder)
         SetLastError(read);
         return false;
     }
-    // Where the file system keeps no owner of its own (Wine gives every file this user and an
-    // access list made of its Unix mode), the folder, made and opened in one step, is ours all
-    // the same: then only this user and SYSTEM may change it.
-    const bool adminOnly = owner && (IsAdministratorsOrSystem(owner)
-                                         ? OnlyTheseMayChange(dacl, nullptr)
-                                         : IsOwnUser(owner) && OnlyTheseMayChange(dacl, owner));
+    SECURITY_DESCRIPTOR_CONTROL control = 0;
+    DWORD revision = 0;
+    GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+    bool adminOnly = owner && IsAdministratorsOrSystem(owner) && (control & SE_DACL_PROTECTED) &&
+                     OnlyTheseMayChange(dacl, nullptr, false);
+    // Wine keeps no owner or list of its own: every file is this user's, with a list made of
+    // its Unix mode. A folder made with the administrators' list comes back granting nobody
+    // else anything; one made by someone else grants Everyone at least reading.
+    if (!adminOnly && RunsUnderWine())
+        adminOnly = owner && IsOwnUser(owner) && OnlyTheseMayChange(dacl, owner, true);
     if (!adminOnly)
         SetLastError(ERROR_INVALID_OWNER);
     return adminOnly;
 }
 
-} // namespace
-
-std::wstring LocalAppDataFolder()
+FileHandle CreateAdminOnlyFolderIn(HANDLE parent, const std::wstring& parentPath,
+                                   const std::wstring& name)
 {
-    // Asked once: every log line and every path check needs it.
-    static const std::wstring s_folder = [] {
-        wchar_t path[MAX_PATH] = {};
-        if (FAILED(
-                SHGetFolderPathW(nullptr, CSIDL_LOCAL_APPDATA, nullptr, SHGFP_TYPE_DEFAULT, path)))
-            return std::wstring();
-        return std::wstring(path);
-    }();
-    return s_folder;
-}
-
-bool IsFreeOfReparsePoints(const std::wstring& path)
-{
-    std::vector<FileHandle> handles;
-    return OpenComponents(path, Use::Examine, true, handles);
-}
-
-bool CHeldPath::Hold(const std::wstring& path)
-{
-    std::vector<FileHandle> handles;
-    bool held = OpenComponents(path, Use::Hold, false, handles);
-    if (held && handles.empty())
-    {
-        SetLastError(ERROR_BAD_PATHNAME); // the base folder itself: nothing below it to hold
-        held = false;
-    }
-    // The new handles are open before the old ones close: no gap between two holds.
-    m_handles = held ? std::move(handles) : std::vector<FileHandle>();
-    return held;
-}
-
-FileHandle CreateAdminOnlyFolder(const std::wstring& path)
-{
-    const DWORD removed = RemoveTree(path);
+    const DWORD removed = RemoveTreeIn(parent, parentPath, name);
     if (removed != ERROR_SUCCESS)
     {
         SetLastError(removed);
@@ -334,21 +292,131 @@ FileHandle CreateAdminOnlyFolder(const std::wstring& path)
     if (!ConvertStringSecurityDescriptorToSecurityDescriptorW(kAdminOnlyFolder, SDDL_REVISION_1,
                                                               descriptor.put(), nullptr))
         return FileHandle();
-    CHeldPath parent;
-    // Fails when anything took the name since it was emptied.
-    if (!parent.Hold(ParentOf(path)))
-        return FileHandle();
-    FileHandle folder = CreateAndOpenFolder(path, descriptor.get());
+    OpenRequest request;
+    request.access =
+        FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY | READ_CONTROL;
+    request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+    // Made and opened in one step: no moment in which another program could put a folder of
+    // its own in its place. Fails when anything took the name since it was emptied.
+    request.disposition = FILE_CREATE;
+    request.options = FILE_DIRECTORY_FILE;
+    request.descriptor = descriptor.get();
+    FileHandle folder = OpenInFolder(parent, name, Child(parentPath, name), request);
     if (folder && !IsAdminOnly(folder.get()))
         folder.reset();
     return folder;
 }
 
-DWORD RemoveTree(const std::wstring& path)
+DWORD RemoveTreeIn(HANDLE parent, const std::wstring& parentPath, const std::wstring& name)
 {
-    // The folders above stay where they are while this one goes.
-    CHeldPath parent;
-    if (!parent.Hold(ParentOf(path)))
-        return GetLastError();
-    return RemoveEntry(path);
+    const std::wstring path = Child(parentPath, name);
+    // Wine's handles reach only what a link points to, and its RemoveDirectoryW takes an
+    // empty folder a link points to away with the link: a link there stays.
+    if (IsLinkByPath(path))
+        return kReparsePointMet;
+    OpenRequest request;
+    request.access = DELETE | FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_WRITE_ATTRIBUTES;
+    // Nobody writes into a folder while it is emptied.
+    request.share = FILE_SHARE_READ | FILE_SHARE_DELETE;
+    FileHandle entry = NtOpen(parent, name, request);
+    if (!entry)
+        return IsMissing(GetLastError()) ? ERROR_SUCCESS : GetLastError();
+    DWORD attributes = 0;
+    const bool link = IsReparsePoint(entry.get(), attributes);
+    DWORD first = ERROR_SUCCESS;
+    if (!link && (attributes & FILE_ATTRIBUTE_DIRECTORY))
+    {
+        std::vector<FolderEntry> entries;
+        if (!ListFolder(entry.get(), entries))
+            first = GetLastError();
+        for (const FolderEntry& child : entries)
+        {
+            const DWORD error = RemoveTreeIn(entry.get(), path, child.name);
+            if (first == ERROR_SUCCESS)
+                first = error;
+        }
+    }
+    // 7-Zip gives extracted files the attributes the archive stored, read-only ones included;
+    // cleared through the handle that deletes.
+    if (!link && (attributes & FILE_ATTRIBUTE_READONLY))
+    {
+        FILE_BASIC_INFO basic = {}; // zero times: left as they are
+        basic.FileAttributes = FILE_ATTRIBUTE_NORMAL;
+        SetFileInformationByHandle(entry.get(), FileBasicInfo, &basic, sizeof(basic));
+    }
+    // A link goes as a link: the handle is the link's own.
+    const DWORD removed = SetDisposition(entry.get()) ? ERROR_SUCCESS : GetLastError();
+    return first != ERROR_SUCCESS ? first : removed;
+}
+
+bool RenameInto(HANDLE file, HANDLE folder, const std::wstring& name, bool replace)
+{
+    if (!Nt().setInformation)
+    {
+        SetLastError(ERROR_PROC_NOT_FOUND);
+        return false;
+    }
+    // Not SetFileInformationByHandle: Wine's makes a relative name one of the current folder.
+    const std::size_t nameBytes = name.size() * sizeof(wchar_t);
+    std::vector<unsigned char> buffer(sizeof(FILE_RENAME_INFO) + nameBytes);
+    auto* rename = reinterpret_cast<FILE_RENAME_INFO*>(buffer.data());
+    rename->ReplaceIfExists = replace ? TRUE : FALSE;
+    rename->RootDirectory = folder;
+    rename->FileNameLength = static_cast<DWORD>(nameBytes);
+    name.copy(rename->FileName, name.size());
+    IO_STATUS_BLOCK io = {};
+    return !Failed(Nt().setInformation(file, &io, rename, static_cast<ULONG>(buffer.size()),
+                                       kFileRenameInformation));
+}
+
+bool ListFolder(HANDLE folder, std::vector<FolderEntry>& entries)
+{
+    constexpr DWORD kBufferBytes = 64 * 1024;
+    const std::unique_ptr<LONGLONG[]> buffer(new (std::nothrow)
+                                                 LONGLONG[kBufferBytes / sizeof(LONGLONG)]);
+    if (!buffer)
+    {
+        SetLastError(ERROR_NOT_ENOUGH_MEMORY);
+        return false;
+    }
+    for (FILE_INFO_BY_HANDLE_CLASS kind = FileIdBothDirectoryRestartInfo;;
+         kind = FileIdBothDirectoryInfo)
+    {
+        if (!GetFileInformationByHandleEx(folder, kind, buffer.get(), kBufferBytes))
+            return GetLastError() == ERROR_NO_MORE_FILES;
+        auto* entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(buffer.get());
+        for (;;)
+        {
+            std::wstring name(entry->FileName, entry->FileNameLength / sizeof(wchar_t));
+            if (name != L"." && name != L"..")
+                entries.push_back({std::move(name), entry->FileAttributes});
+            if (entry->NextEntryOffset == 0)
+                break;
+            entry = reinterpret_cast<const FILE_ID_BOTH_DIR_INFO*>(
+                reinterpret_cast<const unsigned char*>(entry) + entry->NextEntryOffset);
+        }
+    }
+}
+
+std::wstring PathOfHandle(HANDLE file)
+{
+    std::wstring path(MAX_PATH, L'\0');
+    for (int round = 0; round < 2; ++round)
+    {
+        const DWORD length =
+            GetFinalPathNameByHandleW(file, &path[0], static_cast<DWORD>(path.size()),
+                                      FILE_NAME_NORMALIZED | VOLUME_NAME_DOS);
+        if (length == 0)
+            return std::wstring();
+        if (length < path.size())
+        {
+            path.resize(length);
+            // "\\?\C:\..." names a drive path; children take the plain form.
+            if (path.compare(0, 8, L"\\\\?\\UNC\\") != 0 && path.compare(0, 4, L"\\\\?\\") == 0)
+                path.erase(0, 4);
+            return path;
+        }
+        path.resize(length);
+    }
+    return std::wstring();
 }

@@ -1,8 +1,7 @@
 #pragma once
-// The installer runs with administrator rights but keeps its files in the user's profile,
-// which programs without those rights can change. What it writes, moves, removes or starts
-// there is never reached through a reparse point (junction, symbolic link, mount point), and
-// what it unpacks lies in folders that only administrators can change.
+// Opening, making, listing, renaming and removing files relative to a folder that is held
+// open, never through a name whose folders someone else could change meanwhile, and never
+// through a reparse point (junction, symbolic link, mount point).
 
 #include "framework/FileHandle.h"
 
@@ -11,45 +10,67 @@
 #include <string>
 #include <vector>
 
+// ERROR_STOPPED_ON_SYMLINK, which MinGW's headers lack: why a link was not followed.
+constexpr DWORD kReparsePointMet = 681;
+
 // The user's local application-data folder (%LOCALAPPDATA%); empty when unknown.
 std::wstring LocalAppDataFolder();
 
-// True when no component of `path` below the user's local application-data folder, `path`
-// itself included, is a reparse point. Components that do not exist (yet) count as free. False,
-// with GetLastError set, for a path outside local application data or with empty, "." or ".."
-// components, and for a component that cannot be examined. Call it before creating, writing,
-// moving or removing anything there.
-bool IsFreeOfReparsePoints(const std::wstring& path);
+// Wine shows a Unix symbolic link only in the attributes of its path, and its handles reach
+// what the link points to: there, the paths of links are asked as well.
+bool RunsUnderWine() noexcept;
 
-// Keeps every component of a path below local application data open, so that none can be
-// renamed, removed or swapped for a link while held: folders shared for reading and writing,
-// a file at the end for reading only, so it cannot be changed either.
-class CHeldPath
+struct OpenRequest
 {
-public:
-    // Holds `path` (and lets go of what was held before). False, holding nothing and with
-    // GetLastError set, when a component is missing, is a reparse point or cannot be opened, or
-    // when IsFreeOfReparsePoints refuses the path itself.
-    bool Hold(const std::wstring& path);
-    explicit operator bool() const noexcept { return !m_handles.empty(); }
-
-private:
-    std::vector<FileHandle> m_handles;
+    ACCESS_MASK access = 0;
+    ULONG share = FILE_SHARE_READ;
+    ULONG disposition = FILE_OPEN; // NtCreateFile's FILE_OPEN, FILE_CREATE, FILE_OPEN_IF
+    ULONG options = 0;             // FILE_DIRECTORY_FILE, FILE_NON_DIRECTORY_FILE
+    PSECURITY_DESCRIPTOR descriptor = nullptr;
+    bool bLinkItself = false; // a link is opened as itself (to rename or remove it), not refused
 };
 
-// Makes the folder `path` afresh: whatever lies there is removed first (RemoveTree), then the
-// folder is created and opened in one step (so the handle is the folder made, whatever another
-// program does to the name), owned by Administrators, with an access list protected from
-// inheritance that lets Administrators and SYSTEM change it and everything in it, and Users
-// and Authenticated Users only read and run. The handle shares reading and writing but not
-// deleting: the folder cannot be renamed or removed while it is open. Empty, with GetLastError
-// set, when something stayed, a folder above is a reparse point, the folder cannot be created
-// (an installer without administrator rights cannot give it that owner), or its owner and
-// access list read back through the handle are not the administrators' own.
-FileHandle CreateAdminOnlyFolder(const std::wstring& path);
+// Opens the entry `name` (one component) of the held folder `folder`: the entry itself, never
+// what a link there points to. Empty, with GetLastError set, when it cannot be opened or is a
+// reparse point (kReparsePointMet). `path` names the same entry for Wine's check.
+FileHandle OpenInFolder(HANDLE folder, const std::wstring& name, const std::wstring& path,
+                        const OpenRequest& request);
 
-// Removes the file or folder `path` with everything in it, never descending into or through a
-// reparse point: a link met on the way is removed as a link, what it points to stays. The
-// folders above `path` must be free of reparse points. ERROR_SUCCESS when nothing is left
-// (or nothing was there), else the first error met; the rest is removed all the same.
-DWORD RemoveTree(const std::wstring& path);
+// The same for a path of several components below `folder` ("a\b\c.exe"), each folder on the
+// way opened from the one before it.
+FileHandle OpenBelow(HANDLE folder, const std::wstring& folderPath, const std::wstring& relative,
+                     const OpenRequest& request);
+
+// Makes the folder `name` afresh in `parent`: what lies there is removed first (RemoveTreeIn),
+// then it is created and opened in one step, owned by Administrators with an access list that
+// lets only Administrators and SYSTEM change it and what lies in it (Users read and run), and
+// checked through the handle. The handle shares reading and writing but not deleting. Empty,
+// with GetLastError set, when something stayed, the folder cannot be made so (an installer
+// without administrator rights cannot give it that owner), or it reads back otherwise.
+FileHandle CreateAdminOnlyFolderIn(HANDLE parent, const std::wstring& parentPath,
+                                   const std::wstring& name);
+
+// Whether only Administrators and SYSTEM may change the folder open as `folder` (its owner,
+// and a protected access list that grants changes to nobody else).
+bool IsAdminOnly(HANDLE folder);
+
+// Removes the entry `name` of `parent` with everything in it, never through a reparse point:
+// a link is removed as a link. ERROR_SUCCESS when nothing is left (or nothing was there),
+// else the first error met; the rest is removed all the same.
+DWORD RemoveTreeIn(HANDLE parent, const std::wstring& parentPath, const std::wstring& name);
+
+// Renames the file or folder open as `file` (with DELETE access) to `name` in `folder`.
+bool RenameInto(HANDLE file, HANDLE folder, const std::wstring& name, bool replace);
+
+struct FolderEntry
+{
+    std::wstring name;
+    DWORD attributes = 0;
+};
+
+// The entries of the folder open as `folder` (with FILE_LIST_DIRECTORY), without "." and
+// "..". False, with GetLastError set, when it cannot be listed.
+bool ListFolder(HANDLE folder, std::vector<FolderEntry>& entries);
+
+// The name Windows gives the file open as `file` ("C:\...", or "\\?\UNC\..." for a share).
+std::wstring PathOfHandle(HANDLE file);

@@ -2,6 +2,22 @@
 
 #include "framework/AsciiCase.h"
 
+std::wstring WorkFolderBase(bool runsAsLocalSystem, const std::wstring& localAppData,
+                            const std::wstring& programData)
+{
+    return runsAsLocalSystem ? programData : localAppData;
+}
+
+std::wstring SetAsideName(int attempt)
+{
+    return std::wstring(kWorkFolderName) + L".set-aside." + std::to_wstring(attempt);
+}
+
+std::wstring ProgramCopyFolderName(const std::wstring& programName, unsigned long processId)
+{
+    return PackageFolderName(programName) + L"." + std::to_wstring(processId);
+}
+
 std::wstring PackageFolderName(const std::wstring& fileName)
 {
     const std::size_t dot = fileName.rfind(L'.');

@@ -12,6 +12,21 @@ inline constexpr const wchar_t* kOldSupportLogName = L"Installer.1.log";
 // The TEMP and TMP of a started setup program, inside its package folder.
 inline constexpr const wchar_t* kSetupTempName = L"Temp";
 
+// The folder the working folder lies in: the user's local application data, but under
+// LocalSystem (how deployment tools run installers) ProgramData, which a 32-bit program sees
+// where 64-bit setups and services do (the system profile lies below System32, which WOW64
+// shows a 32-bit program elsewhere).
+std::wstring WorkFolderBase(bool runsAsLocalSystem, const std::wstring& localAppData,
+                            const std::wstring& programData);
+
+// The name a working folder that is not the administrators' own is renamed to, `attempt`
+// counting from 1 until one is free.
+std::wstring SetAsideName(int attempt);
+
+// The folder a program shipped in data\ is copied to and started from: one per program and
+// installer process, so two installers never share one.
+std::wstring ProgramCopyFolderName(const std::wstring& programName, unsigned long processId);
+
 // The folder of a downloaded package: its checked file name without the extension. A name
 // without one, or whose stem is empty or ends in a dot or blank (which Windows would strip,
 // naming another folder), gets "_files" added to the whole name instead.

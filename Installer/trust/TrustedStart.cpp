@@ -1,15 +1,13 @@
 #include "trust/TrustedStart.h"
 
-#include "framework/ComApartment.h"
 #include "framework/FileHandle.h"
 #include "framework/KernelHandle.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "storage/WorkFolder.h"
+#include "trust/ChildProcess.h"
 #include "trust/ProgramKind.h"
 #include "trust/SignerCheck.h"
-
-#include <shellapi.h>
 
 #include <mutex>
 #include <optional>
@@ -70,42 +68,6 @@ std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
     return s_key;
 }
 
-// TEMP and TMP for a program started meanwhile, then back as they were.
-class CTempFolderForChild
-{
-public:
-    explicit CTempFolderForChild(const std::wstring& folder)
-    {
-        if (folder.empty())
-            return;
-        for (int i = 0; i < 2; ++i)
-        {
-            wchar_t value[32768];
-            const DWORD length = GetEnvironmentVariableW(kNames[i], value, 32768);
-            m_had[i] = length > 0 && length < 32768;
-            if (m_had[i])
-                m_old[i].assign(value, length);
-            SetEnvironmentVariableW(kNames[i], folder.c_str());
-        }
-        m_set = true;
-    }
-    ~CTempFolderForChild()
-    {
-        if (!m_set)
-            return;
-        for (int i = 0; i < 2; ++i)
-            SetEnvironmentVariableW(kNames[i], m_had[i] ? m_old[i].c_str() : nullptr);
-    }
-    CTempFolderForChild(const CTempFolderForChild&) = delete;
-    CTempFolderForChild& operator=(const CTempFolderForChild&) = delete;
-
-private:
-    static constexpr const wchar_t* kNames[2] = {L"TEMP", L"TMP"};
-    std::wstring m_old[2];
-    bool m_had[2] = {false, false};
-    bool m_set = false;
-};
-
 bool SignedByPinnedPublisher(HANDLE file, const std::wstring& path, const StartPolicy& policy)
 {
     SignerIdentity signer;
@@ -135,42 +97,6 @@ std::wstring SystemMsiexec()
     return std::wstring(folder) + L"\\msiexec.exe";
 }
 
-bool ShellStart(const std::wstring& file, const std::wstring& parameters,
-                const std::wstring& folder, const std::wstring& tempFolder, HWND owner,
-                KernelHandle& process)
-{
-    // The shell may hand the start to COM; it asks for an apartment on the calling thread.
-    ComApartment apartment(COINIT_APARTMENTTHREADED | COINIT_DISABLE_OLE1DDE);
-    SHELLEXECUTEINFOW info = {};
-    info.cbSize = sizeof(info);
-    // No shell error box: the window reports a start that failed. NOASYNC: this thread may
-    // end right after the call.
-    info.fMask = SEE_MASK_NOASYNC | SEE_MASK_FLAG_NO_UI | SEE_MASK_NOCLOSEPROCESS;
-    info.hwnd = owner;
-    info.lpVerb = L"runas";
-    info.lpFile = file.c_str();
-    info.lpParameters = parameters.empty() ? nullptr : parameters.c_str();
-    // The program's own folder, not ours, so it finds its own files and never ours.
-    info.lpDirectory = folder.empty() ? nullptr : folder.c_str();
-    info.nShow = SW_SHOWNORMAL;
-    // Wine's shell switches this process's current folder to lpDirectory during the call and
-    // back after it: two starts at once would leave us in a download folder. One at a time.
-    // The same lock keeps the environment the program inherits its own.
-    static std::mutex s_shellStart;
-    std::unique_lock<std::mutex> oneAtATime(s_shellStart);
-    const CTempFolderForChild temp(tempFolder);
-    if (ShellExecuteExW(&info))
-    {
-        process.reset(info.hProcess);
-        return true;
-    }
-    const DWORD error = GetLastError();
-    OutputDebugStringW((L"The setup program did not start: " + std::to_wstring(error)).c_str());
-    LogFailure(L"Not started: " + file, error);
-    SetLastError(error);
-    return false;
-}
-
 } // namespace
 
 StartPolicy StartPolicyFromList(const std::string& list)
@@ -196,8 +122,8 @@ void HoldOwnImage() noexcept
     }
 }
 
-StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
-                                 const StartPolicy& policy, DWORD* exitCode)
+StartResult StartProgramElevated(const ProgramToStart& program, const StartPolicy& policy,
+                                 DWORD* exitCode)
 {
     const std::wstring& path = program.path;
     const ProgramKind kind = ProgramKindOfName(path);
@@ -210,25 +136,37 @@ StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
     }
     if (!policy.pins.empty() && !SignedByPinnedPublisher(program.held, path, policy))
         return StartResult::Untrusted;
-    const std::wstring folder = FolderOf(path);
-    KernelHandle process;
-    const std::wstring tail = program.arguments.empty() ? L"" : L" " + program.arguments;
-    const bool started =
-        kind == ProgramKind::Msi
-            ? ShellStart(SystemMsiexec(), MsiInstallParameters(path) + tail, folder,
-                         program.tempFolder, owner, process)
-            : ShellStart(path, program.arguments, folder, program.tempFolder, owner, process);
-    if (!started)
+    ChildProgram child;
+    child.folder = FolderOf(path);
+    child.tempFolder = program.tempFolder;
+    if (kind == ProgramKind::Msi)
+    {
+        child.program = SystemMsiexec();
+        child.arguments = MsiInstallParameters(path) +
+                          (program.arguments.empty() ? L"" : L" " + program.arguments);
+    }
+    else
+    {
+        child.program = path;
+        child.arguments = program.arguments;
+    }
+    // msiexec opens the package after it started: it stays held until the installation ends.
+    const bool bWait = kind == ProgramKind::Msi || program.bWait;
+    const ProcessOutcome outcome = RunChild(child, bWait ? INFINITE : 0);
+    if (!outcome.started)
+    {
+        OutputDebugStringW(
+            (L"The setup program did not start: " + std::to_wstring(outcome.startError)).c_str());
+        LogFailure(L"Not started: " + child.program, outcome.startError);
+        SetLastError(outcome.startError);
         return StartResult::Failed;
+    }
     LogEvent(L"Started elevated: " + path);
-    // msiexec opens the package after it started: keep it held until the installation ends.
-    if ((kind == ProgramKind::Msi || program.bWait) && process)
-        WaitForSingleObject(process.get(), INFINITE);
     if (program.bWait && exitCode)
     {
-        *exitCode = ERROR_INSTALL_FAILURE;
-        if (!process || !GetExitCodeProcess(process.get(), exitCode))
-            LogFailure(L"The exit code of " + path + L" is unknown", GetLastError());
+        *exitCode = outcome.exitCodeKnown ? outcome.exitCode : ERROR_INSTALL_FAILURE;
+        if (!outcome.exitCodeKnown)
+            LogEvent(L"The exit code of " + path + L" is unknown");
         else
             LogEvent(path + L" ended with exit code " + std::to_wstring(*exitCode));
     }

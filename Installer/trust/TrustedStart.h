@@ -28,7 +28,7 @@ StartPolicy StartPolicyFromList(const std::string& list);
 enum class StartResult
 {
     Started,
-    Failed,    // the shell did not start it (GetLastError set)
+    Failed,    // it did not start (GetLastError set)
     Untrusted, // refused: no program, or not signed by a pinned publisher
 };
 
@@ -38,12 +38,13 @@ struct ProgramToStart
     // `path` open for reading, shared for reading only, from before the checks until the
     // start: what is checked is what starts.
     HANDLE held = nullptr;
-    std::wstring tempFolder; // TEMP and TMP of the started program; empty: ours
+    std::wstring tempFolder; // TEMP and TMP of the started program (ChildProcess.h)
     std::wstring arguments;  // appended to its command line (msiexec's for a package)
     bool bWait = false;      // wait for it to end and read its exit code
 };
 
-// Starts the program with the "runas" verb in its own folder, its prompt owned by `owner`, and
-// does not wait for it (an .msi package stays held until msiexec ends).
-StartResult StartProgramElevated(const ProgramToStart& program, HWND owner,
-                                 const StartPolicy& policy, DWORD* exitCode = nullptr);
+// Starts the program with this process's rights (RunChild: its own folder, the system's
+// environment, its own TEMP) and does not wait for it unless asked (an .msi package stays
+// held until msiexec ends).
+StartResult StartProgramElevated(const ProgramToStart& program, const StartPolicy& policy,
+                                 DWORD* exitCode = nullptr);

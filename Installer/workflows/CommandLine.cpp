@@ -24,12 +24,16 @@ std::wstring QuoteArgument(const std::wstring& argument)
     return quoted;
 }
 
-std::wstring BuildUnpackCommandLine(const std::wstring& archiver, const std::wstring& archive,
-                                    const std::wstring& outputFolder)
+std::wstring BuildUnpackArguments(const std::wstring& archive, const std::wstring& outputFolder)
 {
     // The output folder follows -o without a blank, so the switch is quoted as one argument.
     // An empty password given up front: an encrypted archive fails at once instead of waiting
     // for a password that nobody can type.
-    return QuoteArgument(archiver) + L" x " + QuoteArgument(archive) + L" " +
-           QuoteArgument(L"-o" + outputFolder) + L" -y -p";
+    return L"x " + QuoteArgument(archive) + L" " + QuoteArgument(L"-o" + outputFolder) + L" -y -p";
+}
+
+std::wstring BuildUnpackCommandLine(const std::wstring& archiver, const std::wstring& archive,
+                                    const std::wstring& outputFolder)
+{
+    return QuoteArgument(archiver) + L" " + BuildUnpackArguments(archive, outputFolder);
 }

@@ -7,6 +7,10 @@
 // unchanged: blanks, quotes and backslashes before quotes included.
 std::wstring QuoteArgument(const std::wstring& argument);
 
+// The archiver's arguments: extract `archive` with its folders into `outputFolder`,
+// overwriting without questions and never asking for a password.
+std::wstring BuildUnpackArguments(const std::wstring& archive, const std::wstring& outputFolder);
+
 // The archiver's command line: extract `archive` with its folders into `outputFolder`,
 // overwriting without questions and never asking for a password.
 std::wstring BuildUnpackCommandLine(const std::wstring& archiver, const std::wstring& archive,

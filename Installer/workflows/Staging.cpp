@@ -2,7 +2,6 @@
 
 #include "framework/AsciiCase.h"
 #include "framework/FindHandle.h"
-#include "framework/KernelHandle.h"
 #include "localisation/ModulePath.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
@@ -10,6 +9,7 @@
 #include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
 #include "storage/WorkFolderLayout.h"
+#include "trust/ChildProcess.h"
 #include "trust/ProgramKind.h"
 #include "workflows/CommandLine.h"
 #include "workflows/PackageName.h"
@@ -30,43 +30,27 @@ bool IsPlainHttp(const std::wstring& url)
     return StartsWithIgnoringAsciiCase(url, L"http://");
 }
 
-// No reparse point anywhere below `folder`, and every file with one name only: a link would
-// lead the elevated setup, or what it loads, to files that others can change.
-bool IsPlainTree(const std::wstring& folder, std::wstring& offending)
+// Copies everything `from` holds into `to`, hashing what it copies.
+bool CopyHashing(HANDLE from, HANDLE to, net::Sha256Digest& digest)
 {
-    WIN32_FIND_DATAW entry = {};
-    FindHandle find(FindFirstFileW((folder + L"\\*").c_str(), &entry));
-    if (!find)
-        return true;
-    do
+    constexpr DWORD kChunk = 256 * 1024;
+    std::vector<unsigned char> buffer(kChunk);
+    net::CSha256Hasher hasher;
+    const LARGE_INTEGER start{};
+    if (!hasher.Begin() || !SetFilePointerEx(from, start, nullptr, FILE_BEGIN))
+        return false;
+    for (;;)
     {
-        const std::wstring name = entry.cFileName;
-        if (name == L"." || name == L"..")
-            continue;
-        const std::wstring path = folder + L"\\" + name;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)
-        {
-            offending = path;
+        DWORD got = 0;
+        if (!ReadFile(from, buffer.data(), kChunk, &got, nullptr))
             return false;
-        }
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        {
-            if (!IsPlainTree(path, offending))
-                return false;
-            continue;
-        }
-        const FileHandle file(CreateFileW(path.c_str(), FILE_READ_ATTRIBUTES,
-                                          FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                          nullptr, OPEN_EXISTING, FILE_FLAG_OPEN_REPARSE_POINT,
-                                          nullptr));
-        FileIdentity identity;
-        if (!file || !IdentifySingleFile(file.get(), identity))
-        {
-            offending = path;
+        if (got == 0)
+            return hasher.Finish(digest);
+        DWORD written = 0;
+        if (!hasher.Update(buffer.data(), got) ||
+            !WriteFile(to, buffer.data(), got, &written, nullptr) || written != got)
             return false;
-        }
-    } while (FindNextFileW(find.get(), &entry));
-    return true;
+    }
 }
 
 void Report(const std::wstring& what, unsigned long error)
@@ -81,7 +65,7 @@ void Report(const std::wstring& what, unsigned long error)
 
 std::wstring GetWorkFolderPath(const std::wstring& name)
 {
-    const std::wstring folder = WorkFolderPath();
+    const std::wstring folder = ExpectedWorkFolderPath();
     if (folder.empty() || name.empty())
         return folder;
     return folder + L"\\" + name;
@@ -163,73 +147,69 @@ bool DownloadPackage(const DriverPackageOffer& offer, FetchedPackage& package,
     return true;
 }
 
-ShippedCheck HoldShippedProgram(const ShippedProgram& program, std::wstring& path, FileHandle& held)
+ShippedCheck CopyShippedProgram(const ShippedProgram& program, ShippedCopy& copy)
 {
-    path = GetModuleRelativePath(program.relativePath);
-    held = path.empty() ? FileHandle() : OpenHeldForReading(path);
-    if (!held)
+    const std::wstring source = GetModuleRelativePath(program.relativePath);
+    const FileHandle original = source.empty() ? FileHandle() : OpenHeldForReading(source);
+    if (!original)
     {
-        const DWORD error = path.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        LogFailure(L"Not started: " + path + L" could not be held", error);
+        const DWORD error = source.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
+        LogFailure(L"Not started: " + source + L" could not be held", error);
         return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
                    ? ShippedCheck::Missing
                    : ShippedCheck::Changed;
     }
+    const std::wstring name = source.substr(source.find_last_of(L'\\') + 1);
+    FileHandle target;
+    if (copy.folder.Create(ProgramCopyFolderName(name, GetCurrentProcessId())))
+        target = copy.folder.CreateNewFile(name);
     net::Sha256Digest digest{};
-    if (!net::HashOpenFile(held.get(), digest) || digest != program.sha256)
+    FileIdentity identity;
+    if (!target || !CopyHashing(original.get(), target.get(), digest) ||
+        !IdentifySingleFile(target.get(), identity))
     {
-        LogEvent(L"Not started: " + path + L" is not the program this installer shipped");
-        held.reset();
+        LogFailure(L"Not started: " + source + L" could not be copied to the working folder",
+                   GetLastError());
+        return ShippedCheck::Changed;
+    }
+    target.reset();
+    if (digest != program.sha256)
+    {
+        LogEvent(L"Not started: " + source + L" is not the program this installer shipped");
+        return ShippedCheck::Changed;
+    }
+    copy.path = copy.folder.Entry(name);
+    // In a folder only administrators can change, the file opened again is the one written.
+    copy.held = OpenHeldForReading(copy.path, &identity);
+    if (!copy.held)
+    {
+        LogFailure(L"Not started: the copy " + copy.path + L" could not be held", GetLastError());
         return ShippedCheck::Changed;
     }
     return ShippedCheck::Held;
 }
 
-ProcessOutcome RunAndWait(const std::wstring& commandLine, DWORD timeoutMs)
-{
-    ProcessOutcome outcome;
-    // CreateProcessW may write into the command line: give it a private copy.
-    std::vector<wchar_t> buffer(commandLine.begin(), commandLine.end());
-    buffer.push_back(L'\0');
-    STARTUPINFOW startup = {};
-    startup.cb = sizeof(startup);
-    PROCESS_INFORMATION info = {};
-    if (!CreateProcessW(nullptr, buffer.data(), nullptr, nullptr, FALSE, CREATE_NEW_CONSOLE,
-                        nullptr, nullptr, &startup, &info))
-    {
-        outcome.startError = GetLastError();
-        return outcome;
-    }
-    KernelHandle process(info.hProcess);
-    KernelHandle(info.hThread).reset();
-    outcome.started = true;
-
-    if (WaitForSingleObject(process.get(), timeoutMs) == WAIT_TIMEOUT)
-    {
-        outcome.timedOut = true;
-        TerminateProcess(process.get(), ERROR_TIMEOUT);
-        WaitForSingleObject(process.get(), INFINITE);
-    }
-    outcome.exitCodeKnown = GetExitCodeProcess(process.get(), &outcome.exitCode) != FALSE;
-    return outcome;
-}
-
 UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std::wstring& setup)
 {
-    std::wstring archiver;
-    FileHandle heldArchiver;
-    switch (HoldShippedProgram(g_shippedArchiver, archiver, heldArchiver))
+    ShippedCopy archiver;
+    switch (CopyShippedProgram(g_shippedArchiver, archiver))
     {
     case ShippedCheck::Held: break;
     case ShippedCheck::Missing: return UnpackResult::ArchiverMissing;
     case ShippedCheck::Changed: return UnpackResult::Failed;
     }
     const std::wstring& folder = package.folder.Path();
-    const std::wstring commandLine = BuildUnpackCommandLine(archiver, package.localPath, folder);
+    ChildProgram child;
+    child.program = archiver.path;
+    child.arguments = BuildUnpackArguments(package.localPath, folder);
+    child.folder = archiver.folder.Path();
+    child.tempFolder = archiver.folder.TempPath();
+    child.bNewConsole = true;
+    const std::wstring commandLine = QuoteArgument(child.program) + L" " + child.arguments;
     OutputDebugStringW(commandLine.c_str());
     LogEvent(L"Unpacking: " + commandLine);
-    const ProcessOutcome outcome = RunAndWait(commandLine, kUnpackTimeoutMs);
-    heldArchiver.reset();
+    const ProcessOutcome outcome = RunChild(child, kUnpackTimeoutMs);
+    archiver.held.reset();
     if (!outcome.started)
     {
         LogFailure(L"The archiver did not start", outcome.startError);
@@ -250,7 +230,7 @@ UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std:
     }
     LogEvent(L"The archiver ended with exit code 0");
     std::wstring offending;
-    if (!IsPlainTree(folder, offending))
+    if (!package.folder.IsPlainTree(offending))
     {
         LogEvent(L"Nothing started: a link or a file with more than one name was unpacked: " +
                  offending);

@@ -14,8 +14,9 @@
 
 #include <string>
 
-// The working folder followed by `name` when it is not empty (for the tests and the log's
-// readers); empty when the application-data folder is unknown.
+// Where the working folder is (ExpectedWorkFolderPath), followed by `name` when it is not
+// empty: for the tests and the log's readers; empty when the application-data folder is
+// unknown.
 std::wstring GetWorkFolderPath(const std::wstring& name);
 
 // Removes, once per process and best effort, what earlier runs left in the working folder
@@ -72,15 +73,3 @@ UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std:
 // level deep. Reparse points are neither matched nor entered.
 std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name,
                                 bool descend);
-
-struct ProcessOutcome
-{
-    bool started = false;
-    DWORD startError = 0; // GetLastError of a start that failed
-    bool exitCodeKnown = false;
-    DWORD exitCode = 0;
-    bool timedOut = false; // ended by us after `timeoutMs`
-};
-
-// Runs `commandLine` in a console window of its own and waits for it, at most `timeoutMs`.
-ProcessOutcome RunAndWait(const std::wstring& commandLine, DWORD timeoutMs = INFINITE);

@@ -4,7 +4,7 @@
 #include "localisation/WordTable.h"
 #include "log/SupportLog.h"
 #include "probe/WindowsFamily.h"
-#include "workflows/CommandLine.h"
+#include "trust/ChildProcess.h"
 #include "workflows/DriverService.h"
 #include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
@@ -112,8 +112,7 @@ void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage
         }
     }
     DWORD exitCode = 0;
-    const StartResult result =
-        StartProgramElevated(program, host.GetOwnerWindow(), policy, &exitCode);
+    const StartResult result = StartProgramElevated(program, policy, &exitCode);
     if (result == StartResult::Started)
         host.ReportOutcome(exitCode);
     ReportStart(host, result);
@@ -129,18 +128,22 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
         return;
     try
     {
-        // Held from the check until it runs; one that is not the shipped program is not there.
-        std::wstring setup;
-        FileHandle held;
-        if (HoldShippedProgram(g_shippedWifiSetup, setup, held) != ShippedCheck::Held)
+        // Started from its checked copy; one that is not the shipped program is not there.
+        ShippedCopy setup;
+        if (CopyShippedProgram(g_shippedWifiSetup, setup) != ShippedCheck::Held)
         {
             host.ReportOutcome(kInstallerFailed);
             return;
         }
-        const std::wstring quietArgs = host.IsUnattended() ? RowOf(Command::Wifi).quietArgs : L"";
-        const ProcessOutcome outcome =
-            RunAndWait(QuoteArgument(setup) + (quietArgs.empty() ? L"" : L" " + quietArgs));
-        held.reset();
+        ChildProgram child;
+        child.program = setup.path;
+        child.arguments = host.IsUnattended() ? RowOf(Command::Wifi).quietArgs : L"";
+        child.folder = setup.folder.Path();
+        child.tempFolder = setup.folder.TempPath();
+        child.bNewConsole = true;
+        LogEvent(L"Starting the Wi-Fi driver setup: " + setup.path);
+        const ProcessOutcome outcome = RunChild(child, INFINITE);
+        setup.held.reset();
         host.ReportOutcome(!outcome.started || !outcome.exitCodeKnown ? kInstallerFailed
                                                                       : outcome.exitCode);
         if (!outcome.started)

@@ -24,8 +24,6 @@ public:
     virtual void HideProgressBar(Command command) = 0;
     virtual bool IsBluetoothShown() = 0;
     virtual std::wstring GetWord(std::wstring key) = 0;
-    // The window an elevation prompt belongs to, so that it opens in front of it; may be null.
-    virtual HWND GetOwnerWindow() = 0;
     // Unattended runs (/quiet, /passive): a started setup gets the build's silent switches and
     // is waited for, and the run ends by telling its outcome: 0, the setup's own exit code, or
     // 1603 when the installer itself could not do the command.

@@ -307,6 +307,8 @@ TEST(Unattended, CommandLinesAndTheirOptions)
          {W, B},
          L"C:\\Logs\\KVZ Run.log"},
         {{L"/quiet", L"/LOG=C:\\A.log"}, true, RunMode::Quiet, {W, B}, L"C:\\A.log"},
+        // Made absolute when it is opened.
+        {{L"/quiet", L"/log=run.log"}, true, RunMode::Quiet, {W, B}, L"run.log"},
         {{L"/?"}, true, RunMode::Help, {W, B}, L""},
         {{L"-help", L"/quiet"}, true, RunMode::Help, {W, B}, L""},
         // Selectors without /quiet or /passive change nothing.
@@ -317,6 +319,10 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         {{L"/quiet", L"/hotspot"}, false, {}, {}, L""},
         {{L"/quiet", L"/log"}, false, {}, {}, L""},
         {{L"/quiet", L"/log="}, false, {}, {}, L""},
+        {{L"/quiet", L"/log", L"\\\\server\\share\\run.log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log=//server/share/run.log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log", L"\\\\.\\NUL"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log", L"\\\\?\\C:\\run.log"}, false, {}, {}, L""},
         {{L"/quiet", L"/passive"}, false, {}, {}, L""},
         {{L"quiet"}, false, {}, {}, L""},
         {{L"/quiet=1"}, false, {}, {}, L""},

@@ -156,8 +156,44 @@ TEST(PathComponents, ListsEachComponentBelowTheBase)
         L"\\\\?\\" + base + L"\\KVZ7300",
     };
     for (const std::wstring& path : refused)
+    {
         EXPECT_FALSE(ComponentPathsBelow(base, path)) << std::string(path.begin(), path.end());
+        // What is not below the held working folder is never opened from its handle.
+        EXPECT_FALSE(RelativePathBelow(base, path)) << std::string(path.begin(), path.end());
+    }
     EXPECT_FALSE(ComponentPathsBelow(L"", L"\\KVZ7300"));
+    EXPECT_EQ(RelativePathBelow(base, base + L"\\KVZ7300\\bt\\Setup.exe"),
+              L"KVZ7300\\bt\\Setup.exe");
+    EXPECT_FALSE(RelativePathBelow(base, base));
+}
+
+// The file /log names is written with administrator rights: only a full path on a drive, never
+// a share, a device or a path the checks could read otherwise.
+TEST(PathComponents, CommandLineLogsLieOnADrive)
+{
+    for (const wchar_t* path : {L"C:\\Logs\\run.log", L"z:\\a b\\KVZ Run.log", L"D:\\x"})
+        EXPECT_TRUE(IsLocalDrivePath(path)) << std::string(path, path + wcslen(path));
+    for (const wchar_t* path :
+         {L"run.log", L"C:run.log", L"\\\\server\\share\\run.log", L"\\\\.\\NUL",
+          L"\\\\?\\C:\\run.log", L"\\\\.\\C:\\run.log", L"C:\\Logs\\", L"C:\\", L"C:\\a\\..\\b.log",
+          L"C:\\a\\.\\b.log", L"C:\\run.log:stream", L"C:\\a\\\\b.log", L"1:\\run.log",
+          L"C:/run.log"})
+        EXPECT_FALSE(IsLocalDrivePath(path)) << std::string(path, path + wcslen(path));
+}
+
+// Under LocalSystem (deployment tools) the working folder lies in ProgramData, which a 32-bit
+// program and a 64-bit setup both see as the same folder; otherwise in the user's profile.
+TEST(WorkFolderLayout, TheAccountDecidesWhereTheWorkingFolderLies)
+{
+    const std::wstring local = L"C:\\Users\\Ann\\AppData\\Local";
+    const std::wstring common = L"C:\\ProgramData";
+    EXPECT_EQ(WorkFolderBase(false, local, common), local);
+    EXPECT_EQ(WorkFolderBase(true, local, common), common);
+    EXPECT_EQ(SetAsideName(2), L"KVZ7300.set-aside.2");
+    // One copy folder per program and installer process; never the name of a package's folder.
+    EXPECT_EQ(ProgramCopyFolderName(L"7za.exe", 4242), L"7za.4242");
+    EXPECT_NE(ProgramCopyFolderName(L"WifiAutoInstallSetup.exe", 1),
+              PackageFolderName(L"WifiAutoInstallSetup.exe"));
 }
 
 } // namespace

@@ -5,6 +5,8 @@
 #include "DebugOutputCapture.h"
 #include "net/HttpRequest.h"
 
+#include "../../tools/testprogs/SetupSettings.h"
+
 #include <windows.h>
 #include <commctrl.h>
 #include <fcntl.h>

@@ -1,13 +1,16 @@
 // Stands in for the setup programs the installer starts: the Wi-Fi driver setup in data\, the
 // Setup.exe of a Bluetooth driver archive, the receiver and hotspot installers.
 //
-// With KVZ_SETUP_LOG set (the tests) it appends one line with its own full path to that file
-// (and, with KVZ_SETUP_FOLDER_LOG set, one with its current folder to that one; with
-// KVZ_SETUP_TEMP_LOG, one with its TEMP and TMP; with KVZ_SETUP_ARGS_LOG, its command line), waits
+// With the setting KVZ_SETUP_LOG (SetupSettings.h; the tests set it) it appends one line with
+// its own full path to that file (and, with KVZ_SETUP_FOLDER_LOG set, one with its current
+// folder to that one; with KVZ_SETUP_TEMP_LOG, one with its TEMP and TMP; with
+// KVZ_SETUP_ARGS_LOG, its command line; with KVZ_SETUP_ENV_LOG, its whole environment), waits
 // KVZ_SETUP_SLEEP_MS, and exits with KVZ_SETUP_EXIT (default 0), showing nothing. Without it (the
 // demo) it shows a small window saying what it would have installed; as the Wi-Fi setup it asks
 // whether to report success.
 #include <windows.h>
+
+#include "SetupSettings.h"
 
 #include <cstdlib>
 #include <string>
@@ -26,6 +29,17 @@ std::wstring Environment(const wchar_t* name)
     wchar_t value[MAX_PATH] = {};
     const DWORD length = GetEnvironmentVariableW(name, value, MAX_PATH);
     return length > 0 && length < MAX_PATH ? value : L"";
+}
+
+// Every variable of this process's environment, one "name=value" per line.
+std::wstring WholeEnvironment()
+{
+    std::wstring lines;
+    wchar_t* block = GetEnvironmentStringsW();
+    for (const wchar_t* entry = block; entry && *entry; entry += wcslen(entry) + 1)
+        lines += std::wstring(entry) + L"\n";
+    FreeEnvironmentStringsW(block);
+    return lines;
 }
 
 bool AppendLine(const std::wstring& file, const std::wstring& line)
@@ -59,25 +73,28 @@ bool AppendLine(const std::wstring& file, const std::wstring& line)
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
     const std::wstring self = OwnPath();
-    const std::wstring log = Environment(L"KVZ_SETUP_LOG");
+    const std::wstring log = SetupSetting(L"KVZ_SETUP_LOG");
     if (!log.empty())
     {
         if (!AppendLine(log, self))
             return 99;
-        const std::wstring folderLog = Environment(L"KVZ_SETUP_FOLDER_LOG");
+        const std::wstring folderLog = SetupSetting(L"KVZ_SETUP_FOLDER_LOG");
         wchar_t folder[MAX_PATH] = {};
         if (!folderLog.empty() &&
             (!GetCurrentDirectoryW(MAX_PATH, folder) || !AppendLine(folderLog, folder)))
             return 98;
-        const std::wstring argsLog = Environment(L"KVZ_SETUP_ARGS_LOG");
+        const std::wstring argsLog = SetupSetting(L"KVZ_SETUP_ARGS_LOG");
         if (!argsLog.empty() && !AppendLine(argsLog, GetCommandLineW()))
             return 96;
-        const std::wstring tempLog = Environment(L"KVZ_SETUP_TEMP_LOG");
+        const std::wstring tempLog = SetupSetting(L"KVZ_SETUP_TEMP_LOG");
         if (!tempLog.empty() &&
             !AppendLine(tempLog, Environment(L"TEMP") + L"|" + Environment(L"TMP")))
             return 97;
-        Sleep(static_cast<DWORD>(_wtoi(Environment(L"KVZ_SETUP_SLEEP_MS").c_str())));
-        const std::wstring code = Environment(L"KVZ_SETUP_EXIT");
+        const std::wstring environmentLog = SetupSetting(L"KVZ_SETUP_ENV_LOG");
+        if (!environmentLog.empty() && !AppendLine(environmentLog, WholeEnvironment()))
+            return 95;
+        Sleep(static_cast<DWORD>(_wtoi(SetupSetting(L"KVZ_SETUP_SLEEP_MS").c_str())));
+        const std::wstring code = SetupSetting(L"KVZ_SETUP_EXIT");
         return code.empty() ? 0 : _wtoi(code.c_str());
     }
 

@@ -101,14 +101,30 @@ inline void DeleteTree(const std::wstring& path)
     RemoveDirectoryW(path.c_str());
 }
 
+inline bool IsGoneOrEmpty(const std::wstring& folder)
+{
+    WIN32_FIND_DATAW entry;
+    HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+    if (find == INVALID_HANDLE_VALUE)
+        return GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES;
+    bool empty = true;
+    do
+        empty =
+            empty && (wcscmp(entry.cFileName, L".") == 0 || wcscmp(entry.cFileName, L"..") == 0);
+    while (FindNextFileW(find, &entry));
+    FindClose(find);
+    return empty;
+}
+
 // A setup program of the previous test may still be running from the folder: retry a while.
+// The folder itself stays while an installer (this test program among them) holds it.
 inline bool EmptyWorkFolder()
 {
     const std::wstring folder = GetWorkFolderPath(L"");
     for (int attempt = 0; attempt < 200; ++attempt)
     {
         DeleteTree(folder);
-        if (GetFileAttributesW(folder.c_str()) == INVALID_FILE_ATTRIBUTES)
+        if (IsGoneOrEmpty(folder))
             return true;
         Sleep(100);
     }

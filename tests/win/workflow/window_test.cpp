@@ -17,6 +17,7 @@
 #include <algorithm>
 #include <chrono>
 #include <cstring>
+#include <functional>
 #include <sstream>
 #include <string>
 #include <vector>
@@ -86,8 +87,9 @@ protected:
         ForgetPlantedDlls();
         m_log = ScratchFolder() + L"\\setups.log";
         DeleteFileW(m_log.c_str());
-        SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
-        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
+        ClearSetupSettings();
+        SetSetupSetting(L"KVZ_SETUP_LOG", m_log.c_str());
+        SetSetupSetting(L"KVZ_SETUP_EXIT", L"0");
         Control(L"clear");
         ASSERT_TRUE(m_installer.Start(Installer()));
         m_hWnd = m_installer.FindWindowByCaption(MainCaption(), 30000);
@@ -213,7 +215,7 @@ TEST_F(ShippedWindow, WifiSuccessAddsTheBluetoothHint)
 
 TEST_F(ShippedWindow, WifiFailureChangesNothing)
 {
-    SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"1");
+    SetSetupSetting(L"KVZ_SETUP_EXIT", L"1");
     // The variable reaches the setup program through the installer started before: restart.
     m_installer.Terminate();
     ASSERT_TRUE(m_installer.Start(Installer()));
@@ -393,13 +395,14 @@ protected:
         ASSERT_TRUE(EmptyWorkFolder());
         m_log = ScratchFolder() + L"\\unattended-setups.log";
         DeleteFileW(m_log.c_str());
-        SetEnvironmentVariableW(L"KVZ_SETUP_LOG", m_log.c_str());
-        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", L"0");
+        ClearSetupSettings();
+        SetSetupSetting(L"KVZ_SETUP_LOG", m_log.c_str());
+        SetSetupSetting(L"KVZ_SETUP_EXIT", L"0");
         Control(L"clear");
     }
     void TearDown() override
     {
-        SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", nullptr);
+        SetSetupSetting(L"KVZ_SETUP_SLEEP_MS", nullptr);
         Control(L"clear");
     }
 
@@ -477,12 +480,19 @@ TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
         {"an unknown switch", L"/quiet /silent", L"0", false, 87, 0},
         {"/log without a file", L"/quiet /wifi /log", L"0", false, 87, 0},
         {"both modes", L"/quiet /passive", L"0", false, 87, 0},
+        // The elevated run writes its log only where nothing on the way is a link or remote.
+        {"/log on a share", L"/quiet /wifi /log \\\\server\\share\\run.log", L"0", false, 87, 0},
+        {"/log on a device", L"/quiet /wifi /log=\\\\.\\NUL", L"0", false, 87, 0},
+        {"/log through a link", L"/quiet /wifi /log \"LINKLOG\"", L"0", false, 87, 0},
     };
+    const std::wstring linked = ScratchFolder() + L"\\linked";
+    CreateDirectoryW((ScratchFolder() + L"\\target").c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(linked, ScratchFolder() + L"\\target"));
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
         DeleteFileW(m_log.c_str());
-        SetEnvironmentVariableW(L"KVZ_SETUP_EXIT", c.setupExit);
+        SetSetupSetting(L"KVZ_SETUP_EXIT", c.setupExit);
         if (c.offersNothing)
             Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
                     QueryEncode(L"{\"status\":false}"));
@@ -492,6 +502,9 @@ TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
         const std::size_t at = arguments.find(L"RUNLOG");
         if (at != std::wstring::npos)
             arguments.replace(at, 6, logFile);
+        const std::size_t link = arguments.find(L"LINKLOG");
+        if (link != std::wstring::npos)
+            arguments.replace(link, 7, linked + L"\\run.log");
         bool windowSeen = false;
         EXPECT_EQ(Finish(Start(arguments), &windowSeen), c.code);
         EXPECT_EQ(SetupRuns(), c.setups);
@@ -512,6 +525,100 @@ TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
     EXPECT_NE(logged.find("Unattended outcome: Bluetooth driver: exit code 0"), std::string::npos);
     EXPECT_NE(logged.find("Unattended run ends with exit code 0"), std::string::npos);
     EXPECT_EQ(LoadedPlantedDlls(), std::vector<std::wstring>());
+    EXPECT_FALSE(FileExists(ScratchFolder() + L"\\target\\run.log"));
+    EXPECT_TRUE(RemoveFolderLink(linked));
+}
+
+// A working folder the installer did not make (a folder with a file, a file, a link to another
+// folder) is set aside under another name, never followed; the run then makes its own.
+TEST_F(Unattended, AWorkingFolderTheInstallerDidNotMakeIsSetAside)
+{
+    const std::wstring root = GetWorkFolderPath(L"");
+    const std::wstring aside = root + L".set-aside.1";
+    const std::wstring elsewhere = ScratchFolder() + L"\\elsewhere";
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    WriteFileBytes(elsewhere + L"\\keep.txt", "mine");
+    const struct
+    {
+        const char* what;
+        std::function<bool()> plant;
+        bool bLink;
+        const wchar_t* kept; // what the user had, below the name it was set aside to
+    } cases[] = {
+        {"a folder with a file",
+         [&] {
+             CreateDirectoryW(root.c_str(), nullptr);
+             WriteFileBytes(root + L"\\mine.txt", "mine");
+             return FileExists(root + L"\\mine.txt");
+         },
+         false, L"\\mine.txt"},
+        {"a file",
+         [&] {
+             WriteFileBytes(root, "mine");
+             return FileExists(root);
+         },
+         false, L""},
+        {"a link", [&] { return MakeFolderLink(root, elsewhere); }, true, L"\\keep.txt"},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        ASSERT_TRUE(EmptyWorkFolder());
+        DeleteTree(aside);
+        DeleteFileW(aside.c_str());
+        ASSERT_TRUE(c.plant());
+        DeleteFileW(m_log.c_str());
+        const DWORD code = Finish(Start(L"/quiet /wifi"));
+        if (c.bLink && RunningUnderWine())
+        {
+            // Known Wine difference: its handles reach only what a link points to, so nothing
+            // can rename the link itself. The installer then has no working folder: it starts
+            // nothing rather than follow the link.
+            EXPECT_EQ(code, 1603u);
+            EXPECT_EQ(SetupRuns(), 0u);
+            EXPECT_TRUE(RemoveFolderLink(root));
+        }
+        else
+        {
+            EXPECT_EQ(code, 0u);
+            EXPECT_EQ(SetupRuns(), 1u);
+            EXPECT_NE(GetFileAttributesW(aside.c_str()), INVALID_FILE_ATTRIBUTES);
+            EXPECT_NE(ReadFileBytes(root + L"\\Installer.log").find("Set aside a working folder"),
+                      std::string::npos);
+            EXPECT_EQ(ReadFileBytes(aside + c.kept), "mine");
+        }
+        // What a link pointed to is neither moved nor written.
+        EXPECT_EQ(ReadFileBytes(elsewhere + L"\\keep.txt"), "mine");
+        EXPECT_FALSE(FileExists(elsewhere + L"\\Installer.log"));
+    }
+    EXPECT_TRUE(EmptyWorkFolder());
+    if (FileExists(aside) && !(GetFileAttributesW(aside.c_str()) & FILE_ATTRIBUTE_DIRECTORY))
+        DeleteFileW(aside.c_str());
+    DeleteTree(aside);
+}
+
+// The Wi-Fi setup starts from its checked copy in the working folder, never from data\, where
+// any program of the user can plant a DLL: one planted there under a name Wine is told to
+// prefer (as Windows prefers any DLL that is no Known DLL) stays unloaded.
+TEST_F(Unattended, TheWifiSetupNeverRunsBesideWhatDataHolds)
+{
+    const std::wstring data = Dist() + L"\\data";
+    const std::wstring marker = data + L"\\version.dll.loaded";
+    const wchar_t* overrides =
+        L"Software\\Wine\\AppDefaults\\WifiAutoInstallSetup.exe\\DllOverrides";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, overrides, L"version", REG_SZ, L"native,builtin",
+                              sizeof(L"native,builtin")),
+              ERROR_SUCCESS);
+    DeleteFileW(marker.c_str());
+    // The bait is real: started from data\, the setup loads it (Wine's user32, which every
+    // window program loads, imports version.dll).
+    EXPECT_EQ(Finish(Start(L"", L"", data + L"\\WifiAutoInstallSetup.exe")), 0u);
+    EXPECT_TRUE(FileExists(marker));
+    DeleteFileW(marker.c_str());
+    EXPECT_EQ(Finish(Start(L"/quiet /wifi")), 0u);
+    EXPECT_EQ(SetupRuns(), 2u);
+    EXPECT_FALSE(FileExists(marker));
+    RegDeleteTreeW(HKEY_CURRENT_USER, L"Software\\Wine\\AppDefaults\\WifiAutoInstallSetup.exe");
 }
 
 // The vendor's silent switches (a build setting; the test tree gives the receiver some) reach
@@ -520,9 +627,9 @@ TEST_F(Unattended, TheSilentSwitchesReachTheSetupProgram)
 {
     const std::wstring args = ScratchFolder() + L"\\setup-args.log";
     DeleteFileW(args.c_str());
-    SetEnvironmentVariableW(L"KVZ_SETUP_ARGS_LOG", args.c_str());
+    SetSetupSetting(L"KVZ_SETUP_ARGS_LOG", args.c_str());
     const DWORD code = Finish(Start(L"/quiet /receiver"));
-    SetEnvironmentVariableW(L"KVZ_SETUP_ARGS_LOG", nullptr);
+    SetSetupSetting(L"KVZ_SETUP_ARGS_LOG", nullptr);
     EXPECT_EQ(code, 0u);
     const std::string line = ReadFileBytes(args);
     EXPECT_NE(line.find("VelmoraRXSetup.exe\" /quiet-test \"a b\"\n"), std::string::npos) << line;
@@ -531,7 +638,7 @@ TEST_F(Unattended, TheSilentSwitchesReachTheSetupProgram)
 // A machine-wide lock: a second unattended run while one installs ends at once.
 TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
 {
-    SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", L"4000");
+    SetSetupSetting(L"KVZ_SETUP_SLEEP_MS", L"4000");
     const HANDLE first = Start(L"/quiet /wifi");
     ASSERT_NE(first, nullptr);
     ASSERT_TRUE(WaitFor([&] { return SetupRuns() == 1; }, 30000));
@@ -571,7 +678,7 @@ TEST_F(Unattended, PassiveRunsShowTheWindowAndCloseThemselves)
 
     Control(L"clear");
     DeleteFileW(m_log.c_str());
-    SetEnvironmentVariableW(L"KVZ_SETUP_SLEEP_MS", L"5000");
+    SetSetupSetting(L"KVZ_SETUP_SLEEP_MS", L"5000");
     process = Start(L"/passive /wifi");
     ASSERT_TRUE(WaitFor([&] { return SetupRuns() == 1; }, 30000));
     window = FindWindowW(nullptr, MainCaption().c_str());
