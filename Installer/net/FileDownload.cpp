@@ -341,6 +341,12 @@ TransferFailure CPackageTransfer::ReadBody(HINTERNET request, std::uint64_t expe
 
 } // namespace
 
+bool FetchesOverPlainHttp(const std::wstring& url)
+{
+    CrackedUrl cracked;
+    return CrackHttpUrl(url, cracked) && cracked.scheme == UrlScheme::Http;
+}
+
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,
                     const std::optional<Sha256Digest>& expectedSha256, const TransferLimits& limits,

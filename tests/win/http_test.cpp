@@ -1,8 +1,11 @@
 #include "net/HttpRequest.h"
 
+#include "net/FileDownload.h"
 #include "NetTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <wininet.h>
 
 #include <chrono>
 #include <cstdio>
@@ -147,11 +150,42 @@ TEST(HttpGetJson, HandsBackTheBodyAsReceived)
     }
 }
 
-TEST(HttpGetJson, PlainHttpWorksWithoutTls)
+// Whatever WinINet reads as http goes without TLS, so the rule that a plain-http package needs
+// a digest or pins follows the fetch's own parse, not how the text begins. The `fetched` column
+// is how Wine 8's WinINet reads each; the rule must agree with the fetch either way.
+TEST(HttpGetJson, PlainHttpWorksWithoutTlsAndIsKnownAsSuch)
 {
-    std::string body;
-    EXPECT_TRUE(GetJson(Http(L"/_fault/p?body=plain"), body));
-    EXPECT_EQ("plain", body);
+    const std::wstring plain = Http(L"/_fault/p?body=plain");
+    const std::wstring rest = plain.substr(std::wstring(L"http://").size());
+    const struct
+    {
+        const char* name;
+        std::wstring url;
+        bool fetched;
+    } cases[] = {
+        {"as written", plain, true},
+        {"upper case", L"HTTP://" + rest, true},
+        {"slash and backslash", L"http:/\\" + rest, true},
+        {"backslashes", L"http:\\\\" + rest, true},
+        {"tab before", L"\t" + plain, true},
+        {"tab in the scheme", L"ht\ttp://" + rest, true},
+        {"tab between the slashes", L"http:/\t/" + rest, true},
+        {"blank before", L" " + plain, false},
+        {"line break before", L"\r\n" + plain, false},
+        {"carriage return in the scheme", L"http\r://" + rest, false},
+        {"one slash", L"http:/" + rest, false},
+    };
+    for (const auto& c : cases)
+    {
+        std::string body;
+        const bool fetched = GetJson(c.url, body);
+        EXPECT_EQ(c.fetched, fetched) << c.name;
+        EXPECT_EQ(fetched, net::FetchesOverPlainHttp(c.url)) << c.name;
+        EXPECT_EQ(fetched ? "plain" : "", body) << c.name;
+    }
+    EXPECT_FALSE(net::FetchesOverPlainHttp(Https(L"/_fault/p")));
+    EXPECT_FALSE(net::FetchesOverPlainHttp(L"\t" + Https(L"/_fault/p")));
+    EXPECT_FALSE(net::FetchesOverPlainHttp(L"ftp://localhost/x.json"));
 }
 
 struct FailureCase
