@@ -2,11 +2,15 @@
 
 #include "localisation/ModulePath.h"
 #include "log/SupportLog.h"
+#include "net/ServerTrust.h"
 #include "net/TransferMath.h"
 
 #include <algorithm>
 #include <climits>
+#include <cwchar>
 #include <iterator>
+#include <new>
+#include <optional>
 
 namespace net {
 
@@ -49,8 +53,8 @@ TransferLimits LimitsBefore(const TransferLimits& limits, Clock::time_point dead
     return cut;
 }
 
-// Whether the URL the request ended at (after redirects) is still https.
-bool EndedSecure(HINTERNET request)
+// The URL the request ended at, after redirects; false when it cannot be read.
+bool QueryFinalUrl(HINTERNET request, CrackedUrl& cracked)
 {
     DWORD size = 0;
     InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
@@ -60,7 +64,8 @@ bool EndedSecure(HINTERNET request)
     DWORD bytes = static_cast<DWORD>(url.size() * sizeof(wchar_t));
     if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, &url[0], &bytes))
         return false;
-    return _wcsnicmp(url.c_str(), L"https://", 8) == 0;
+    url.resize(wcslen(url.c_str()));
+    return CrackHttpUrl(url, cracked);
 }
 
 // Records why sending failed, and reports it on this thread (the extended error's text is
@@ -88,8 +93,11 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     const bool secure = url.scheme == UrlScheme::Https;
     // No INTERNET_FLAG_IGNORE_CERT_CN_INVALID: a certificate for another host is refused.
     const DWORD connectFlags = INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0);
-    const DWORD requestFlags =
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
+    // No cookies either way, no stored or logon credentials, no dialog: any program of the
+    // user can set those up for a host, and what arrives here runs elevated.
+    const DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                               INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                               INTERNET_FLAG_NO_UI | (secure ? INTERNET_FLAG_SECURE : 0);
 
     sent.connection.reset(InternetConnectW(sent.session.get(), url.host.c_str(), url.port, nullptr,
                                            nullptr, INTERNET_SERVICE_HTTP, connectFlags, 0));
@@ -110,13 +118,27 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
 
     if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
         return SendFailed(sent, L"HttpSendRequest failed", GetLastError());
-    // A secure request that a redirect took to plain http would hand what this program
-    // starts elevated to anyone on the path; refused whatever WinINet's own rule is.
-    if (secure && !EndedSecure(sent.request.get()))
+    if (secure)
     {
-        sent.failure = TransferFailure::InsecureRedirect;
-        ReportDownloadProblem(L"An https request was redirected to plain http");
-        return false;
+        // A secure request that a redirect took to plain http would hand what this program
+        // starts elevated to anyone on the path; refused whatever WinINet's own rule is.
+        CrackedUrl final;
+        if (!QueryFinalUrl(sent.request.get(), final) || final.scheme != UrlScheme::Https)
+        {
+            sent.failure = TransferFailure::InsecureRedirect;
+            ReportDownloadProblem(L"An https request was redirected to plain http");
+            return false;
+        }
+        // WinINet accepts a root that only the user's own store holds.
+        std::wstring why;
+        if (!IsServerTrustedByMachine(sent.request.get(), final.host, why))
+        {
+            sent.failure = TransferFailure::UntrustedCertificate;
+            ReportDownloadProblem(L"Untrusted certificate: the one " + final.host +
+                                  L" presented does not lead to a root this machine trusts (" +
+                                  why + L")");
+            return false;
+        }
     }
     // The body's stalls get the whole time-out again where WinINet takes it (Windows; Wine
     // keeps what the connection had when the request was sent).

@@ -200,6 +200,9 @@ TEST(RetryBudget, TwiceInARowAfterOneThenThreeSecondsProgressStartsAnew)
           {TransferFailure::ServerBusy, false, 3000},
           {TransferFailure::ServerBusy, false, -1}}},
         {"permanent at once", {{TransferFailure::Refused, false, -1}}},
+        // Another attempt would meet the same root, or have no time left.
+        {"untrusted certificate", {{TransferFailure::UntrustedCertificate, false, -1}}},
+        {"past the deadline", {{TransferFailure::TooSlow, true, -1}}},
         {"permanent after a retry",
          {{TransferFailure::NoAnswer, false, 1000}, {TransferFailure::DigestMismatch, true, -1}}},
         {"resets that each moved forward",

@@ -148,6 +148,7 @@ TEST_F(DownloadTest, FailuresKeepTheEarlierPackage)
         {"reset mid-body (http)", Http(L"/_fault/f?size=60000&reset=20000"), true},
         {"certificate for another host", Url(L"https", 1, L"/_fault/f?size=10"), true},
         {"expired certificate", Url(L"https", 2, L"/_fault/f?size=10"), true},
+        {"root only the user trusts", UserRootUrl(L"/_fault/f?size=10"), true},
         {"ftp scheme", L"ftp://localhost/package.bin", false},
         {"file scheme", L"file:///C:/windows/win.ini", false},
         {"not a URL", L"package.bin", false},
@@ -253,6 +254,9 @@ TEST_F(DownloadTest, TransientFailuresAreRetriedPermanentOnesAreNot)
         {"certificate for another host", Url(L"https", 1, L"/_fault/t7?size=10"), L"", L"", 1,
          false},
         {"https redirected to http", Https(L"/_fault/t8?" + toHttp), L"/_fault/t8", L"", 1, false},
+        // The request went out (WinINet took the user's root), its reply was not read.
+        {"root only the user trusts", UserRootUrl(L"/_fault/t10?size=10"), L"/_fault/t10", L"", 1,
+         false},
         {"digest mismatch", Https(L"/_fault/t9?size=3000"), L"/_fault/t9", L"", 1, false},
     };
     const net::Sha256Digest wrong{};

@@ -194,6 +194,7 @@ struct FailureCase
     std::wstring url;
     bool traced;                  // "Download error : " on the debugger output
     net::TransferFailure failure; // as a caller deciding on retries sees it
+    const char* says = "";        // what the trace says besides
 };
 
 TEST(HttpGetJson, FailuresSayWhy)
@@ -204,6 +205,9 @@ TEST(HttpGetJson, FailuresSayWhy)
          TransferFailure::Certificate},
         {"expired certificate", Url(L"https", 2, L"/_fault/c?body=x"), true,
          TransferFailure::Certificate},
+        // WinINet, under Wine as on Windows, takes the user's own roots; the machine does not.
+        {"root only the user trusts", UserRootUrl(L"/_fault/c?body=x"), true,
+         TransferFailure::UntrustedCertificate, "Untrusted certificate: the one localhost"},
         {"reset mid-body", Https(L"/_fault/r?size=50000&reset=20000"), true,
          TransferFailure::ConnectionLost},
         {"reset mid-body (http)", Http(L"/_fault/r?size=50000&reset=20000"), true,
@@ -227,7 +231,27 @@ TEST(HttpGetJson, FailuresSayWhy)
         const net::JsonReply reply = net::HttpGetJson(c.url, net::kJsonRequestLimits);
         const bool traced = debug.Text().find("Download error : ") != std::string::npos;
         EXPECT_EQ(c.traced, traced) << c.name << ": " << debug.Text();
+        EXPECT_NE(debug.Text().find(c.says), std::string::npos) << c.name << ": " << debug.Text();
         EXPECT_EQ(broken(c.failure), broken(reply.failure)) << c.name;
+    }
+}
+
+// Any program of the user can leave cookies for a host in WinINet's store, and a reply can
+// set them: none go out with a request.
+TEST(HttpGetJson, SendsNoCookies)
+{
+    std::string body;
+    ASSERT_TRUE(
+        GetJson(Https(L"/_fault/k?header=Set-Cookie:crumb_reply%3Dset%3B%20Path%3D/"), body));
+    ASSERT_TRUE(
+        GetJson(Http(L"/_fault/k?header=Set-Cookie:crumb_plain%3Dset%3B%20Path%3D/"), body));
+    for (const std::wstring& site : {Https(L"/"), Http(L"/")})
+        ASSERT_TRUE(InternetSetCookieW(site.c_str(), L"crumb_stored", L"by-the-user"));
+    for (const std::wstring& url : {Https(L"/_fault/k?echo=1"), Http(L"/_fault/k?echo=1")})
+    {
+        ASSERT_TRUE(GetJson(url, body));
+        EXPECT_EQ(body.find("Cookie"), std::string::npos) << body;
+        EXPECT_EQ(body.find("crumb_"), std::string::npos) << body;
     }
 }
 
