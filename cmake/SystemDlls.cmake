@@ -10,7 +10,8 @@ set(KVZ_DELAYED_DLLS bcrypt crypt32 gdiplus version wininet wintrust CACHE INTER
 set(_bcrypt BCryptCloseAlgorithmProvider BCryptCreateHash BCryptDestroyHash BCryptFinishHash
     BCryptGetProperty BCryptHashData BCryptOpenAlgorithmProvider)
 set(_crypt32 CertDuplicateCertificateContext CertFreeCertificateChain CertFreeCertificateContext
-    CertGetCertificateChain CertGetNameStringW CryptEncodeObjectEx)
+    CertGetCertificateChain CertGetNameStringW CertVerifyCertificateChainPolicy
+    CryptEncodeObjectEx)
 set(_gdiplus GdipAlloc GdipCloneImage GdipCreateFromHDC GdipDeleteGraphics GdipDisposeImage
     GdipDrawImageRectI GdipFree GdipGetImageHeight GdipGetImageWidth GdipLoadImageFromStream
     GdiplusShutdown GdiplusStartup)

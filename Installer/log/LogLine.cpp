@@ -62,22 +62,84 @@ std::size_t UrlTailEnd(std::basic_string_view<Char> text, std::size_t start)
     return end;
 }
 
+// Where the slashes after a scheme's ':' at `colon` end; colon + 1 when there are none. WinINet
+// takes any mix of slashes and backslashes there (tabs and line breaks between them are
+// dropped), and JSON may write a slash escaped, so all of these start a URL.
+template <typename Char>
+std::size_t SlashesEnd(std::basic_string_view<Char> text, std::size_t colon)
+{
+    std::size_t end = colon + 1;
+    bool slash = false;
+    while (end < text.size() && (text[end] == '/' || text[end] == '\\' || text[end] == '\t' ||
+                                 text[end] == '\r' || text[end] == '\n'))
+    {
+        slash = slash || text[end] == '/' || text[end] == '\\';
+        ++end;
+    }
+    return slash ? end : colon + 1;
+}
+
+// The length of the '@' at `at`, also as JSON may escape it; 0 when there is none.
+template <typename Char>
+std::size_t AtSignLength(std::basic_string_view<Char> text, std::size_t at)
+{
+    if (text[at] == '@')
+        return 1;
+    static const Char kEscaped[] = {'\\', 'u', '0', '0', '4', '0', 0};
+    return text.compare(at, 6, kEscaped) == 0 ? 6 : 0;
+}
+
+// Where the user name and password of the authority starting at `start` end (after their
+// '@'); `start` when it has none. The authority is taken to run to the next '/', '?' or '#'
+// and a blank does not end it: a line with a little too much hidden says less, one with too
+// little gives a password away.
+template <typename Char>
+std::size_t UserInfoEnd(std::basic_string_view<Char> text, std::size_t start)
+{
+    std::size_t end = start;
+    for (std::size_t i = start; i < text.size(); ++i)
+    {
+        const Char c = text[i];
+        if (c == '/' || c == '?' || c == '#' || c == '"' || c == '\'' || c == '<' || c == '>')
+            break;
+        if (const std::size_t at = AtSignLength(text, i))
+            end = i + at;
+    }
+    return end;
+}
+
+// Every URL in `text` without the user information of its authority ("https://***@host/"),
+// and with `tails` also without its query and fragment, whose length is said instead.
+// `wholeIsUrl`: every '?' or '#' in `text` starts a tail.
 template <typename Text>
-Text WithoutUrlTails(std::basic_string_view<typename Text::value_type> text, bool wholeIsUrl)
+Text Redacted(std::basic_string_view<typename Text::value_type> text, bool wholeIsUrl, bool tails)
 {
     using Char = typename Text::value_type;
-    // JSON may write the slashes escaped.
-    static const Char kScheme[] = {':', '/', '/', 0};
-    static const Char kJsonScheme[] = {':', '\\', '/', '\\', '/', 0};
+    static const Char kHidden[] = {'*', '*', '*', '@', 0};
     Text out;
     std::size_t i = 0;
     bool inUrl = wholeIsUrl;
     while (i < text.size())
     {
-        if (!inUrl && (text.compare(i, 3, kScheme) == 0 || text.compare(i, 5, kJsonScheme) == 0))
-            inUrl = true;
         const Char c = text[i];
-        if (inUrl && (c == '?' || c == '#'))
+        if (c == ':')
+        {
+            const std::size_t slashes = SlashesEnd(text, i);
+            if (slashes > i + 1)
+            {
+                out.append(text.substr(i, slashes - i));
+                i = slashes;
+                const std::size_t userInfo = UserInfoEnd(text, i);
+                if (userInfo > i)
+                {
+                    out += kHidden;
+                    i = userInfo;
+                }
+                inUrl = true;
+                continue;
+            }
+        }
+        if (tails && inUrl && (c == '?' || c == '#'))
         {
             const std::size_t end = UrlTailEnd(text, i + 1);
             const std::string said =
@@ -160,10 +222,15 @@ std::wstring EscapeForLog(std::string_view bytes, std::size_t limit)
 
 std::wstring UrlForLog(std::wstring_view url)
 {
-    return WithoutUrlTails<std::wstring>(url, true);
+    return Redacted<std::wstring>(url, true, true);
 }
 
 std::wstring RedactedForLog(std::string_view bytes, std::size_t limit)
 {
-    return EscapeForLog(WithoutUrlTails<std::string>(bytes, false), limit);
+    return EscapeForLog(Redacted<std::string>(bytes, false, true), limit);
+}
+
+std::string WithoutUserInfo(std::string_view text)
+{
+    return Redacted<std::string>(text, false, false);
 }

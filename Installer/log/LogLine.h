@@ -24,10 +24,15 @@ std::string FormatLogLine(const LogTime& time, unsigned long threadId, std::wstr
 // there was.
 std::wstring EscapeForLog(std::string_view bytes, std::size_t limit = 200);
 
-// A URL without its query and fragment, whose length is said instead: download tokens live
-// there, and users send this file to support. "https://h/p.zip?a=1" -> "https://h/p.zip?(3 bytes)"
+// A URL without its query and fragment, whose length is said instead, and without a user name
+// and password: download tokens and credentials live there, and users send this file to
+// support. "https://u:p@h/p.zip?a=1" -> "https://***@h/p.zip?(3 bytes)"
 std::wstring UrlForLog(std::wstring_view url);
 
 // The same for every URL inside network bytes (a reply naming a download URL), then escaped
 // and cut as EscapeForLog does.
 std::wstring RedactedForLog(std::string_view bytes, std::size_t limit = 200);
+
+// Every URL in `text` without its user name and password, the rest kept: for the debugger
+// output, which has always shown the whole download URL.
+std::string WithoutUserInfo(std::string_view text);

@@ -127,15 +127,24 @@ bool FreeBytesBeside(const std::wstring& path, std::uint64_t& freeBytes)
     return true;
 }
 
+// `start` plus `ms`, short of what the clock can hold.
+Clock::time_point After(Clock::time_point start, std::uint64_t ms)
+{
+    constexpr std::uint64_t kCenturyMs = 100ull * 365 * 24 * 3600 * 1000;
+    return start + std::chrono::milliseconds(std::min(ms, kCenturyMs));
+}
+
 // One package over as many requests as the link needs: the body collects in the ".part"
-// file, and a request after a break asks for the rest when the first answer allows it.
+// file, and a request after a break asks for the rest when the first answer allows it. All
+// of them end by one deadline, which the announced size sets once it is known.
 class CPackageTransfer
 {
 public:
     CPackageTransfer(const CrackedUrl& url, const std::wstring& localPath,
                      const TransferLimits& limits, bool hashed, CProgressReport& report)
         : m_url(url), m_localPath(localPath), m_limits(limits), m_hashed(hashed), m_report(report),
-          m_part(PartialPathFor(localPath)), m_logUrl(UrlForLog(url))
+          m_part(PartialPathFor(localPath)), m_logUrl(UrlForLog(url)), m_started(Clock::now()),
+          m_deadline(After(m_started, DownloadDeadlineMs(limits, 0)))
     {
     }
 
@@ -155,9 +164,10 @@ public:
     const std::wstring& LogUrl() const { return m_logUrl; }
 
 private:
-    TransferFailure TakeWholeBody(HINTERNET request);
+    TransferFailure TakeWholeBody(CSentRequest& sent);
     TransferFailure StartOver(const std::wstring& reason);
-    TransferFailure ReadBody(HINTERNET request, std::uint64_t expected);
+    TransferFailure ReadBody(CSentRequest& sent, std::uint64_t expected);
+    TransferFailure PastDeadline();
 
     const CrackedUrl& m_url;
     const std::wstring& m_localPath;
@@ -167,8 +177,8 @@ private:
     CPartFile m_part;
     CSha256Hasher m_hasher;
     const std::wstring m_logUrl;
-    std::unique_ptr<char[]> m_buffer;
-    unsigned long m_readSize = kMinReadBytes;
+    const Clock::time_point m_started;
+    Clock::time_point m_deadline;
     ResumeBasis m_basis;         // of the last whole body asked for
     std::uint64_t m_written = 0; // bytes in the ".part" file, all in the digest
     std::uint64_t m_received = 0;
@@ -177,6 +187,8 @@ private:
 
 TransferFailure CPackageTransfer::Attempt()
 {
+    if (Clock::now() >= m_deadline)
+        return PastDeadline();
     const std::wstring notResumable = WhyNotResumable(m_basis, m_written);
     const bool resume = notResumable.empty();
     if (!resume && m_written > 0)
@@ -187,7 +199,7 @@ TransferFailure CPackageTransfer::Attempt()
         headers = ResumeHeaders(m_basis, m_written);
     CSentRequest sent;
     ++m_requests;
-    if (!SendGetRequest(m_url, headers, m_limits, sent))
+    if (!SendGetRequest(m_url, headers, m_limits, sent, m_deadline))
         return sent.failure;
     HINTERNET request = sent.request.get();
     const int status = QueryStatusCode(request);
@@ -203,7 +215,7 @@ TransferFailure CPackageTransfer::Attempt()
             return StartOver(wrong + L" (\"" + TextForLog(range) + L"\")");
         LogEvent(L"Download of " + m_logUrl + L" resumes at byte " + std::to_wstring(m_written) +
                  L" of " + std::to_wstring(m_basis.length));
-        return ReadBody(request, m_basis.length);
+        return ReadBody(sent, m_basis.length);
     }
     if (resume && status == 416)
         return StartOver(L"the server cannot serve the rest (416)");
@@ -213,7 +225,19 @@ TransferFailure CPackageTransfer::Attempt()
         LogEvent(L"Download of " + m_logUrl +
                  L" starts over from zero: the server sent the whole body (it changed, or it "
                  L"serves no ranges)");
-    return TakeWholeBody(request);
+    return TakeWholeBody(sent);
+}
+
+TransferFailure CPackageTransfer::PastDeadline()
+{
+    const auto ms =
+        std::chrono::duration_cast<std::chrono::milliseconds>(m_deadline - m_started).count();
+    ReportDownloadProblem(L"Stopped " + m_logUrl + L": not complete after " + std::to_wstring(ms) +
+                          L" ms, the most a package of " +
+                          (m_basis.length != 0 ? std::to_wstring(m_basis.length) + L" bytes"
+                                               : std::wstring(L"unannounced size")) +
+                          L" may take");
+    return TransferFailure::TooSlow;
 }
 
 // After a partial answer that cannot continue the file: the body is asked for whole, at once.
@@ -232,8 +256,9 @@ TransferFailure CPackageTransfer::StartOver(const std::wstring& reason)
 }
 
 // A 200: the body from its first byte, in place of whatever the ".part" file held.
-TransferFailure CPackageTransfer::TakeWholeBody(HINTERNET request)
+TransferFailure CPackageTransfer::TakeWholeBody(CSentRequest& sent)
 {
+    const HINTERNET request = sent.request.get();
     ResumeBasis basis;
     basis.length = QueryContentLength(request);
     basis.acceptsRanges = AcceptsByteRanges(QueryHeader(request, L"Accept-Ranges"));
@@ -266,10 +291,6 @@ TransferFailure CPackageTransfer::TakeWholeBody(HINTERNET request)
         // A URL ending in "/" names the working folder itself; nothing can be written there.
         if (IsDirectory(m_localPath) || !m_part.Create())
             return TransferFailure::Local;
-        // One buffer for the largest read, whatever the package's size.
-        m_buffer.reset(new (std::nothrow) char[kMaxReadBytes]);
-        if (!m_buffer)
-            return TransferFailure::Local;
     }
     else if (m_written > 0)
     {
@@ -287,43 +308,45 @@ TransferFailure CPackageTransfer::TakeWholeBody(HINTERNET request)
         return TransferFailure::Local;
     }
     m_basis = basis;
-    return ReadBody(request, basis.length);
+    m_deadline = After(m_started, DownloadDeadlineMs(m_limits, basis.length));
+    return ReadBody(sent, basis.length);
 }
 
 // Reads to the end of the body, or to `expected` bytes in the file when that is known.
-TransferFailure CPackageTransfer::ReadBody(HINTERNET request, std::uint64_t expected)
+TransferFailure CPackageTransfer::ReadBody(CSentRequest& sent, std::uint64_t expected)
 {
+    if (expected > 0 && m_written >= expected)
+        return TransferFailure::None;
+    CBodyReader reader;
+    if (!reader.Start(std::move(sent), expected > 0 ? expected - m_written : 0))
+        return TransferFailure::Local;
     for (;;)
     {
-        unsigned long size = m_readSize;
-        if (expected > 0)
-        {
-            if (m_written >= expected)
-                return TransferFailure::None;
-            size = static_cast<unsigned long>(std::min<std::uint64_t>(size, expected - m_written));
-        }
-        const auto start = std::chrono::steady_clock::now();
+        if (expected > 0 && m_written >= expected)
+            return TransferFailure::None;
+        const char* data = nullptr;
         unsigned long got = 0;
-        if (!ReadChunk(request, m_buffer.get(), size, got))
-            return FailureOfError(GetLastError());
+        switch (reader.Next(m_deadline, data, got))
+        {
+        case CBodyReader::Outcome::Read: break;
+        case CBodyReader::Outcome::Failed: return FailureOfError(GetLastError());
+        case CBodyReader::Outcome::PastDeadline: return PastDeadline();
+        }
         m_received += got;
         if (got == 0)
             break;
-        const auto took = std::chrono::duration_cast<std::chrono::microseconds>(
-            std::chrono::steady_clock::now() - start);
-        m_readSize = NextReadSize(m_readSize, static_cast<std::uint64_t>(took.count()));
         if (m_written + got > m_limits.maxPackageBytes)
         {
             ReportDownloadProblem(L"Stopped " + m_logUrl + L": the body passed the bound of " +
                                   std::to_wstring(m_limits.maxPackageBytes) + L" bytes");
             return TransferFailure::TooLarge;
         }
-        if (!m_part.Write(m_buffer.get(), got))
+        if (!m_part.Write(data, got))
         {
             ReportDownloadError(L"The partial file could not be written", GetLastError());
             return TransferFailure::Local;
         }
-        if (m_hashed && !m_hasher.Update(m_buffer.get(), got))
+        if (m_hashed && !m_hasher.Update(data, got))
             return TransferFailure::Local;
         m_written += got;
         // 100 waits until the file is in place.
@@ -340,6 +363,12 @@ TransferFailure CPackageTransfer::ReadBody(HINTERNET request, std::uint64_t expe
 }
 
 } // namespace
+
+bool FetchesOverPlainHttp(const std::wstring& url)
+{
+    CrackedUrl cracked;
+    return CrackHttpUrl(url, cracked) && cracked.scheme == UrlScheme::Http;
+}
 
 bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const DownloadProgress& progress,

@@ -26,6 +26,11 @@ bool DownloadToFile(const std::wstring& url, const std::wstring& localPath,
                     const std::optional<net::Sha256Digest>& expectedSha256 = std::nullopt);
 
 namespace net {
+// Whether DownloadToFile would fetch `url` over plain http: decided from the parse the fetch
+// itself uses (WinINet's canonical form, which drops tabs, ignores case and reads backslashes
+// as slashes), not from how the text begins. False for what it would not fetch.
+bool FetchesOverPlainHttp(const std::wstring& url);
+
 // The same with other limits (shorter ones in tests). With `held`, the file is kept open from
 // its first byte until it is handed over there: moved into place through that handle, then
 // opened again for reading only, shared for reading only (so nobody can write, rename or

@@ -2,11 +2,15 @@
 
 #include "localisation/ModulePath.h"
 #include "log/SupportLog.h"
+#include "net/ServerTrust.h"
 #include "net/TransferMath.h"
 
 #include <algorithm>
 #include <climits>
+#include <cwchar>
 #include <iterator>
+#include <new>
+#include <optional>
 
 namespace net {
 
@@ -49,8 +53,8 @@ TransferLimits LimitsBefore(const TransferLimits& limits, Clock::time_point dead
     return cut;
 }
 
-// Whether the URL the request ended at (after redirects) is still https.
-bool EndedSecure(HINTERNET request)
+// The URL the request ended at, after redirects; false when it cannot be read.
+bool QueryFinalUrl(HINTERNET request, CrackedUrl& cracked)
 {
     DWORD size = 0;
     InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
@@ -60,7 +64,8 @@ bool EndedSecure(HINTERNET request)
     DWORD bytes = static_cast<DWORD>(url.size() * sizeof(wchar_t));
     if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, &url[0], &bytes))
         return false;
-    return _wcsnicmp(url.c_str(), L"https://", 8) == 0;
+    url.resize(wcslen(url.c_str()));
+    return CrackHttpUrl(url, cracked);
 }
 
 // Records why sending failed, and reports it on this thread (the extended error's text is
@@ -88,8 +93,11 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     const bool secure = url.scheme == UrlScheme::Https;
     // No INTERNET_FLAG_IGNORE_CERT_CN_INVALID: a certificate for another host is refused.
     const DWORD connectFlags = INTERNET_FLAG_KEEP_CONNECTION | (secure ? INTERNET_FLAG_SECURE : 0);
-    const DWORD requestFlags =
-        INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE | (secure ? INTERNET_FLAG_SECURE : 0);
+    // No cookies either way, no stored or logon credentials, no dialog: any program of the
+    // user can set those up for a host, and what arrives here runs elevated.
+    const DWORD requestFlags = INTERNET_FLAG_RELOAD | INTERNET_FLAG_NO_CACHE_WRITE |
+                               INTERNET_FLAG_NO_COOKIES | INTERNET_FLAG_NO_AUTH |
+                               INTERNET_FLAG_NO_UI | (secure ? INTERNET_FLAG_SECURE : 0);
 
     sent.connection.reset(InternetConnectW(sent.session.get(), url.host.c_str(), url.port, nullptr,
                                            nullptr, INTERNET_SERVICE_HTTP, connectFlags, 0));
@@ -110,13 +118,27 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
 
     if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
         return SendFailed(sent, L"HttpSendRequest failed", GetLastError());
-    // A secure request that a redirect took to plain http would hand what this program
-    // starts elevated to anyone on the path; refused whatever WinINet's own rule is.
-    if (secure && !EndedSecure(sent.request.get()))
+    if (secure)
     {
-        sent.failure = TransferFailure::InsecureRedirect;
-        ReportDownloadProblem(L"An https request was redirected to plain http");
-        return false;
+        // A secure request that a redirect took to plain http would hand what this program
+        // starts elevated to anyone on the path; refused whatever WinINet's own rule is.
+        CrackedUrl final;
+        if (!QueryFinalUrl(sent.request.get(), final) || final.scheme != UrlScheme::Https)
+        {
+            sent.failure = TransferFailure::InsecureRedirect;
+            ReportDownloadProblem(L"An https request was redirected to plain http");
+            return false;
+        }
+        // WinINet accepts a root that only the user's own store holds.
+        std::wstring why;
+        if (!IsServerTrustedByMachine(sent.request.get(), final.host, why))
+        {
+            sent.failure = TransferFailure::UntrustedCertificate;
+            ReportDownloadProblem(L"Untrusted certificate: the one " + final.host +
+                                  L" presented does not lead to a root this machine trusts (" +
+                                  why + L")");
+            return false;
+        }
     }
     // The body's stalls get the whole time-out again where WinINet takes it (Windows; Wine
     // keeps what the connection had when the request was sent).
@@ -191,7 +213,7 @@ bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& 
 }
 
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                    const TransferLimits& limits, CSentRequest& sent)
+                    const TransferLimits& limits, CSentRequest& sent, Clock::time_point notAfter)
 {
     struct Opened
     {
@@ -200,7 +222,7 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
     };
     Opened opened;
     const Clock::time_point deadline =
-        Clock::now() + std::chrono::milliseconds(limits.openDeadlineMs);
+        std::min(notAfter, Clock::now() + std::chrono::milliseconds(limits.openDeadlineMs));
     const bool finished = RunWithDeadline(
         [url, headers, limits, deadline](const StopFlag&) {
             Opened result;
@@ -217,6 +239,145 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
     }
     sent = std::move(opened.sent);
     return opened.ok;
+}
+
+// Two buffers: the helper fills one while the caller holds the other. Pieces go to the caller
+// in order, one at a time.
+struct CBodyReader::State
+{
+    struct Piece
+    {
+        int buffer = 0;
+        unsigned long size = 0;
+        bool ok = true;
+        unsigned long error = 0;
+    };
+
+    std::mutex mutex;
+    std::condition_variable changed;
+    CSentRequest sent;
+    std::uint64_t length = 0;
+    std::unique_ptr<char[]> buffers[2];
+    std::optional<Piece> ready; // read, not yet taken
+    int lent = -1;              // the buffer the caller holds
+    bool stop = false;
+    bool ended = false;
+};
+
+void CBodyReader::Serve(State& state)
+{
+    std::unique_lock<std::mutex> lock(state.mutex);
+    unsigned long readSize = kMinReadBytes;
+    std::uint64_t read = 0;
+    for (int next = 0; !state.stop; next ^= 1)
+    {
+        if (state.length != 0 && read >= state.length)
+            break;
+        state.changed.wait(lock, [&] {
+            return state.stop ||
+                   (state.lent != next && !(state.ready && state.ready->buffer == next));
+        });
+        if (state.stop)
+            break;
+        unsigned long size = readSize;
+        if (state.length != 0)
+            size = static_cast<unsigned long>(std::min<std::uint64_t>(size, state.length - read));
+        lock.unlock();
+        const auto start = Clock::now();
+        State::Piece piece;
+        piece.buffer = next;
+        piece.ok = ReadChunk(state.sent.request.get(), state.buffers[next].get(), size, piece.size);
+        piece.error = piece.ok ? 0 : GetLastError();
+        const auto took =
+            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
+        lock.lock();
+        state.changed.wait(lock, [&] { return state.stop || !state.ready; });
+        if (state.stop)
+            break;
+        state.ready = piece;
+        state.changed.notify_all();
+        if (!piece.ok || piece.size == 0)
+            break;
+        read += piece.size;
+        readSize = NextReadSize(readSize, static_cast<std::uint64_t>(took.count()));
+    }
+    state.ended = true;
+    state.changed.notify_all();
+}
+
+bool CBodyReader::Start(CSentRequest&& sent, std::uint64_t length)
+{
+    std::shared_ptr<State> state;
+    try
+    {
+        state = std::make_shared<State>();
+    }
+    catch (const std::bad_alloc&)
+    {
+        sent = CSentRequest();
+        return false;
+    }
+    state->sent = std::move(sent);
+    state->length = length;
+    for (std::unique_ptr<char[]>& buffer : state->buffers)
+    {
+        buffer.reset(new (std::nothrow) char[kMaxReadBytes]);
+        if (!buffer)
+            return false;
+    }
+    try
+    {
+        m_helper = std::thread([state] { Serve(*state); });
+    }
+    catch (const std::system_error&)
+    {
+        return false;
+    }
+    m_state = std::move(state);
+    return true;
+}
+
+CBodyReader::Outcome CBodyReader::Next(Clock::time_point deadline, const char*& data,
+                                       unsigned long& received)
+{
+    if (m_pastDeadline)
+        return Outcome::PastDeadline;
+    State& state = *m_state;
+    std::unique_lock<std::mutex> lock(state.mutex);
+    state.lent = -1;
+    state.changed.notify_all();
+    if (!state.changed.wait_until(lock, deadline, [&] { return state.ready.has_value(); }))
+    {
+        m_pastDeadline = true;
+        return Outcome::PastDeadline;
+    }
+    const State::Piece piece = *state.ready;
+    state.ready.reset();
+    state.lent = piece.buffer;
+    state.changed.notify_all();
+    lock.unlock();
+    data = state.buffers[piece.buffer].get();
+    received = piece.size;
+    if (piece.ok)
+        return Outcome::Read;
+    SetLastError(piece.error);
+    return Outcome::Failed;
+}
+
+CBodyReader::~CBodyReader()
+{
+    if (!m_state)
+        return;
+    std::unique_lock<std::mutex> lock(m_state->mutex);
+    m_state->stop = true;
+    m_state->changed.notify_all();
+    const bool ended =
+        m_state->changed.wait_for(lock, kHelperEndGrace, [&] { return m_state->ended; });
+    lock.unlock();
+    if (ended)
+        m_helper.join();
+    else
+        m_helper.detach();
 }
 
 int QueryStatusCode(HINTERNET request)

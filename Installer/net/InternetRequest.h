@@ -61,10 +61,11 @@ bool OpenAndSendRequest(const CrackedUrl& url, const std::vector<std::wstring>& 
                         const TransferLimits& limits, Clock::time_point deadline,
                         CSentRequest& sent);
 
-// The same on a helper thread, given up after limits.openDeadlineMs (traced as a time-out):
-// WinINet does not bound every stage of it everywhere.
+// The same on a helper thread, given up after limits.openDeadlineMs or at `notAfter`, whichever
+// comes first (traced as a time-out): WinINet does not bound every stage of it everywhere.
 bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& headers,
-                    const TransferLimits& limits, CSentRequest& sent);
+                    const TransferLimits& limits, CSentRequest& sent,
+                    Clock::time_point notAfter = Clock::time_point::max());
 
 // Set by the waiting side when it gives up on a request.
 using StopFlag = std::atomic<bool>;
@@ -135,6 +136,42 @@ bool RunWithDeadline(Work work, Clock::time_point deadline, Result& result)
         helper.detach();
     return inTime;
 }
+
+// Reads a body on a helper thread of its own, each piece waited for until a deadline only: a
+// blocking read returns once its whole size is there, so a body that trickles in holds it for
+// as long as the bytes keep coming (each renews the receive time-out), and nothing ends a
+// blocked WinINet call from outside. The helper owns the request and both buffers, so a read
+// left behind at the deadline touches nothing of the caller's, and it alone closes the request
+// once that read ends. It reads the next piece while the caller writes the last, each read
+// sized by NextReadSize from how long the one before took.
+class CBodyReader
+{
+public:
+    CBodyReader() = default;
+    ~CBodyReader();
+    CBodyReader(const CBodyReader&) = delete;
+    CBodyReader& operator=(const CBodyReader&) = delete;
+
+    // Takes `sent` over and starts reading its body: `length` bytes, or to its end when 0.
+    // False when memory or a thread is missing; the request is closed then.
+    bool Start(CSentRequest&& sent, std::uint64_t length);
+
+    enum class Outcome
+    {
+        Read,        // `data` holds the next `received` bytes (0: the end) until the next call
+        Failed,      // a read failed: traced, GetLastError says why
+        PastDeadline // nothing came in time; the helper's read is left to end alone
+    };
+    Outcome Next(Clock::time_point deadline, const char*& data, unsigned long& received);
+
+private:
+    struct State;
+    static void Serve(State& state);
+
+    std::shared_ptr<State> m_state;
+    std::thread m_helper;
+    bool m_pastDeadline = false;
+};
 
 // The reply's status code, -1 when it cannot be read.
 int QueryStatusCode(HINTERNET request);

@@ -1,5 +1,7 @@
 #include "net/TransferMath.h"
 
+#include "net/TransferLimits.h"
+
 #include <algorithm>
 #include <limits>
 
@@ -89,6 +91,21 @@ SizeVerdict JudgePackageSize(std::uint64_t announced, std::uint64_t maxBytes,
         (freeBytes < kFreeSpaceReserveBytes || announced > freeBytes - kFreeSpaceReserveBytes))
         return SizeVerdict::OverFreeSpace;
     return SizeVerdict::Fits;
+}
+
+std::uint64_t DownloadDeadlineMs(const TransferLimits& limits, std::uint64_t announced)
+{
+    const std::uint64_t least = limits.totalDeadlineMs;
+    const std::uint64_t rate = limits.minBytesPerSecond;
+    if (rate == 0)
+        return least;
+    const std::uint64_t bytes = announced != 0 ? announced : limits.maxPackageBytes;
+    constexpr std::uint64_t kMax = std::numeric_limits<std::uint64_t>::max();
+    const std::uint64_t seconds = bytes / rate;
+    if (seconds > kMax / 1000 - 1)
+        return kMax;
+    const std::uint64_t ms = seconds * 1000 + (bytes % rate) * 1000 / rate;
+    return std::max(least, ms);
 }
 
 } // namespace net

@@ -7,6 +7,8 @@
 
 namespace net {
 
+struct TransferLimits;
+
 // Position 0..100 of a progress bar after `written` of `announced` bytes.
 // Never overflows and never passes 100, whatever the server announced.
 int ProgressPosition(std::uint64_t written, std::uint64_t announced);
@@ -56,5 +58,10 @@ enum class SizeVerdict
 // `freeKnown` false leaves the free space out of the judgement.
 SizeVerdict JudgePackageSize(std::uint64_t announced, std::uint64_t maxBytes,
                              std::uint64_t freeBytes, bool freeKnown);
+
+// The overall deadline of a download whose body announced `announced` bytes (0: none, so the
+// largest package allowed is assumed): limits.totalDeadlineMs, or as long as those bytes take
+// at limits.minBytesPerSecond when that is longer. Saturates rather than overflows.
+std::uint64_t DownloadDeadlineMs(const TransferLimits& limits, std::uint64_t announced);
 
 } // namespace net

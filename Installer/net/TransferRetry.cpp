@@ -65,10 +65,13 @@ std::wstring DescribeFailure(TransferFailure failure)
     case TransferFailure::ServerBusy: return L"the server is busy";
     case TransferFailure::Refused: return L"the server refused the request";
     case TransferFailure::Certificate: return L"the server's certificate is not valid";
+    case TransferFailure::UntrustedCertificate:
+        return L"the server's certificate does not lead to a root this machine trusts";
     case TransferFailure::InsecureRedirect: return L"an https request was redirected to http";
     case TransferFailure::Malformed: return L"the reply is malformed";
     case TransferFailure::DigestMismatch: return L"the package does not have the expected SHA-256";
     case TransferFailure::TooLarge: return L"the package is too large";
+    case TransferFailure::TooSlow: return L"the transfer did not end before its deadline";
     case TransferFailure::Local: return L"the file could not be written";
     case TransferFailure::Other: return L"an unexpected error";
     }

@@ -16,14 +16,16 @@ enum class TransferFailure
     ShortBody,      // fewer bytes than the reply announced
     ServerBusy,     // status 5xx or 429
     // Permanent: another attempt would meet the same answer, or must not be made.
-    Refused,          // any other status
-    Certificate,      // the server's certificate is not valid for its name
-    InsecureRedirect, // an https request that a redirect took to plain http
-    Malformed,        // a reply that cannot be what was asked for
-    DigestMismatch,   // the package is not the one the service named
-    TooLarge,         // beyond the size bound or the free space
-    Local,            // the file could not be written, memory ran out, ...
-    Other,            // an error not known to pass
+    Refused,              // any other status
+    Certificate,          // the server's certificate is not valid for its name
+    UntrustedCertificate, // valid only through a root the machine does not trust (the user's own)
+    InsecureRedirect,     // an https request that a redirect took to plain http
+    Malformed,            // a reply that cannot be what was asked for
+    DigestMismatch,       // the package is not the one the service named
+    TooLarge,             // beyond the size bound or the free space
+    TooSlow,              // not complete before the overall deadline
+    Local,                // the file could not be written, memory ran out, ...
+    Other,                // an error not known to pass
 };
 
 bool IsTransient(TransferFailure failure);

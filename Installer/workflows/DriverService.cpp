@@ -26,7 +26,7 @@ bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer
                      L")");
         if (failure == net::TransferFailure::None)
         {
-            OutputDebugStringA(judged.downloadUrl.c_str());
+            OutputDebugStringA(WithoutUserInfo(judged.downloadUrl).c_str());
             offer = std::move(judged);
             return true;
         }

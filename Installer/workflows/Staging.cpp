@@ -27,7 +27,7 @@ constexpr DWORD kUnpackTimeoutMs = 15 * 60 * 1000;
 
 bool IsPlainHttp(const std::wstring& url)
 {
-    return StartsWithIgnoringAsciiCase(url, L"http://");
+    return net::FetchesOverPlainHttp(url);
 }
 
 // Copies everything `from` holds into `to`, hashing what it copies.

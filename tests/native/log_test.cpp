@@ -36,12 +36,39 @@ TEST(LogLine, NetworkBytesAreCutAndEscaped)
     EXPECT_EQ(EscapeForLog("abc", 2), L"ab... (1 more bytes)");
 }
 
-// Download tokens live in query strings; the log says how long they were.
-TEST(LogLine, UrlsLoseTheirQueries)
+// Download tokens live in query strings, credentials before a host's '@': the log says how long
+// the query was, and nothing of the credentials.
+TEST(LogLine, UrlsLoseTheirQueriesAndCredentials)
 {
     EXPECT_EQ(UrlForLog(L"https://h:443/p.zip?tok=secret#x"), L"https://h:443/p.zip?(12 bytes)");
     EXPECT_EQ(UrlForLog(L"http://h/p.zip"), L"http://h/p.zip");
+    EXPECT_EQ(UrlForLog(L"https://u:pw@h/p.zip?t"), L"https://***@h/p.zip?(1 bytes)");
     EXPECT_EQ(RedactedForLog("{\"downloadURL\":\"https:\\/\\/h\\/p.zip?tok=abc\",\"n\":\"a?b\"}"),
               L"{\"downloadURL\":\"https:\\x5C/\\x5C/h\\x5C/p.zip?(7 bytes)\",\"n\":\"a?b\"}");
     EXPECT_EQ(RedactedForLog("see http://h/a?b c?d"), L"see http://h/a?(1 bytes) c?d");
+
+    // Every form in which WinINet, or JSON before it, finds user information in a URL.
+    const struct
+    {
+        std::string text;
+        std::string redacted;
+    } credentials[] = {
+        {"https://user:pass@h/p.zip", "https://***@h/p.zip"},
+        {"HTTP://user:pass@h", "HTTP://***@h"},
+        {"http:/\\user:pass@h\\p.zip", "http:/\\***@h\\p.zip"},
+        {"http:\\\\user@h:8080/p", "http:\\\\***@h:8080/p"},
+        {"http:/\t/us\ter:pa ss@h/p", "http:/\t/***@h/p"},
+        {"https://a@b:c@d@h/p@q", "https://***@h/p@q"},
+        {"{\"u\":\"https:\\/\\/user:pass@h\\/p\"}", "{\"u\":\"https:\\/\\/***@h\\/p\"}"},
+        {"{\"u\":\"https:\\/\\/user:pass\\u0040h\\/p\"}", "{\"u\":\"https:\\/\\/***@h\\/p\"}"},
+        {"mail a@b, see http://h/p", "mail a@b, see http://h/p"},
+        {"https://h/a@b.zip", "https://h/a@b.zip"},
+    };
+    for (const auto& c : credentials)
+    {
+        EXPECT_EQ(WithoutUserInfo(c.text), c.redacted) << c.text;
+        EXPECT_EQ(RedactedForLog(c.text, 2048), EscapeForLog(c.redacted, 2048)) << c.text;
+    }
+    EXPECT_EQ(WithoutUserInfo("https://u:p@h/p.zip?tok=secret"), "https://***@h/p.zip?tok=secret");
+    EXPECT_EQ(UrlForLog(L"https://u:p@h?x=@"), L"https://***@h?(3 bytes)");
 }

@@ -200,6 +200,9 @@ TEST(RetryBudget, TwiceInARowAfterOneThenThreeSecondsProgressStartsAnew)
           {TransferFailure::ServerBusy, false, 3000},
           {TransferFailure::ServerBusy, false, -1}}},
         {"permanent at once", {{TransferFailure::Refused, false, -1}}},
+        // Another attempt would meet the same root, or have no time left.
+        {"untrusted certificate", {{TransferFailure::UntrustedCertificate, false, -1}}},
+        {"past the deadline", {{TransferFailure::TooSlow, true, -1}}},
         {"permanent after a retry",
          {{TransferFailure::NoAnswer, false, 1000}, {TransferFailure::DigestMismatch, true, -1}}},
         {"resets that each moved forward",
@@ -325,6 +328,37 @@ TEST(JudgePackageSize, TheBuildsBoundAndTheFreeSpaceLessItsReserve)
             << c.announced << " with " << c.freeBytes << " free";
     EXPECT_EQ(static_cast<std::uint64_t>(KVZ_MAX_PACKAGE_MIB) * kMiB,
               net::kDownloadLimits.maxPackageBytes);
+}
+
+// At the least average rate a download may have: a slow link still gets its package, a body
+// that trickles in does not hold the command for ever.
+TEST(DownloadDeadline, TheLeastTimeOrTheAnnouncedSizeAtTheFloorRate)
+{
+    constexpr std::uint64_t kMiB = 1ull << 20;
+    net::TransferLimits limits = net::kDownloadLimits;
+    const struct
+    {
+        std::uint64_t announced;
+        std::uint64_t ms;
+    } cases[] = {
+        {1, 600000},
+        {100 * kMiB, 6400000},    // 6400 s at 16 KiB/s
+        {2048 * kMiB, 131072000}, // about 36 hours
+        {16 * 1024 + 1, 600000},  // under the least time, rounded in ms
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(c.ms, net::DownloadDeadlineMs(limits, c.announced)) << c.announced;
+    EXPECT_EQ(net::DownloadDeadlineMs(limits, limits.maxPackageBytes),
+              net::DownloadDeadlineMs(limits, 0))
+        << "a body of unannounced size may be as large as allowed";
+    limits.totalDeadlineMs = 0;
+    EXPECT_EQ(1000u, net::DownloadDeadlineMs(limits, 16 * 1024));
+    EXPECT_EQ(1001u, net::DownloadDeadlineMs(limits, 16 * 1024 + 17));
+    limits.minBytesPerSecond = 1;
+    EXPECT_EQ(kMax64, net::DownloadDeadlineMs(limits, kMax64)) << "saturates";
+    limits.minBytesPerSecond = 0;
+    limits.totalDeadlineMs = 60000;
+    EXPECT_EQ(60000u, net::DownloadDeadlineMs(limits, 2048 * kMiB)) << "a JSON request's";
 }
 
 } // namespace

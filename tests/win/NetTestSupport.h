@@ -116,6 +116,24 @@ inline std::string StandIn(const std::wstring& pathAndQuery)
     return net::HttpGetJson(Http(L"/_control/" + pathAndQuery), net::kJsonRequestLimits).body;
 }
 
+// The stand-in's port whose certificate comes from a CA that the prefix trusts in the user's
+// own root store only; the system chose it.
+inline int UserRootPort()
+{
+    static const int port = [] {
+        const std::string ports = StandIn(L"ports");
+        const std::string key = "\"userroot\": ";
+        const std::size_t at = ports.find(key);
+        return at == std::string::npos ? 0 : std::atoi(ports.c_str() + at + key.size());
+    }();
+    return port;
+}
+
+inline std::wstring UserRootUrl(const std::wstring& pathAndQuery)
+{
+    return L"https://localhost:" + std::to_wstring(UserRootPort()) + pathAndQuery;
+}
+
 // How often `needle` occurs in the stand-in's request log, read once it occurs `expected`
 // times or after 5 s: the stand-in logs a refused connection only once it has ended.
 inline std::size_t LoggedTimes(const std::string& needle, std::size_t expected)

@@ -16,11 +16,11 @@ using namespace nettest;
 namespace {
 
 // One attempt each, so that the failure cases stay quick.
-constexpr net::TransferLimits kQuick{2000,     1, 1500, 1500, 4000, 0, 0, net::kMaxPackageBytes,
+constexpr net::TransferLimits kQuick{2000,     1, 1500, 1500, 4000, 60000, 0, net::kMaxPackageBytes,
                                      {0, 0, 0}};
 // Retries as the installer makes them, after short pauses.
 constexpr net::TransferLimits kRetrying{
-    2000, 1, 1500, 1500, 4000, 0, 0, net::kMaxPackageBytes, {2, 50, 150}};
+    2000, 1, 1500, 1500, 4000, 60000, 0, net::kMaxPackageBytes, {2, 50, 150}};
 
 // A download under test: its target in the scratch folder and the positions it reports.
 class DownloadTest : public ::testing::Test
@@ -148,6 +148,7 @@ TEST_F(DownloadTest, FailuresKeepTheEarlierPackage)
         {"reset mid-body (http)", Http(L"/_fault/f?size=60000&reset=20000"), true},
         {"certificate for another host", Url(L"https", 1, L"/_fault/f?size=10"), true},
         {"expired certificate", Url(L"https", 2, L"/_fault/f?size=10"), true},
+        {"root only the user trusts", UserRootUrl(L"/_fault/f?size=10"), true},
         {"ftp scheme", L"ftp://localhost/package.bin", false},
         {"file scheme", L"file:///C:/windows/win.ini", false},
         {"not a URL", L"package.bin", false},
@@ -253,6 +254,9 @@ TEST_F(DownloadTest, TransientFailuresAreRetriedPermanentOnesAreNot)
         {"certificate for another host", Url(L"https", 1, L"/_fault/t7?size=10"), L"", L"", 1,
          false},
         {"https redirected to http", Https(L"/_fault/t8?" + toHttp), L"/_fault/t8", L"", 1, false},
+        // The request went out (WinINet took the user's root), its reply was not read.
+        {"root only the user trusts", UserRootUrl(L"/_fault/t10?size=10"), L"/_fault/t10", L"", 1,
+         false},
         {"digest mismatch", Https(L"/_fault/t9?size=3000"), L"/_fault/t9", L"", 1, false},
     };
     const net::Sha256Digest wrong{};
@@ -363,6 +367,41 @@ TEST_F(DownloadTest, APackageBeyondTheBoundIsRefusedBeforeItIsWritten)
             << c.name;
         EXPECT_FALSE(FileExists(target + L".part")) << c.name;
         EXPECT_EQ(1u, LoggedTimes("\"path\": \"/_fault/b", 1)) << c.name << ": never retried";
+    }
+}
+
+// A body that keeps trickling in renews every time-out; the overall deadline, as long as the
+// announced size takes at the least rate, ends it even inside a read that is still waiting for
+// its bytes (the first wants 10,240, which the slow case takes 8 s to send).
+TEST_F(DownloadTest, ABodyTooSlowForItsSizeEndsAtTheDeadline)
+{
+    net::TransferLimits limits = kQuick;
+    limits.totalDeadlineMs = 500;
+    limits.minBytesPerSecond = 5000; // 20,000 bytes may take 4 s
+    limits.maxPackageBytes = 20000;
+    const struct
+    {
+        const char* name;
+        std::wstring url;
+        bool ok;
+    } cases[] = {
+        {"longer than the least time, fast enough",
+         Https(L"/_fault/d1?size=20000&trickle=100&piece=2000"), true},
+        {"too slow", Https(L"/_fault/d2?size=20000&trickle=400&piece=500"), false},
+        {"too slow, unannounced", Https(L"/_fault/d3?size=20000&cl=none&trickle=400&piece=500"),
+         false},
+    };
+    const std::wstring target = Target();
+    for (const auto& c : cases)
+    {
+        WriteFileBytes(target, "earlier package");
+        DebugOutputCapture debug;
+        const auto start = std::chrono::steady_clock::now();
+        EXPECT_EQ(c.ok, Download(c.url, target, std::nullopt, limits)) << c.name;
+        EXPECT_LT(std::chrono::steady_clock::now() - start, std::chrono::seconds(7)) << c.name;
+        EXPECT_EQ(c.ok ? GeneratedBody(20000) : "earlier package", ReadFileBytes(target)) << c.name;
+        EXPECT_EQ(c.ok, debug.Text().find("not complete after 4000 ms") == std::string::npos)
+            << c.name << ": " << debug.Text();
     }
 }
 

@@ -1,8 +1,11 @@
 #include "net/HttpRequest.h"
 
+#include "net/FileDownload.h"
 #include "NetTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <wininet.h>
 
 #include <chrono>
 #include <cstdio>
@@ -147,11 +150,42 @@ TEST(HttpGetJson, HandsBackTheBodyAsReceived)
     }
 }
 
-TEST(HttpGetJson, PlainHttpWorksWithoutTls)
+// Whatever WinINet reads as http goes without TLS, so the rule that a plain-http package needs
+// a digest or pins follows the fetch's own parse, not how the text begins. The `fetched` column
+// is how Wine 8's WinINet reads each; the rule must agree with the fetch either way.
+TEST(HttpGetJson, PlainHttpWorksWithoutTlsAndIsKnownAsSuch)
 {
-    std::string body;
-    EXPECT_TRUE(GetJson(Http(L"/_fault/p?body=plain"), body));
-    EXPECT_EQ("plain", body);
+    const std::wstring plain = Http(L"/_fault/p?body=plain");
+    const std::wstring rest = plain.substr(std::wstring(L"http://").size());
+    const struct
+    {
+        const char* name;
+        std::wstring url;
+        bool fetched;
+    } cases[] = {
+        {"as written", plain, true},
+        {"upper case", L"HTTP://" + rest, true},
+        {"slash and backslash", L"http:/\\" + rest, true},
+        {"backslashes", L"http:\\\\" + rest, true},
+        {"tab before", L"\t" + plain, true},
+        {"tab in the scheme", L"ht\ttp://" + rest, true},
+        {"tab between the slashes", L"http:/\t/" + rest, true},
+        {"blank before", L" " + plain, false},
+        {"line break before", L"\r\n" + plain, false},
+        {"carriage return in the scheme", L"http\r://" + rest, false},
+        {"one slash", L"http:/" + rest, false},
+    };
+    for (const auto& c : cases)
+    {
+        std::string body;
+        const bool fetched = GetJson(c.url, body);
+        EXPECT_EQ(c.fetched, fetched) << c.name;
+        EXPECT_EQ(fetched, net::FetchesOverPlainHttp(c.url)) << c.name;
+        EXPECT_EQ(fetched ? "plain" : "", body) << c.name;
+    }
+    EXPECT_FALSE(net::FetchesOverPlainHttp(Https(L"/_fault/p")));
+    EXPECT_FALSE(net::FetchesOverPlainHttp(L"\t" + Https(L"/_fault/p")));
+    EXPECT_FALSE(net::FetchesOverPlainHttp(L"ftp://localhost/x.json"));
 }
 
 struct FailureCase
@@ -160,6 +194,7 @@ struct FailureCase
     std::wstring url;
     bool traced;                  // "Download error : " on the debugger output
     net::TransferFailure failure; // as a caller deciding on retries sees it
+    const char* says = "";        // what the trace says besides
 };
 
 TEST(HttpGetJson, FailuresSayWhy)
@@ -170,6 +205,9 @@ TEST(HttpGetJson, FailuresSayWhy)
          TransferFailure::Certificate},
         {"expired certificate", Url(L"https", 2, L"/_fault/c?body=x"), true,
          TransferFailure::Certificate},
+        // WinINet, under Wine as on Windows, takes the user's own roots; the machine does not.
+        {"root only the user trusts", UserRootUrl(L"/_fault/c?body=x"), true,
+         TransferFailure::UntrustedCertificate, "Untrusted certificate: the one localhost"},
         {"reset mid-body", Https(L"/_fault/r?size=50000&reset=20000"), true,
          TransferFailure::ConnectionLost},
         {"reset mid-body (http)", Http(L"/_fault/r?size=50000&reset=20000"), true,
@@ -193,7 +231,27 @@ TEST(HttpGetJson, FailuresSayWhy)
         const net::JsonReply reply = net::HttpGetJson(c.url, net::kJsonRequestLimits);
         const bool traced = debug.Text().find("Download error : ") != std::string::npos;
         EXPECT_EQ(c.traced, traced) << c.name << ": " << debug.Text();
+        EXPECT_NE(debug.Text().find(c.says), std::string::npos) << c.name << ": " << debug.Text();
         EXPECT_EQ(broken(c.failure), broken(reply.failure)) << c.name;
+    }
+}
+
+// Any program of the user can leave cookies for a host in WinINet's store, and a reply can
+// set them: none go out with a request.
+TEST(HttpGetJson, SendsNoCookies)
+{
+    std::string body;
+    ASSERT_TRUE(
+        GetJson(Https(L"/_fault/k?header=Set-Cookie:crumb_reply%3Dset%3B%20Path%3D/"), body));
+    ASSERT_TRUE(
+        GetJson(Http(L"/_fault/k?header=Set-Cookie:crumb_plain%3Dset%3B%20Path%3D/"), body));
+    for (const std::wstring& site : {Https(L"/"), Http(L"/")})
+        ASSERT_TRUE(InternetSetCookieW(site.c_str(), L"crumb_stored", L"by-the-user"));
+    for (const std::wstring& url : {Https(L"/_fault/k?echo=1"), Http(L"/_fault/k?echo=1")})
+    {
+        ASSERT_TRUE(GetJson(url, body));
+        EXPECT_EQ(body.find("Cookie"), std::string::npos) << body;
+        EXPECT_EQ(body.find("crumb_"), std::string::npos) << body;
     }
 }
 

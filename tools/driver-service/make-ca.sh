@@ -5,12 +5,41 @@
 #   localhost.pem / .key       the good certificate (SAN DNS:localhost)
 #   otherhost.pem / .key       a valid certificate naming another host
 #   expired.pem / .key         a certificate for localhost that expired in 2021
+#   userca.pem / .key          a second CA, which the test prefix trusts in the user's own
+#                              root store only
+#   userroot.pem / .key        a certificate for localhost from that CA
 set -euo pipefail
 dir=${1:?usage: make-ca.sh DIR}
 mkdir -p "$dir"
 exec 7>"$dir/.lock"
 flock 7
-[ -f "$dir/.complete" ] && exit 0
+
+# Made apart from the rest, so a CA directory made before it keeps its CA.
+make_user_ca() {
+  [ -f "$dir/.complete-userca" ] && return 0
+  local work="$dir/openssl-user"
+  rm -rf "$work"; mkdir -p "$work"
+  openssl req -x509 -newkey rsa:2048 -nodes -sha256 -days 3650 \
+    -keyout "$dir/userca.key" -out "$dir/userca.pem" \
+    -subj "/CN=KVZ7300 Test CA trusted by the user only (build tree only)" \
+    -addext "basicConstraints=critical,CA:TRUE" -addext "keyUsage=critical,keyCertSign,cRLSign" \
+    2>/dev/null
+  openssl req -newkey rsa:2048 -nodes -keyout "$dir/userroot.key" -out "$work/userroot.csr" \
+    -subj "/CN=localhost" 2>/dev/null
+  printf '%s\n' "basicConstraints=critical,CA:FALSE" \
+    "keyUsage=critical,digitalSignature,keyEncipherment" "extendedKeyUsage=serverAuth" \
+    "subjectAltName=DNS:localhost" > "$work/server.ext"
+  openssl x509 -req -in "$work/userroot.csr" -CA "$dir/userca.pem" -CAkey "$dir/userca.key" \
+    -set_serial 4096 -days 3650 -sha256 -extfile "$work/server.ext" -out "$dir/userroot.pem" \
+    2>/dev/null
+  chmod 600 "$dir"/*.key
+  touch "$dir/.complete-userca"
+}
+
+if [ -f "$dir/.complete" ]; then
+  make_user_ca
+  exit 0
+fi
 
 work="$dir/openssl"
 rm -rf "$work"; mkdir -p "$work/new"
@@ -55,3 +84,4 @@ issue otherhost otherhost.invalid 20250101000000Z 20350101000000Z
 issue expired localhost 20200101000000Z 20210101000000Z
 chmod 600 "$dir"/*.key
 touch "$dir/.complete"
+make_user_ca

@@ -6,6 +6,10 @@ Ports (BASE is --port):
   BASE+1  HTTPS, a valid certificate that names another host
   BASE+2  HTTPS, an expired certificate for localhost
   BASE+3  plain HTTP; a TLS client here gets no handshake at all (a stalled server)
+  a port the system chooses (see /_control/ports; none of the fixed ones, which belong to
+          build trees side by side)
+          HTTPS, certificate for localhost from a second CA, which the test prefix trusts in
+          the user's own root store only
 
 Every port serves the same paths:
   /api/rx/RealtekDrivers?os=..., /api/rx/VelmoraRXApp, /api/rx/QuillHotspot
@@ -61,6 +65,8 @@ Control (answers plain text or JSON):
   /_control/connections[?path=PREFIX]    the connections open now on each port (with PREFIX,
                                          only those whose request path starts with it), this
                                          one left out, as JSON: {"PORT": N, ...}
+  /_control/ports                        the ports as JSON: {"localhost": BASE, "otherhost":
+                                         BASE+1, "expired": BASE+2, "plain": BASE+3, "userroot": N}
   /_control/ping                         "ok"
 """
 import argparse
@@ -101,6 +107,7 @@ class State:
         self.overrides = {}
         self.log = []
         self.ports = []
+        self.named_ports = {}
         self.connections = {}  # client address -> [port, request path or None]
         self.faults = {}  # path -> {"left": N, "status": S, "reset": B, "change": bool}
         self.changed = set()  # paths whose package changed
@@ -313,6 +320,8 @@ class Handler(http.server.BaseHTTPRequestHandler):
         elif path == "/_control/connections":
             counts = state.open_connections(target, self.client_address)
             text = json.dumps({str(port): n for port, n in sorted(counts.items())})
+        elif path == "/_control/ports":
+            text = json.dumps(state.named_ports)
         elif path == "/_control/ping":
             text = "ok"
         else:
@@ -460,11 +469,12 @@ class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, state, tls_context):
+    def __init__(self, address, state, tls_context, name):
         self.state = state
         self.tls_context = tls_context
         super().__init__(address, Handler)
         state.ports.append(self.server_port)
+        state.named_ports[name] = self.server_port
 
     def process_request(self, request, client_address):
         self.state.opened(client_address, self.server_port)
@@ -558,15 +568,20 @@ def main():
     os.makedirs(args.packages, exist_ok=True)
     state = State(args.packages, args.log, not args.no_sha256)
     servers = [
-        Server(("127.0.0.1", args.port), state, tls_context(args.ca_dir, "localhost")),
-        Server(("127.0.0.1", args.port + 1), state, tls_context(args.ca_dir, "otherhost")),
-        Server(("127.0.0.1", args.port + 2), state, tls_context(args.ca_dir, "expired")),
-        Server(("127.0.0.1", args.port + 3), state, None),
+        Server(("127.0.0.1", args.port), state, tls_context(args.ca_dir, "localhost"),
+               "localhost"),
+        Server(("127.0.0.1", args.port + 1), state, tls_context(args.ca_dir, "otherhost"),
+               "otherhost"),
+        Server(("127.0.0.1", args.port + 2), state, tls_context(args.ca_dir, "expired"),
+               "expired"),
+        Server(("127.0.0.1", args.port + 3), state, None, "plain"),
+        Server(("127.0.0.1", 0), state, tls_context(args.ca_dir, "userroot"), "userroot"),
     ]
     for server in servers:
         threading.Thread(target=server.serve_forever, daemon=True).start()
     sys.stderr.write("driver-service stand-in on https://localhost:%d (+1 other host, "
-                     "+2 expired, +3 plain http)\n" % args.port)
+                     "+2 expired, +3 plain http; %d a root only the user trusts)\n"
+                     % (args.port, state.named_ports["userroot"]))
     if args.ready_fd is not None:
         os.write(args.ready_fd, b"ready\n")
         os.close(args.ready_fd)

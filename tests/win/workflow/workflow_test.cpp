@@ -317,8 +317,11 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         {"digest mismatch",
          OfferWithDigest(Https(L"/packages/RealtekBT-8821CU-win7.zip"), std::wstring(64, L'0')),
          true, "RealtekBT-8821CU-win7.zip"},
-        // Anyone on the way decides what arrives: not even asked for.
+        // Anyone on the way decides what arrives: not even asked for, however it is written.
         {"plain http without a digest or pins", Offer(Http(L"/packages/Plain.zip")), false, ""},
+        {"plain http behind a tab", Offer(L"\\t" + Http(L"/packages/Plain.zip")), false, ""},
+        {"plain http with a backslash",
+         Offer(L"http:/\\\\" + Http(L"/packages/Plain.zip").substr(7)), false, ""},
     };
     for (const auto& c : cases)
     {
