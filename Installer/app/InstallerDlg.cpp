@@ -191,7 +191,7 @@ void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
     }
     SetText(MakeWindowCaption(m_version));
     if (m_pPassive)
-        StartPassiveRun(family.value_or(0));
+        StartPassiveRun();
 }
 
 void CInstallerDlg::OnTimer(UINT_PTR nId) noexcept
@@ -367,17 +367,21 @@ private:
 };
 
 // The selected commands one after another on one worker, as if clicked in the window's order.
-void CInstallerDlg::StartPassiveRun(int nFamily) noexcept
+void CInstallerDlg::StartPassiveRun() noexcept
 {
     try
     {
-        std::thread([this, hWnd = m_hWnd, nFamily, commands = m_pPassive->commands] {
+        std::thread([this, hWnd = m_hWnd, options = *m_pPassive] {
             std::vector<int> codes;
             try
             {
                 LogEvent(L"Unattended run (/passive)");
-                for (const Command command : commands)
+                // Asked here, however long it takes: the window's own wait may have given up.
+                const int nFamily = m_parts.probeFamily();
+                for (const Command command : options.commands)
                 {
+                    if (IsLeftOut(options, command, nFamily))
+                        continue;
                     CCommandOutcome outcome;
                     CHost host(*this, hWnd, &outcome);
                     codes.push_back(RunUnattendedCommand(m_parts, command, nFamily, host, outcome));

@@ -49,7 +49,7 @@ private:
     bool OnCommand(WORD nId, WORD nCode) noexcept;
     void OnTimer(UINT_PTR nId) noexcept;
     void ApplyWorkerRequests() noexcept;
-    void StartPassiveRun(int nFamily) noexcept;
+    void StartPassiveRun() noexcept;
     void OnClickedOk() noexcept {}
     void OnClickedCancel() noexcept;
     void StartWorkflow(Command command) noexcept;

@@ -87,6 +87,15 @@ private:
 
 } // namespace
 
+bool IsLeftOut(const RunOptions& options, Command command, int family)
+{
+    if (TakesPart(options, command, family))
+        return false;
+    LogEvent(std::wstring(L"Unattended: left out, not for this Windows: ") +
+             RowOf(command).logName);
+    return true;
+}
+
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
                          CWorkflowHost& host, const CCommandOutcome& outcome)
 {
@@ -119,6 +128,8 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
         std::vector<int> codes;
         for (const Command command : options.commands)
         {
+            if (IsLeftOut(options, command, family))
+                continue;
             CCommandOutcome outcome;
             CQuietHost host(translation, outcome);
             const int code = RunUnattendedCommand(parts, command, family, host, outcome);

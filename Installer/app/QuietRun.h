@@ -5,6 +5,9 @@
 #include "app/InstallerParts.h"
 #include "app/Unattended.h"
 
+// Whether the run leaves `command` out (TakesPart), said in the log.
+bool IsLeftOut(const RunOptions& options, Command command, int family);
+
 // One command of an unattended run through `host`, which reports into `outcome`: its exit
 // code, or 1633 where this Windows family rules it out. Logged.
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,

@@ -95,8 +95,14 @@ bool ParseRunOptions(const std::vector<std::wstring>& args,
     for (int c = 0; c < kCommandCount; ++c)
         if (selected ? chosen[c] : offered[c])
             parsed.commands.push_back(static_cast<Command>(c));
+    parsed.bNamed = selected;
     options = std::move(parsed);
     return true;
+}
+
+bool TakesPart(const RunOptions& options, Command command, int family)
+{
+    return options.bNamed || OfferedOnFamily(RowOf(command), family);
 }
 
 int CombineExitCodes(const std::vector<int>& codes)

@@ -29,7 +29,8 @@ enum class RunMode
 struct RunOptions
 {
     RunMode mode = RunMode::Interactive;
-    std::vector<Command> commands; // in the window's order; empty: every offered one
+    std::vector<Command> commands; // in the window's order: the named ones, else every offered one
+    bool bNamed = false;           // commands were named: each runs, or ends 1633, on any Windows
     std::wstring logFile;          // empty: no second log
     bool bNoRestart = false;
 };
@@ -58,6 +59,11 @@ private:
     int m_nCode = kExitFailed;
     bool m_bReported = false;
 };
+
+// Whether `command` of the run's list takes part on a Windows of `family` (0: unknown): a named
+// one always does (and ends 1633 where it does not apply); of an unnamed run, only those this
+// Windows supports.
+bool TakesPart(const RunOptions& options, Command command, int family);
 
 // The run's code from each command's, in the window's order: the first failure, else 1641
 // when a setup started a restart, else 3010 when one asked for it, else 0.

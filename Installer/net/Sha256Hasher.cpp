@@ -65,7 +65,7 @@ bool CSha256Hasher::Finish(Sha256Digest& digest)
     return ok;
 }
 
-bool HashOpenFile(HANDLE file, Sha256Digest& digest)
+bool HashOpenFile(HANDLE file, Sha256Digest& digest, HANDLE copyTo)
 {
     constexpr DWORD kChunk = 1024 * 1024;
     const std::unique_ptr<unsigned char[]> buffer(new (std::nothrow) unsigned char[kChunk]);
@@ -80,7 +80,10 @@ bool HashOpenFile(HANDLE file, Sha256Digest& digest)
             return false;
         if (got == 0)
             return hasher.Finish(digest);
-        if (!hasher.Update(buffer.get(), got))
+        DWORD written = 0;
+        if (!hasher.Update(buffer.get(), got) ||
+            (copyTo &&
+             (!WriteFile(copyTo, buffer.get(), got, &written, nullptr) || written != got)))
             return false;
     }
 }

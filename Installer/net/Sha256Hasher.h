@@ -32,7 +32,8 @@ private:
     std::vector<UCHAR> m_object;
 };
 
-// The digest of everything `file` holds, read through that handle from its first byte.
-bool HashOpenFile(HANDLE file, Sha256Digest& digest);
+// The digest of everything `file` holds, read through that handle from its first byte; with
+// `copyTo`, every byte hashed is also written there, so the copy is what was hashed.
+bool HashOpenFile(HANDLE file, Sha256Digest& digest, HANDLE copyTo = nullptr);
 
 } // namespace net

@@ -1,6 +1,5 @@
 #include "workflows/Staging.h"
 
-#include "framework/AsciiCase.h"
 #include "framework/FindHandle.h"
 #include "localisation/ModulePath.h"
 #include "localisation/TextEncoding.h"
@@ -28,29 +27,6 @@ constexpr DWORD kUnpackTimeoutMs = 15 * 60 * 1000;
 bool IsPlainHttp(const std::wstring& url)
 {
     return net::FetchesOverPlainHttp(url);
-}
-
-// Copies everything `from` holds into `to`, hashing what it copies.
-bool CopyHashing(HANDLE from, HANDLE to, net::Sha256Digest& digest)
-{
-    constexpr DWORD kChunk = 256 * 1024;
-    std::vector<unsigned char> buffer(kChunk);
-    net::CSha256Hasher hasher;
-    const LARGE_INTEGER start{};
-    if (!hasher.Begin() || !SetFilePointerEx(from, start, nullptr, FILE_BEGIN))
-        return false;
-    for (;;)
-    {
-        DWORD got = 0;
-        if (!ReadFile(from, buffer.data(), kChunk, &got, nullptr))
-            return false;
-        if (got == 0)
-            return hasher.Finish(digest);
-        DWORD written = 0;
-        if (!hasher.Update(buffer.data(), got) ||
-            !WriteFile(to, buffer.data(), got, &written, nullptr) || written != got)
-            return false;
-    }
 }
 
 void Report(const std::wstring& what, unsigned long error)
@@ -165,7 +141,7 @@ ShippedCheck CopyShippedProgram(const ShippedProgram& program, ShippedCopy& copy
         target = copy.folder.CreateNewFile(name);
     net::Sha256Digest digest{};
     FileIdentity identity;
-    if (!target || !CopyHashing(original.get(), target.get(), digest) ||
+    if (!target || !net::HashOpenFile(original.get(), digest, target.get()) ||
         !IdentifySingleFile(target.get(), identity))
     {
         LogFailure(L"Not started: " + source + L" could not be copied to the working folder",

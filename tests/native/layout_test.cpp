@@ -347,6 +347,24 @@ TEST(Unattended, CommandLinesAndTheirOptions)
     }
 }
 
+// A run that names no command leaves out what this Windows does not support; a named command
+// always takes part and ends 1633 where it does not apply.
+TEST(Unattended, UnnamedCommandsThisWindowsLacksAreLeftOut)
+{
+    RunOptions unnamed;
+    RunOptions named;
+    named.bNamed = true;
+    for (const int family : {0, 5})
+    {
+        EXPECT_TRUE(TakesPart(unnamed, Command::Wifi, family));
+        EXPECT_FALSE(TakesPart(unnamed, Command::Bluetooth, family));
+        EXPECT_FALSE(TakesPart(unnamed, Command::Receiver, family));
+        EXPECT_TRUE(TakesPart(named, Command::Bluetooth, family));
+    }
+    EXPECT_TRUE(TakesPart(unnamed, Command::Bluetooth, 6));
+    EXPECT_TRUE(TakesPart(unnamed, Command::Receiver, 9));
+}
+
 TEST(Unattended, TheFirstFailureElseTheStrongestRestart)
 {
     const struct
