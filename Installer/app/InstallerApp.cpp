@@ -90,7 +90,7 @@ constexpr DWORD kProbeAfterBannerMs = 500;
 
 CInstallerParts ProgramParts() noexcept
 {
-    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily};
+    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily, KVZ_TRUSTED_PUBLISHERS};
 }
 
 bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions* passive) noexcept
@@ -116,7 +116,6 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions*
         // Out of memory: the family is asked at once.
     }
     const CFamilyProbe familyProbe(parts.probeFamily, std::move(afterBanner));
-    HoldOwnImage();
 
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
@@ -137,6 +136,9 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
 {
     try
     {
+        // Before anything else, in every mode: `self` is whoever signed the file that started
+        // this process, held from here on, not whatever lies under its name later.
+        ReadSelfKeyAtStart(StartPolicyFromList(parts.publisherPins));
         const std::vector<std::wstring> args = Arguments();
         // InitInstance ends the process with the window's exit code.
         if (args.empty())
