@@ -547,14 +547,11 @@ TEST_F(Unattended, QuietRunsWithSelfPinnedTrustTheInstallersOwnSigner)
         {"installer by another publisher", L"SelfPinned-other.exe", L"Publisher-vendor.exe", 1603,
          0},
         {"installer unsigned", L"InstallerPinned.exe", L"Publisher-vendor.exe", 1603, 0},
-        {"package's certificate revoked", L"SelfPinned-vendor.exe", L"Publisher-revoked.exe", 1603,
-         0},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(c.what);
         DeleteFileW(m_log.c_str());
-        ForgetRevocationChecks();
         SetOffer(L"VelmoraRXApp", Https(std::wstring(L"/packages/") + c.package));
         EXPECT_EQ(Finish(Start(L"/quiet /receiver", L"", Dist() + L"\\" + c.installer)), c.code);
         EXPECT_EQ(SetupRuns(), c.setups);
