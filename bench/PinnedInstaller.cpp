@@ -1,6 +1,7 @@
 // The all-offers installer with a pinned publisher, for bench/download.sh: a build with pins
 // takes packages over plain http without a sha256 (the signature vouches for them), which one
-// without pins refuses before a byte is fetched.
+// without pins refuses before a byte is fetched. Signed copies run the unattended tests of
+// `self` (tests/win/workflow).
 #include "app/InstallerApp.h"
 #include "probe/WindowsFamily.h"
 #include "workflows/Workflows.h"
@@ -23,5 +24,5 @@ CInstallerApp theApp;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    return theApp.Run({RunWifiWorkflow, RunPinned, GetWindowsFamily});
+    return theApp.Run({RunWifiWorkflow, RunPinned, GetWindowsFamily, "self"});
 }

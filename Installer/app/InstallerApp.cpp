@@ -140,7 +140,7 @@ constexpr DWORD kProbeAfterBannerMs = 500;
 
 CInstallerParts ProgramParts() noexcept
 {
-    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily};
+    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily, KVZ_TRUSTED_PUBLISHERS};
 }
 
 bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions* passive) noexcept
@@ -186,9 +186,10 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
 {
     try
     {
-        // Before anything else, in every mode: the program's own file, and the working folder
-        // everything is written to and started from, both held until the process ends.
-        HoldOwnImage();
+        // Before anything else, in every mode: `self` is whoever signed the file that started
+        // this process, held from here on, not whatever lies under its name later; and the
+        // working folder everything is written to and started from, held until the end.
+        ReadSelfKeyAtStart(StartPolicyFromList(parts.publisherPins));
         HoldWorkFolder();
         for (const auto& [what, error] : TakeWorkFolderNotes())
         {

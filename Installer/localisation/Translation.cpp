@@ -10,7 +10,8 @@
 #include <utility>
 
 namespace {
-// Reads the whole file; false when it cannot be opened or read.
+// Reads the whole file; false when it cannot be opened or read, or holds more than the
+// translation file may (nothing beyond that is read).
 bool ReadWholeFile(const std::wstring& path, std::string& bytes)
 {
     FileHandle file(CreateFileW(path.c_str(), GENERIC_READ,
@@ -29,6 +30,8 @@ bool ReadWholeFile(const std::wstring& path, std::string& bytes)
         if (read == 0)
             return true;
         bytes.append(buffer, read);
+        if (bytes.size() > kMaxTranslationFileBytes)
+            return false;
     }
 }
 } // namespace
@@ -61,7 +64,8 @@ void CTranslation::LoadLocked()
     if (!readOk)
     {
         OutputDebugStringA("Read translation file failed!!\r\n");
-        LogEvent(L"Texts: cannot read " + path);
+        LogEvent(L"Texts: cannot read, or larger than " +
+                 std::to_wstring(kMaxTranslationFileBytes) + L" bytes: " + path);
         return;
     }
 
@@ -71,6 +75,8 @@ void CTranslation::LoadLocked()
         if (!ReadTranslationBranch(DecodeUtf8(bytes), language, m_words))
         {
             OutputDebugStringA("Read translation.json failed");
+            LogEvent(L"Texts: not valid JSON, or nested deeper than " +
+                     std::to_wstring(kMaxTranslationDepth) + L" levels: " + path);
             return;
         }
         m_strLanguage = language;

@@ -5,6 +5,7 @@
 #include <boost/property_tree/json_parser.hpp>
 #include <boost/property_tree/ptree.hpp>
 
+#include <algorithm>
 #include <sstream>
 
 namespace {
@@ -76,9 +77,36 @@ std::wstring DecodeUtf8(const std::string& bytes)
     return out;
 }
 
+std::size_t JsonNestingDepth(const std::wstring& text)
+{
+    std::size_t depth = 0, deepest = 0;
+    bool inString = false;
+    for (std::size_t i = 0; i < text.size(); ++i)
+    {
+        const wchar_t c = text[i];
+        if (inString)
+        {
+            if (c == L'\\')
+                ++i;
+            else if (c == L'"')
+                inString = false;
+        }
+        else if (c == L'"')
+            inString = true;
+        else if (c == L'[' || c == L'{')
+            deepest = std::max(deepest, ++depth);
+        else if ((c == L']' || c == L'}') && depth > 0)
+            --depth;
+    }
+    return deepest;
+}
+
 bool ReadTranslationBranch(const std::wstring& jsonText, const std::wstring& language,
                            WordMap& words)
 {
+    if (jsonText.size() > kMaxTranslationFileBytes ||
+        JsonNestingDepth(jsonText) > kMaxTranslationDepth)
+        return false;
     using Tree = boost::property_tree::wptree;
     try
     {

@@ -5,16 +5,26 @@
 #include "framework/UniqueHandle.h"
 #include "log/SupportLog.h"
 #include "net/Sha256Hasher.h"
+#include "trust/ChainVerdict.h"
 
 #include <softpub.h>
 #include <wincrypt.h>
 #include <wintrust.h>
 
+#include <cstddef>
 #include <cstdio>
 #include <cstring>
 #include <vector>
 
+static_assert(kChainIsRevoked == CERT_TRUST_IS_REVOKED);
+static_assert(kChainRevocationUnknown == CERT_TRUST_REVOCATION_STATUS_UNKNOWN);
+static_assert(kChainOfflineRevocation == CERT_TRUST_IS_OFFLINE_REVOCATION);
+
 namespace {
+
+// For all revocation lists of one chain together: a revocation server that does not answer
+// holds a start up no longer than this.
+constexpr DWORD kRevocationTimeoutMs = 10000;
 
 void Report(const char* what, unsigned long code)
 {
@@ -70,8 +80,8 @@ bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& si
     WINTRUST_DATA data = {};
     data.cbStruct = sizeof(data);
     data.dwUIChoice = WTD_UI_NONE;
-    // Revocation only as far as the local cache knows it: a revocation server out of reach
-    // must not keep a driver from installing.
+    // The signature only: revocation is judged on the chain below, where an unknown answer
+    // (a revocation server out of reach) does not keep a driver from installing.
     data.fdwRevocationChecks = WTD_REVOKE_NONE;
     data.dwProvFlags = WTD_CACHE_ONLY_URL_RETRIEVAL;
     data.dwUnionChoice = WTD_CHOICE_FILE;
@@ -105,24 +115,48 @@ bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& si
     // Built as of the time the signature was verified for, so a timestamped signature outlives
     // its certificate as it does for WinVerifyTrust.
     LPSTR usages[] = {const_cast<LPSTR>(szOID_PKIX_KP_CODE_SIGNING)};
+    // Windows 7's size of the structure, with the retrieval time-out but without the later
+    // strong-sign fields: every Windows since takes it, and Wine reads the time-out from
+    // exactly this size only.
     CERT_CHAIN_PARA para = {};
-    para.cbSize = sizeof(para);
+    para.cbSize = offsetof(CERT_CHAIN_PARA, pStrongSignPara);
     para.RequestedUsage.dwType = USAGE_MATCH_TYPE_AND;
     para.RequestedUsage.Usage.cUsageIdentifier = 1;
     para.RequestedUsage.Usage.rgpszUsageIdentifier = usages;
+    para.dwUrlRetrievalTimeout = kRevocationTimeoutMs;
+    // Every certificate but the root is checked for revocation; a list the cache holds is used
+    // as it is, others are fetched within the time-out, and without a network the cache's
+    // answer (or none) stands.
+    const DWORD flags =
+        CERT_CHAIN_REVOCATION_CHECK_CHAIN_EXCLUDE_ROOT | CERT_CHAIN_REVOCATION_ACCUMULATIVE_TIMEOUT;
     // The machine's engine: a root that only the user's own store holds (any program of the
     // user can add one there) vouches for nothing this elevated program starts.
     CertChain chain;
     if (!CertGetCertificateChain(HCCE_LOCAL_MACHINE, cert.get(), &signerInfo->sftVerifyAsOf,
-                                 cert.get()->hCertStore, &para, 0, nullptr, chain.put()))
+                                 cert.get()->hCertStore, &para, flags, nullptr, chain.put()))
     {
         Report("no chain", GetLastError());
         return false;
     }
-    if (chain.get()->TrustStatus.dwErrorStatus != CERT_TRUST_NO_ERROR)
+    // A revocation is known wherever in the chain it was found.
+    DWORD chainStatus = chain.get()->TrustStatus.dwErrorStatus;
+    for (DWORD i = 0; i < chain.get()->cChain; ++i)
     {
-        Report("the chain is not trusted", chain.get()->TrustStatus.dwErrorStatus);
+        const CERT_SIMPLE_CHAIN* simple = chain.get()->rgpChain[i];
+        chainStatus |= simple->TrustStatus.dwErrorStatus;
+        for (DWORD j = 0; j < simple->cElement; ++j)
+            chainStatus |= simple->rgpElement[j]->TrustStatus.dwErrorStatus;
+    }
+    switch (JudgeSignerChain(chainStatus))
+    {
+    case ChainVerdict::Trusted: break;
+    case ChainVerdict::TrustedRevocationUnknown:
+        Report("revocation unknown (offline or no revocation list), accepted", chainStatus);
+        break;
+    case ChainVerdict::Revoked:
+        Report("revoked: a certificate of the signer's chain is revoked", chainStatus);
         return false;
+    case ChainVerdict::Untrusted: Report("the chain is not trusted", chainStatus); return false;
     }
     if (!SpkiSha256(cert.get(), signer.spkiSha256))
     {

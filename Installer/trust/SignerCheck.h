@@ -1,6 +1,6 @@
 #pragma once
-// Who signed a program, believed only when Windows verifies the signature and the signer's
-// chain ends in a root this machine trusts.
+// Who signed a program, believed only when Windows verifies the signature, the signer's chain
+// ends in a root this machine trusts and no certificate of it is known to be revoked.
 
 #include "trust/PublisherPins.h"
 

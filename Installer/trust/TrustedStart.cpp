@@ -43,29 +43,50 @@ FileHandle& OwnImage()
     return s_image;
 }
 
-std::optional<Sha256Bytes> KeyOfSigner(HANDLE file, const std::wstring& path)
+// Whoever signed the file `file` is open on. WinVerifyTrust reads the file through the handle
+// and is given the handle's own path, never the name it was opened by: that name may lead to
+// another file by now.
+std::optional<Sha256Bytes> KeyOfSigner(HANDLE file)
 {
-    SignerIdentity self;
-    if (file == INVALID_HANDLE_VALUE || !ReadTrustedSigner(file, path, self))
-    {
-        OutputDebugStringA(
-            "This installer is not validly signed, so \"self\" pins no publisher\r\n");
-        LogEvent(L"This installer is not validly signed, so \"self\" pins no publisher");
+    if (file == INVALID_HANDLE_VALUE)
         return std::nullopt;
+    std::wstring path(MAX_PATH, L'\0');
+    DWORD length = GetFinalPathNameByHandleW(file, &path[0], static_cast<DWORD>(path.size()), 0);
+    if (length >= path.size())
+    {
+        path.resize(length);
+        length = GetFinalPathNameByHandleW(file, &path[0], length, 0);
     }
+    if (length == 0 || length >= path.size())
+        return std::nullopt;
+    path.resize(length);
+    SignerIdentity self;
+    if (!ReadTrustedSigner(file, path, self))
+        return std::nullopt;
     return self.spkiSha256;
 }
 
 std::optional<Sha256Bytes> SelfKey(const StartPolicy& policy)
 {
+    std::optional<Sha256Bytes> key;
     if (!policy.selfPath.empty())
-        return KeyOfSigner(OpenHeldForReading(policy.selfPath).get(), policy.selfPath);
-    // Read once, from the file held since start-up.
-    static const std::optional<Sha256Bytes> s_key = [] {
-        HoldOwnImage();
-        return KeyOfSigner(OwnImage().get(), OwnPath());
-    }();
-    return s_key;
+        key = KeyOfSigner(OpenHeldForReading(policy.selfPath).get());
+    else
+    {
+        // Read once, from the file held since start-up (ReadSelfKeyAtStart).
+        static const std::optional<Sha256Bytes> s_key = [] {
+            HoldOwnImage();
+            return KeyOfSigner(OwnImage().get());
+        }();
+        key = s_key;
+    }
+    if (!key)
+    {
+        OutputDebugStringA(
+            "This installer is not validly signed, so \"self\" pins no publisher\r\n");
+        LogEvent(L"This installer is not validly signed, so \"self\" pins no publisher");
+    }
+    return key;
 }
 
 bool SignedByPinnedPublisher(HANDLE file, const std::wstring& path, const StartPolicy& policy)
@@ -119,6 +140,21 @@ void HoldOwnImage() noexcept
     catch (...)
     {
         // Not held: `self` then pins no publisher.
+    }
+}
+
+void ReadSelfKeyAtStart(const StartPolicy& policy) noexcept
+{
+    HoldOwnImage();
+    if (!PinsNameSelf(policy.pins) || !policy.selfPath.empty())
+        return;
+    try
+    {
+        SelfKey(policy);
+    }
+    catch (...)
+    {
+        // Out of memory: read again at the first pinned check.
     }
 }
 

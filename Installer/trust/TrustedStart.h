@@ -22,6 +22,10 @@ struct StartPolicy
 // is the signer of the program that runs, not of a file put in its place later.
 void HoldOwnImage() noexcept;
 
+// The first thing a run does: holds this program's own file and, when `policy` pins `self`,
+// reads its signer's key through that handle, once; later pinned checks use that key.
+void ReadSelfKeyAtStart(const StartPolicy& policy) noexcept;
+
 // The policy of a pin list in KVZ_TRUSTED_PUBLISHERS form.
 StartPolicy StartPolicyFromList(const std::string& list);
 

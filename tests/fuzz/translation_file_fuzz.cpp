@@ -1,14 +1,19 @@
 // The translation file is read as the installer reads it: its bytes decoded from UTF-8, then
 // parsed by Boost.PropertyTree. Whatever lies beside the executable may have been edited or
 // damaged, so no bytes may crash the reader or make it throw, and what it stores must hold.
+// The nesting the reader counts before it parses is checked against the tree the parser builds.
 #include "localisation/TranslationFile.h"
 #include "localisation/WordTable.h"
+
+#include <boost/property_tree/json_parser.hpp>
+#include <boost/property_tree/ptree.hpp>
 
 #include <algorithm>
 #include <cstddef>
 #include <cstdint>
 #include <cstdlib>
 #include <iterator>
+#include <sstream>
 #include <string>
 
 namespace {
@@ -41,6 +46,32 @@ bool IsWordKey(const std::wstring& key)
     return std::find(std::begin(WordKeys), std::end(WordKeys), key) != std::end(WordKeys);
 }
 
+// Levels of the parsed tree: one per object or array, and one more where a value ends a branch.
+std::size_t Height(const boost::property_tree::wptree& tree)
+{
+    std::size_t height = 0;
+    for (const auto& child : tree)
+        height = std::max(height, Height(child.second));
+    return height + 1;
+}
+
+// The parser's own verdict and tree height, for a text shallow enough to parse unguarded.
+bool ParsedHeight(const std::wstring& text, std::size_t& height)
+{
+    try
+    {
+        boost::property_tree::wptree tree;
+        std::wistringstream stream(text);
+        boost::property_tree::read_json(stream, tree);
+        height = Height(tree);
+        return true;
+    }
+    catch (...)
+    {
+        return false;
+    }
+}
+
 } // namespace
 
 extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size)
@@ -58,7 +89,22 @@ extern "C" int LLVMFuzzerTestOneInput(const std::uint8_t* data, std::size_t size
     // An entry the file has no say over must survive any file, read or rejected.
     const WordMap before = {{L"NOT_A_WORD_KEY", L"kept"}, {L"INSTALL_WIFI", L"old"}};
     WordMap words = before;
-    if (!ReadTranslationBranch(text, L"eng", words))
+    const bool read = ReadTranslationBranch(text, L"eng", words);
+
+    // The count before parsing sees every level the parser builds (a tree of n levels nests at
+    // least n - 1 deep), and refuses no text the parser reads within the bound.
+    const std::size_t brackets =
+        std::count(text.begin(), text.end(), L'[') + std::count(text.begin(), text.end(), L'{');
+    std::size_t height = 0;
+    if (brackets <= 4 * kMaxTranslationDepth && ParsedHeight(text, height))
+    {
+        if (JsonNestingDepth(text) + 1 < height)
+            std::abort();
+        if (height <= kMaxTranslationDepth && text.size() <= kMaxTranslationFileBytes && !read)
+            std::abort();
+    }
+
+    if (!read)
     {
         if (words != before)
             std::abort();

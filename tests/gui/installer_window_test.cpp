@@ -218,6 +218,7 @@ TEST_F(Window, StatusLineShowsInsideTheClientAreaBelowTheColumn)
 TEST_F(Window, ShownButtonsCarryTranslatedCaptions)
 {
     const std::wstring language = LanguageCodeFromLangId(GetUserDefaultLangID());
+    // A key that shows as itself; "*": every key does (an unreadable translation file).
     const std::wstring expectKey = EnvText(L"KVZ_GUI_EXPECT_KEY");
     for (const Command& c : kCommands)
     {
@@ -229,9 +230,9 @@ TEST_F(Window, ShownButtonsCarryTranslatedCaptions)
             continue;
         }
         EXPECT_EQ(LookUpWord(TranslationPath(), language, WordKeys[c.word]), b.text);
-        if (expectKey == WordKeys[c.word])
+        if (expectKey == WordKeys[c.word] || expectKey == L"*")
         {
-            EXPECT_EQ(expectKey, b.text) << "a missing key shows as itself";
+            EXPECT_EQ(WordKeys[c.word], b.text) << "a missing key shows as itself";
         }
     }
 }

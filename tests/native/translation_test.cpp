@@ -86,6 +86,21 @@ TEST_P(ReadBranchCases, Reads)
 }
 
 const WordMap kOld = {{L"INSTALL_WIFI", L"old wifi"}, {L"INSTALL_BT", L"old bt"}};
+const WordMap kWifi = {{L"INSTALL_WIFI", L"Wi-Fi"}};
+
+// The English branch beside a member that makes the file `depth` levels deep in all.
+std::wstring NestedFile(std::size_t depth)
+{
+    return L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"},\"pad\":" + std::wstring(depth - 1, L'[') +
+           std::wstring(depth - 1, L']') + L"}";
+}
+
+// The English branch, then blanks up to `size` units.
+std::wstring SizedFile(std::size_t size)
+{
+    const std::wstring text = L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}}";
+    return text + std::wstring(size - text.size(), L' ');
+}
 
 INSTANTIATE_TEST_SUITE_P(
     Files, ReadBranchCases,
@@ -164,13 +179,48 @@ INSTANTIATE_TEST_SUITE_P(
         BranchCase{
             "TrailingGarbage", L"{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}} x", L"eng", {}, false, {}},
         BranchCase{"Empty", L"", L"eng", {}, false, {}},
-        BranchCase{"RawControlCharacter",
-                   L"{\"eng\":{\"INSTALL_WIFI\":\"a\tb\"}}",
+        BranchCase{
+            "RawControlCharacter", L"{\"eng\":{\"INSTALL_WIFI\":\"a\tb\"}}", L"eng", {}, false, {}},
+        // Bounded before the parser runs, whose recursion a deep file would take past the
+        // stack's end.
+        BranchCase{"NestedToTheLimit", NestedFile(kMaxTranslationDepth), L"eng", {}, true, kWifi},
+        BranchCase{"NestedPastTheLimit", NestedFile(kMaxTranslationDepth + 1), L"eng", kOld, false,
+                   kOld},
+        BranchCase{"HundredThousandOpenBrackets", std::wstring(100000, L'['), L"eng", kOld, false,
+                   kOld},
+        BranchCase{"BracketsInsideTextsDoNotNest",
+                   L"{\"eng\":{\"INSTALL_WIFI\":\"\\\"" + std::wstring(40, L'[') + L"\"}}",
                    L"eng",
                    {},
-                   false,
-                   {}}),
+                   true,
+                   {{L"INSTALL_WIFI", L"\"" + std::wstring(40, L'[')}}},
+        BranchCase{"SizeAtTheLimit", SizedFile(kMaxTranslationFileBytes), L"eng", {}, true, kWifi},
+        BranchCase{"SizePastTheLimit", SizedFile(kMaxTranslationFileBytes + 1), L"eng", kOld, false,
+                   kOld}),
     [](const ::testing::TestParamInfo<BranchCase>& info) { return info.param.name; });
+
+// How deep a text nests, as the parser would meet it: brackets in strings are text.
+TEST(JsonNesting, CountsTheBracketsOpenAtOnceOutsideStrings)
+{
+    const struct
+    {
+        const char* what;
+        std::wstring text;
+        std::size_t depth;
+    } cases[] = {
+        {"an empty object", L"{}", 1},
+        {"siblings do not add up", L"[[],[[]],{}]", 3},
+        {"objects and arrays alike", L"{\"a\":[{\"b\":[]}]}", 4},
+        {"brackets in a text", L"{\"a\":\"[[[[{{\"}", 1},
+        {"brackets in a name", L"{\"[[[[\":1}", 1},
+        {"an escaped quote leaves the text open", L"[\"\\\"[[[\"]", 1},
+        {"an escaped backslash, then the closing quote", L"[\"\\\\\",[[]]]", 3},
+        {"closing brackets first hide no opening ones", L"]]]]}}[[[", 3},
+        {"a text left open to the end", L"[\"[[[[", 1},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JsonNestingDepth(c.text), c.depth) << c.what;
+}
 
 // A file cut short by a malformed byte must not half-load.
 TEST(TranslationBytes, MalformedUtf8EndsInput)

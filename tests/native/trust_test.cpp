@@ -1,4 +1,6 @@
-// The build's publisher pins: reading the list and matching a signer against it.
+// The build's publisher pins: reading the list and matching a signer against it; the verdict on
+// a signer's chain.
+#include "trust/ChainVerdict.h"
 #include "trust/ProgramKind.h"
 #include "trust/PublisherPins.h"
 
@@ -97,6 +99,35 @@ TEST(PublisherPins, SignersMatchByKeyNameOrTheInstallersOwnKey)
     // A signer without a common name never matches a name.
     const auto empty = ParsePublisherPins("name:x");
     EXPECT_FALSE(SignerMatchesPins(*empty, SignerIdentity{Filled(0), ""}, none));
+}
+
+// Status bits as the chain engines report them (wincrypt.h's values written out).
+TEST(ChainVerdict, AKnownRevocationRefusesAnUnknownOneDoesNot)
+{
+    const auto T = ChainVerdict::Trusted;
+    const auto U = ChainVerdict::TrustedRevocationUnknown;
+    const auto R = ChainVerdict::Revoked;
+    const auto X = ChainVerdict::Untrusted;
+    const struct
+    {
+        const char* what;
+        unsigned long status;
+        ChainVerdict verdict;
+    } cases[] = {
+        {"trusted, checked, not revoked", 0x0, T},
+        {"no revocation list named (Windows)", 0x00000040, U},
+        {"server out of reach (Windows: unknown and offline)", 0x01000040, U},
+        {"server out of reach (Wine: offline alone)", 0x01000000, U},
+        {"revoked", 0x00000004, R},
+        {"revoked, and another certificate's server out of reach", 0x01000044, R},
+        {"revoked under an untrusted root", 0x00000024, R},
+        {"untrusted root, revocation unknown", 0x01000060, X},
+        {"expired, revocation unknown", 0x00000041, X},
+        {"not valid for code signing", 0x00000010, X},
+        {"partial chain, revocation unknown", 0x00010040, X},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(JudgeSignerChain(c.status), c.verdict) << c.what;
 }
 
 TEST(ProgramKind, OnlyProgramsAndInstallerPackagesStart)

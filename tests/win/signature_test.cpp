@@ -2,6 +2,7 @@
 // signing script with the test code-signing certificate, whose CA the test prefixes trust.
 #include "framework/FileHandle.h"
 #include "framework/UniqueHandle.h"
+#include "trust/SignerCheck.h"
 
 #include <windows.h>
 
@@ -101,6 +102,26 @@ TEST(EnvSignature, UnsignedInstallerHasNoSignature)
         GTEST_SKIP() << "this build tree signs dist/ itself";
     const LONG nStatus = Verify(EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe").nStatus;
     EXPECT_EQ(TRUST_E_NOSIGNATURE, nStatus) << std::hex << nStatus;
+}
+
+// The installer names its held file to WinVerifyTrust by the handle and by a path; what is
+// judged must be what the handle holds, whatever the path names by then.
+TEST(EnvSignature, TheSignerIsReadThroughTheHandleNotThePath)
+{
+    const std::wstring program = SignedInstaller();
+    const std::wstring text = EnvText(L"KVZ_SIGNED_DIST_DIR") + L"\\data\\translation.json";
+    const auto open = [](const std::wstring& path) {
+        return FileHandle(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    };
+    const FileHandle signedProgram = open(program);
+    const FileHandle notAProgram = open(text);
+    ASSERT_TRUE(signedProgram && notAProgram);
+    SignerIdentity signer;
+    EXPECT_TRUE(ReadTrustedSigner(signedProgram.get(), text, signer));
+    const std::wstring expected = EnvText(L"KVZ_EXPECT_SIGNER");
+    EXPECT_EQ(std::string(expected.begin(), expected.end()), signer.commonName);
+    EXPECT_FALSE(ReadTrustedSigner(notAProgram.get(), program, signer));
 }
 
 TEST(EnvSignature, OneChangedByteBreaksTheDigest)

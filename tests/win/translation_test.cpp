@@ -156,6 +156,42 @@ TEST_F(TranslationFileTest, DecodesUtf8Texts)
     EXPECT_EQ(L"caf\u00E9 \u4E2D \uFFFD", translation.GetWord(WordKeys[INSTALL_WIFI]));
 }
 
+// A file beyond the reader's bounds gives the keys as texts, as a missing one does, and never
+// ends the process: a larger one is not read at all, a deeper one not parsed.
+TEST_F(TranslationFileTest, FilesBeyondTheBoundsGiveTheKeys)
+{
+    const std::string english = "{\"eng\":{\"INSTALL_WIFI\":\"Wi-Fi\"}}";
+    const std::size_t padding = kMaxTranslationFileBytes - english.size();
+    const struct
+    {
+        const char* what;
+        std::string bytes;
+        std::wstring word;
+        Lines lines;
+    } cases[] = {
+        {"the largest file read", english + std::string(padding, ' '), L"Wi-Fi", {}},
+        {"a byte larger",
+         english + std::string(padding + 1, ' '),
+         L"INSTALL_WIFI",
+         {kNoFile, kMiss, kNoFile}},
+        {"100000 brackets deep",
+         std::string(100000, '['),
+         L"INSTALL_WIFI",
+         {kBadJson, kMiss, kBadJson}},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        WriteFile(c.bytes);
+        const std::size_t before = m_capture.Lines().size();
+        CTranslation translation(m_path);
+        translation.Load();
+        EXPECT_EQ(c.word, translation.GetWord(WordKeys[INSTALL_WIFI]));
+        const Lines lines = m_capture.Lines();
+        EXPECT_EQ(c.lines, Lines(lines.begin() + before, lines.end()));
+    }
+}
+
 // A lookup must wait while another thread's miss reloads the catalogue. The file is a pipe
 // that this test answers, so the reload is held open for as long as the test wants.
 TEST(TranslationThreads, LookupWaitsForReloadInProgress)

@@ -14,7 +14,9 @@ damaged (7-Zip's exit code 2), and Broken.zip is no archive at all.
 With CERT_DIR (make-publisher-certs.sh), copies of the setup program signed in every way the
 publisher pins must tell apart: Publisher-<kind>.exe for kind vendor, unsigned, tampered (vendor
 signed, one byte changed afterwards), other and impostor (vendor's name, untrusted root), and
-Publisher-vendor.zip / Publisher-unsigned.zip holding such a Setup.exe one folder deep.
+Publisher-vendor.zip / Publisher-unsigned.zip holding such a Setup.exe one folder deep. Where
+CERT_DIR has the certificates that name a revocation list, also Publisher-revoked.exe,
+Publisher-checked.exe and Publisher-unreachable.exe, and that list as publisher-root.crl.
 """
 import os
 import shutil
@@ -93,6 +95,10 @@ def publisher_packages(setup_exe, out, cert_dir):
     for kind in ("vendor", "unsigned", "other", "tampered", "impostor", "expired"):
         write_zip(os.path.join(out, "Publisher-%s.zip" % kind),
                   [("Publisher-%s/Setup.exe" % kind, open(path(kind), "rb").read())])
+    if os.path.exists(os.path.join(cert_dir, "root.crl")):
+        for signer in ("revoked", "checked", "unreachable"):
+            sign(setup_exe, cert_dir, signer, path(signer))
+        shutil.copyfile(os.path.join(cert_dir, "root.crl"), os.path.join(out, "publisher-root.crl"))
 
 
 if __name__ == "__main__":

@@ -6,13 +6,22 @@
 #   other.*             another publisher, under root
 #   impostor.*          the vendor's name under a second root that nobody trusts
 #   expired.*           the vendor's name under root, valid only in 2020
+# With BASE, the stand-in's plain-HTTP address (http://localhost:PORT), the vendor's key and name
+# again under root, each certificate naming where root's revocation list lies:
+#   revoked.*           BASE/packages/publisher-root.crl, which lists it (root.crl is that list)
+#   checked.*           the same list, which does not list it
+#   unreachable.*       a point where nothing answers (a machine offline)
 # Each *.chain.pem is the certificate followed by its root, as the signature carries them.
 set -euo pipefail
-dir=${1:?usage: make-publisher-certs.sh DIR}
+dir=${1:?usage: make-publisher-certs.sh DIR [BASE]}
+base=${2:-}
+listed="$base/packages/publisher-root.crl"
+unreachable="http://localhost:1/publisher-root.crl"
 mkdir -p "$dir"
 exec 7>"$dir/.lock"
 flock 7
-[ -f "$dir/.complete" ] && [ -f "$dir/expired.pem" ] && exit 0
+crl_current() { [ -z "$base" ] || [ "$(cat "$dir/crl.points" 2>/dev/null)" = "$listed $unreachable" ]; }
+[ -f "$dir/.complete" ] && [ -f "$dir/expired.pem" ] && crl_current && exit 0
 
 ext="$dir/codesign.ext"
 printf '%s\n' "basicConstraints=critical,CA:FALSE" "keyUsage=critical,digitalSignature" \
@@ -46,6 +55,38 @@ expired() {   # name, common name, root
     -extensions sign -notext 2>/dev/null
   cat "$dir/$1.pem" "$dir/$3.pem" > "$dir/$1.chain.pem"
 }
+# Root's own records, which openssl ca keeps to list revoked certificates.
+root_ca() {
+  local db="$dir/root.ca"
+  rm -rf "$db"
+  mkdir -p "$db"
+  : > "$db/index.txt"
+  openssl rand -hex 8 > "$db/serial"
+  printf '%s\n' "[ca]" "default_ca = issuer" "[issuer]" "database = $db/index.txt" \
+    "new_certs_dir = $db" "serial = $db/serial" "default_md = sha256" "default_crl_days = 3650" \
+    "policy = any" "[any]" "commonName = supplied" > "$db/ca.cnf"
+}
+with_crl_point() {   # name, URL: the vendor's request again, the URL as its distribution point
+  { cat "$ext"; echo "crlDistributionPoints=URI:$2"; } > "$dir/$1.ext"
+  openssl x509 -req -in "$dir/vendor.csr" -CA "$dir/root.pem" -CAkey "$dir/root.key" \
+    -set_serial "0x$(openssl rand -hex 8)" -days 3650 -sha256 -extfile "$dir/$1.ext" \
+    -out "$dir/$1.pem" 2>/dev/null
+  cp "$dir/vendor.key" "$dir/$1.key"
+  cat "$dir/$1.pem" "$dir/root.pem" > "$dir/$1.chain.pem"
+}
+crl_certs() {
+  root_ca
+  with_crl_point revoked "$listed"
+  with_crl_point checked "$listed"
+  with_crl_point unreachable "$unreachable"
+  local cnf="$dir/root.ca/ca.cnf"
+  openssl ca -batch -config "$cnf" -cert "$dir/root.pem" -keyfile "$dir/root.key" \
+    -revoke "$dir/revoked.pem" -crl_reason keyCompromise 2>/dev/null
+  openssl ca -batch -config "$cnf" -cert "$dir/root.pem" -keyfile "$dir/root.key" -gencrl \
+    -out "$dir/root.crl.pem" 2>/dev/null
+  openssl crl -in "$dir/root.crl.pem" -outform DER -out "$dir/root.crl"
+  echo "$listed $unreachable" > "$dir/crl.points"
+}
 if [ ! -f "$dir/.complete" ]; then
   root root "KVZ7300 Test Publisher Root (build tree only)"
   root untrusted "KVZ7300 Untrusted Root (build tree only)"
@@ -58,4 +99,5 @@ if [ ! -f "$dir/.complete" ]; then
 fi
 # Added later: a tree made before it keeps its root (the test prefixes trust that one).
 [ -f "$dir/expired.pem" ] || expired expired "Brightfern Test Vendor" root
+crl_current || crl_certs
 chmod 600 "$dir"/*.key

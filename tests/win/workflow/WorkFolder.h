@@ -1,11 +1,13 @@
 // Shared by the workflow tests: emptying the user's working folder between tests, so nothing of
-// another run is found, links to folders, and encoding the stand-in's control requests.
+// another run is found, links to folders, what earlier revocation checks left, and encoding the
+// stand-in's control requests.
 #pragma once
 
 #include "../NetTestSupport.h"
 #include "workflows/Staging.h"
 
 #include <windows.h>
+#include <wininet.h>
 
 #include <cstring>
 #include <string>
@@ -129,6 +131,20 @@ inline bool EmptyWorkFolder()
         Sleep(100);
     }
     return false;
+}
+
+// What earlier checks left of the test root's revocation list: the list itself, kept in the URL
+// cache until its next update (the test certificates and the list may have been made again
+// since), and Wine's outcomes. Known Wine difference (Wine 8.0): cryptnet keeps the outcome of
+// each check in a cache of its own and writes a revoked certificate there as not revoked, so
+// only a check that finds no outcome kept reads the list and sees the revocation.
+inline void ForgetRevocationChecks()
+{
+    DeleteUrlCacheEntryW(nettest::Http(L"/packages/publisher-root.crl").c_str());
+    wchar_t profile[MAX_PATH] = {};
+    const DWORD length = GetEnvironmentVariableW(L"USERPROFILE", profile, MAX_PATH);
+    if (length > 0 && length < MAX_PATH)
+        DeleteTree(std::wstring(profile) + L"\\AppData\\LocalLow\\Microsoft\\CryptnetUrlCache");
 }
 
 // Percent-encodes a text for a query value of the stand-in's control requests.

@@ -635,6 +635,57 @@ TEST_F(Unattended, TheSilentSwitchesReachTheSetupProgram)
     EXPECT_NE(line.find("VelmoraRXSetup.exe\" /quiet-test \"a b\"\n"), std::string::npos) << line;
 }
 
+// `self` pinned: a quiet run trusts whoever signed the installer's own file, read through the
+// file it holds from its first line, so nothing put in its place later makes another publisher
+// trusted. Signed copies of the all-offers installer that pins `self`; the receiver's package
+// is one of the publisher tests' (make-packages.py).
+TEST_F(Unattended, QuietRunsWithSelfPinnedTrustTheInstallersOwnSigner)
+{
+    const struct
+    {
+        const char* what;
+        const wchar_t* installer;
+        const wchar_t* package;
+        DWORD code;
+        std::size_t setups;
+    } cases[] = {
+        {"both signed by the vendor", L"SelfPinned-vendor.exe", L"Publisher-vendor.exe", 0, 1},
+        {"package by another publisher", L"SelfPinned-vendor.exe", L"Publisher-other.exe", 1603, 0},
+        {"installer by another publisher", L"SelfPinned-other.exe", L"Publisher-vendor.exe", 1603,
+         0},
+        {"installer unsigned", L"InstallerPinned.exe", L"Publisher-vendor.exe", 1603, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(c.what);
+        DeleteFileW(m_log.c_str());
+        SetOffer(L"VelmoraRXApp", Https(std::wstring(L"/packages/") + c.package));
+        EXPECT_EQ(Finish(Start(L"/quiet /receiver", L"", Dist() + L"\\" + c.installer)), c.code);
+        EXPECT_EQ(SetupRuns(), c.setups);
+    }
+
+    // While the package comes slowly, another program of the user moves the installer's file
+    // away and puts a copy signed by another publisher in its place, whose package is offered.
+    const std::wstring installer = ScratchFolder() + L"\\SelfPinned.exe";
+    const std::wstring other = Dist() + L"\\SelfPinned-other.exe";
+    ASSERT_TRUE(CopyFileW((Dist() + L"\\SelfPinned-vendor.exe").c_str(), installer.c_str(), FALSE));
+    DeleteFileW(m_log.c_str());
+    Control(L"clear-log");
+    Control(L"set?path=/packages/Publisher-other.exe&trickle=100&piece=4096");
+    SetOffer(L"VelmoraRXApp", Https(L"/packages/Publisher-other.exe"));
+    const HANDLE run = Start(L"/quiet /receiver", L"", installer);
+    ASSERT_NE(run, nullptr);
+    EXPECT_TRUE(WaitFor(
+        [] { return Control(L"log").find("/packages/Publisher-other.exe") != std::string::npos; },
+        30000));
+    const bool movedAway = MoveFileW(installer.c_str(), (installer + L".away").c_str()) != FALSE;
+    EXPECT_FALSE(movedAway) << "the installer's file was not held";
+    if (movedAway)
+        CopyFileW(other.c_str(), installer.c_str(), FALSE);
+    EXPECT_EQ(Finish(run), 1603u);
+    EXPECT_EQ(SetupRuns(), 0u);
+}
+
 // A machine-wide lock: a second unattended run while one installs ends at once.
 TEST_F(Unattended, ASecondRunWhileOneInstallsEndsWith1618)
 {
