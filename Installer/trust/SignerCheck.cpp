@@ -68,10 +68,29 @@ std::string CommonName(PCCERT_CONTEXT cert)
     return utf8;
 }
 
+// crypt32 loads cryptnet to fetch revocation lists and unloads it after each check, while a
+// WinINet callback of that fetch may still be due (Wine 8 then jumps into the freed DLL and the
+// process dies): kept loaded, from the system folder, for the life of the process.
+void KeepRevocationFetcherLoaded() noexcept
+{
+    static const bool s_bKept = [] {
+        wchar_t folder[MAX_PATH] = {};
+        const UINT length = GetSystemDirectoryW(folder, MAX_PATH);
+        if (length == 0 || length >= MAX_PATH)
+            return false;
+        HMODULE module =
+            LoadLibraryExW((std::wstring(folder) + L"\\cryptnet.dll").c_str(), nullptr, 0);
+        return module &&
+               GetModuleHandleExW(GET_MODULE_HANDLE_EX_FLAG_PIN, L"cryptnet.dll", &module);
+    }();
+    (void)s_bKept;
+}
+
 } // namespace
 
 bool ReadTrustedSigner(HANDLE file, const std::wstring& path, SignerIdentity& signer)
 {
+    KeepRevocationFetcherLoaded();
     WINTRUST_FILE_INFO fileInfo = {};
     fileInfo.cbStruct = sizeof(fileInfo);
     fileInfo.pcwszFilePath = path.c_str();
