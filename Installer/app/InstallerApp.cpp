@@ -40,16 +40,17 @@ void RegisterForRestart() noexcept
     if (pRegister)
         pRegister(L"", 0);
 }
-// The package workflows under the publishers this build pins.
-void RunPackageWithBuildPins(CWorkflowHost& host, Command command) noexcept
+// The workflows under the publishers this build pins.
+DWORD RunWithBuildPins(CWorkflowHost& host, Command command, RunStyle style) noexcept
 {
     try
     {
-        RunPackageWorkflow(host, command, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
+        return RunCommand(host, command, style, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
     }
     catch (...)
     {
         // Out of memory before the run began: nothing was started.
+        return kInstallerFailed;
     }
 }
 constexpr const wchar_t* kHelpCaption = L"KVZ-7300 installer";
@@ -140,7 +141,7 @@ constexpr DWORD kProbeAfterBannerMs = 500;
 
 CInstallerParts ProgramParts() noexcept
 {
-    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily};
+    return {RunWithBuildPins, GetWindowsFamily};
 }
 
 bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions* passive) noexcept

@@ -304,9 +304,9 @@ void CInstallerDlg::OnClickedCancel() noexcept
 class CInstallerDlg::CHost final : public CWorkflowHost
 {
 public:
-    // With `outcome`, the host of a passive run, which the workflow tells how it went.
-    CHost(CInstallerDlg& window, HWND hWnd, CCommandOutcome* outcome = nullptr) noexcept
-        : m_window(window), m_hWnd(hWnd), m_bUnattended(outcome != nullptr), m_pOutcome(outcome)
+    // `bUnattended`: the host of a passive run, where no message waits for anyone.
+    CHost(CInstallerDlg& window, HWND hWnd, bool bUnattended) noexcept
+        : m_window(window), m_hWnd(hWnd), m_bUnattended(bUnattended)
     {
     }
 
@@ -346,12 +346,6 @@ public:
     {
         return m_window.m_translation.GetWord(std::move(key));
     }
-    bool IsUnattended() override { return m_bUnattended; }
-    void ReportOutcome(DWORD exitCode) override
-    {
-        if (m_pOutcome)
-            m_pOutcome->Report(exitCode);
-    }
 
 private:
     void Wake(bool bNeeded) noexcept
@@ -363,7 +357,6 @@ private:
     CInstallerDlg& m_window;
     const HWND m_hWnd;
     const bool m_bUnattended;
-    CCommandOutcome* const m_pOutcome;
 };
 
 // The selected commands one after another on one worker, as if clicked in the window's order.
@@ -382,9 +375,8 @@ void CInstallerDlg::StartPassiveRun() noexcept
                 {
                     if (IsLeftOut(options, command, nFamily))
                         continue;
-                    CCommandOutcome outcome;
-                    CHost host(*this, hWnd, &outcome);
-                    codes.push_back(RunUnattendedCommand(m_parts, command, nFamily, host, outcome));
+                    CHost host(*this, hWnd, true);
+                    codes.push_back(RunUnattendedCommand(m_parts, command, nFamily, host));
                 }
             }
             catch (...)
@@ -410,11 +402,8 @@ void CInstallerDlg::StartWorkflow(Command command) noexcept
     {
         std::thread([this, command, hWnd = m_hWnd] {
             LogEvent(std::wstring(L"Clicked: ") + RowOf(command).logName);
-            CHost host(*this, hWnd);
-            if (RowOf(command).start == PackageStart::None)
-                m_parts.runWifi(host);
-            else
-                m_parts.runPackage(host, command);
+            CHost host(*this, hWnd, false);
+            m_parts.runCommand(host, command, RunStyle::Interactive);
         }).detach();
     }
     catch (...)

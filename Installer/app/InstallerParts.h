@@ -6,10 +6,10 @@
 
 struct CInstallerParts
 {
-    void (*runWifi)(CWorkflowHost& host) noexcept;
-    void (*runPackage)(CWorkflowHost& host, Command command) noexcept;
+    // The command's outcome (RunCommand).
+    DWORD (*runCommand)(CWorkflowHost& host, Command command, RunStyle style) noexcept;
     int (*probeFamily)();
 };
 
-// The program's own: RunWifiWorkflow, RunPackageWorkflow and GetWindowsFamily.
+// The program's own: RunCommand under the build's pins, and GetWindowsFamily.
 CInstallerParts ProgramParts() noexcept;

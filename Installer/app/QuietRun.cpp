@@ -15,10 +15,7 @@ namespace {
 class CQuietHost final : public CWorkflowHost
 {
 public:
-    CQuietHost(CTranslation& translation, CCommandOutcome& outcome) noexcept
-        : m_translation(translation), m_outcome(outcome)
-    {
-    }
+    explicit CQuietHost(CTranslation& translation) noexcept : m_translation(translation) {}
 
     void ShowStatusText(std::wstring text) override { LogEvent(L"Status line: " + text); }
     void ShowNoInternetMessage() override
@@ -30,12 +27,9 @@ public:
     void HideProgressBar(Command) override {}
     bool IsBluetoothShown() override { return false; }
     std::wstring GetWord(std::wstring key) override { return m_translation.GetWord(key); }
-    bool IsUnattended() override { return true; }
-    void ReportOutcome(DWORD exitCode) override { m_outcome.Report(exitCode); }
 
 private:
     CTranslation& m_translation;
-    CCommandOutcome& m_outcome;
 };
 
 // One line per command and the final code, for an administrator who started us from a console,
@@ -97,18 +91,14 @@ bool IsLeftOut(const RunOptions& options, Command command, int family)
 }
 
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
-                         CWorkflowHost& host, const CCommandOutcome& outcome)
+                         CWorkflowHost& host)
 {
     const CommandRow& row = RowOf(command);
     int code = kExitNotApplicable;
     if (OfferedOnFamily(row, family))
     {
         LogEvent(std::wstring(L"Unattended: ") + row.logName);
-        if (row.start == PackageStart::None)
-            parts.runWifi(host);
-        else
-            parts.runPackage(host, command);
-        code = outcome.Code();
+        code = static_cast<int>(parts.runCommand(host, command, RunStyle::Unattended));
     }
     LogEvent(std::wstring(L"Unattended outcome: ") + row.logName + L": exit code " +
              std::to_wstring(code) +
@@ -130,9 +120,8 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
         {
             if (IsLeftOut(options, command, family))
                 continue;
-            CCommandOutcome outcome;
-            CQuietHost host(translation, outcome);
-            const int code = RunUnattendedCommand(parts, command, family, host, outcome);
+            CQuietHost host(translation);
+            const int code = RunUnattendedCommand(parts, command, family, host);
             codes.push_back(code);
             console.Say(std::wstring(RowOf(command).logName) + L": exit code " +
                         std::to_wstring(code));

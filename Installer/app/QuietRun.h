@@ -8,10 +8,10 @@
 // Whether the run leaves `command` out (TakesPart), said in the log.
 bool IsLeftOut(const RunOptions& options, Command command, int family);
 
-// One command of an unattended run through `host`, which reports into `outcome`: its exit
-// code, or 1633 where this Windows family rules it out. Logged.
+// One command of an unattended run through `host`: its exit code, or 1633 where this Windows
+// family rules it out. Logged.
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
-                         CWorkflowHost& host, const CCommandOutcome& outcome);
+                         CWorkflowHost& host);
 
 // The run's exit code (Unattended.h). The caller holds the machine-wide lock of unattended runs.
 int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept;

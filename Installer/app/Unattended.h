@@ -43,23 +43,6 @@ bool ParseRunOptions(const std::vector<std::wstring>& args,
                      const std::array<bool, kCommandCount>& offered, RunOptions& options,
                      std::wstring& wrong);
 
-// What one command of an unattended run came to, as its workflow reports it.
-class CCommandOutcome
-{
-public:
-    void Report(unsigned long exitCode) noexcept
-    {
-        m_nCode = static_cast<int>(exitCode);
-        m_bReported = true;
-    }
-    // A run that ended without telling (refused as a second run of the command) failed.
-    int Code() const noexcept { return m_bReported ? m_nCode : kExitFailed; }
-
-private:
-    int m_nCode = kExitFailed;
-    bool m_bReported = false;
-};
-
 // Whether `command` of the run's list takes part on a Windows of `family` (0: unknown): a named
 // one always does (and ends 1633 where it does not apply); of an unnamed run, only those this
 // Windows supports.

@@ -67,13 +67,9 @@ Delivery DownloadWithBar(CWorkflowHost& host, const CommandRow& row,
     return fetched ? Delivery::Delivered : Delivery::NotDelivered;
 }
 
-// An unattended run's outcome when the installer itself could not do the command.
-constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
-
-void ReportStart(CWorkflowHost& host, StartResult result)
+// A start that failed or was refused, on the status line.
+DWORD ReportStart(CWorkflowHost& host, StartResult result)
 {
-    if (result != StartResult::Started)
-        host.ReportOutcome(kInstallerFailed);
     switch (result)
     {
     case StartResult::Started: break;
@@ -82,18 +78,19 @@ void ReportStart(CWorkflowHost& host, StartResult result)
         host.ShowStatusText(host.GetWord(WordKeys[INSTALLER_UNTRUSTED]));
         break;
     }
+    return kInstallerFailed;
 }
 
 // Runs after the package arrived. An archiver that cannot be started ends the run silently.
-void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
-                const StartPolicy& policy)
+DWORD StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
+                 RunStyle style, const StartPolicy& policy)
 {
     // The receiver and hotspot packages are their own setup programs.
     ProgramToStart program;
     program.path = package.localPath;
     program.held = package.held.get();
     program.tempFolder = package.folder.TempPath();
-    if (host.IsUnattended())
+    if (style == RunStyle::Unattended)
     {
         program.arguments = row.quietArgs;
         program.bWait = true;
@@ -104,48 +101,40 @@ void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage
         switch (UnpackPackage(package, unpacked, program.path))
         {
         case UnpackResult::Unpacked: program.held = unpacked.get(); break;
-        case UnpackResult::ArchiverMissing: host.ReportOutcome(kInstallerFailed); return;
+        case UnpackResult::ArchiverMissing: return kInstallerFailed;
         case UnpackResult::Failed:
-            host.ReportOutcome(kInstallerFailed);
             host.ShowStatusText(host.GetWord(WordKeys[row.missingSetupWord]));
-            return;
+            return kInstallerFailed;
         }
     }
     DWORD exitCode = 0;
     const StartResult result = StartProgramElevated(program, policy, &exitCode);
     if (result == StartResult::Started)
-        host.ReportOutcome(exitCode);
-    ReportStart(host, result);
+        return exitCode;
+    return ReportStart(host, result);
 }
 
-} // namespace
-
-void RunWifiWorkflow(CWorkflowHost& host) noexcept
+DWORD RunWifiWorkflow(CWorkflowHost& host, RunStyle style) noexcept
 {
     Sleep(kStartDelayMs);
     CBusyRun run(g_bWifiBusy);
     if (!run.Owner())
-        return;
+        return kInstallerFailed;
     try
     {
         // Started from its checked copy; one that is not the shipped program is not there.
         ShippedCopy setup;
         if (CopyShippedProgram(g_shippedWifiSetup, setup) != ShippedCheck::Held)
-        {
-            host.ReportOutcome(kInstallerFailed);
-            return;
-        }
+            return kInstallerFailed;
         ChildProgram child;
         child.program = setup.path;
-        child.arguments = host.IsUnattended() ? RowOf(Command::Wifi).quietArgs : L"";
+        child.arguments = style == RunStyle::Unattended ? RowOf(Command::Wifi).quietArgs : L"";
         child.folder = setup.folder.Path();
         child.tempFolder = setup.folder.TempPath();
         child.bNewConsole = true;
         LogEvent(L"Starting the Wi-Fi driver setup: " + setup.path);
         const ProcessOutcome outcome = RunChild(child, INFINITE);
         setup.held.reset();
-        host.ReportOutcome(!outcome.started || !outcome.exitCodeKnown ? kInstallerFailed
-                                                                      : outcome.exitCode);
         if (!outcome.started)
             LogFailure(L"The Wi-Fi driver setup did not start", outcome.startError);
         else if (outcome.exitCodeKnown)
@@ -154,27 +143,31 @@ void RunWifiWorkflow(CWorkflowHost& host) noexcept
         else
             LogEvent(L"The Wi-Fi driver setup's exit code is unknown");
         // An exit code that cannot be read is no success.
-        if (!outcome.started || !outcome.exitCodeKnown || outcome.exitCode != 0)
-            return;
+        if (!outcome.started || !outcome.exitCodeKnown)
+            return kInstallerFailed;
+        if (outcome.exitCode != 0)
+            return outcome.exitCode;
         std::wstring text = host.GetWord(WordKeys[WIFI_INSTALLED]);
         if (host.IsBluetoothShown())
             text += L" " + host.GetWord(WordKeys[HINT_DL_BT]);
         host.ShowStatusText(std::move(text));
+        return 0;
     }
     catch (...)
     {
         // Out of memory: the run ends without a report, and the flag is cleared.
-        host.ReportOutcome(kInstallerFailed);
+        return kInstallerFailed;
     }
 }
 
-void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy& policy) noexcept
+DWORD RunPackageWorkflow(CWorkflowHost& host, Command command, RunStyle style,
+                         const StartPolicy& policy) noexcept
 {
     const CommandRow& row = RowOf(command);
     Sleep(kStartDelayMs);
     CBusyRun run(*row.busy);
     if (!run.Owner())
-        return;
+        return kInstallerFailed;
     bool delivered = false;
     try
     {
@@ -188,12 +181,10 @@ void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy&
             {
             case Delivery::Delivered:
                 delivered = true;
-                StartSetup(host, row, package, policy);
-                break;
+                return StartSetup(host, row, package, style, policy);
             case Delivery::Refused:
                 delivered = true;
-                ReportStart(host, StartResult::Untrusted);
-                break;
+                return ReportStart(host, StartResult::Untrusted);
             case Delivery::NotDelivered: break;
             }
         }
@@ -203,8 +194,16 @@ void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy&
         // Out of memory: reported like a package that could not be fetched, unless it came.
     }
     if (!delivered)
-    {
-        host.ReportOutcome(kInstallerFailed);
         host.ShowNoInternetMessage();
-    }
+    return kInstallerFailed;
+}
+
+} // namespace
+
+DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
+                 const StartPolicy& policy) noexcept
+{
+    if (RowOf(command).start == PackageStart::None)
+        return RunWifiWorkflow(host, style);
+    return RunPackageWorkflow(host, command, style, policy);
 }
