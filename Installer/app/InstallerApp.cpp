@@ -54,17 +54,6 @@ DWORD RunWithBuildPins(CWorkflowHost& host, Command command, RunStyle style) noe
     }
 }
 constexpr const wchar_t* kHelpCaption = L"KVZ-7300 installer";
-constexpr const wchar_t* kHelpText =
-    L"Installer.exe [/quiet | /passive] [/wifi] [/bluetooth] [/hotspot] [/receiver]\n"
-    L"              [/log <file>] [/norestart]\n\n"
-    L"/quiet, /q\tno window: run the commands, wait for each setup\n"
-    L"/passive\tthe window shows progress; nothing waits for a click\n"
-    L"/wifi /bluetooth /hotspot /receiver\tthe commands to run (none: all offered)\n"
-    L"/log <file>\tthis run's log lines also go to that file\n"
-    L"/norestart\taccepted: the installer never restarts Windows\n\n"
-    L"Exit codes: 0 success, 3010 restart required, 1641 restart started,\n"
-    L"1603 failed, 1633 not for this Windows, 1602 cancelled,\n"
-    L"1618 another run is active, 87 wrong command line; a setup's own code otherwise.";
 
 std::vector<std::wstring> Arguments()
 {
@@ -207,15 +196,13 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         }
         RunOptions options;
         std::wstring wrong;
-        const std::array<bool, kCommandCount> offered = {g_bOfferWifi, g_bOfferBluetooth,
-                                                         g_bOfferHotspot, g_bOfferReceiver};
-        if (ParseRunOptions(args, offered, options, wrong))
+        if (ParseRunOptions(args, OfferedCommands(), options, wrong))
         {
             switch (options.mode)
             {
             case RunMode::Interactive: InitInstance(parts); return kExitSuccess;
             case RunMode::Help:
-                MessageBoxW(nullptr, kHelpText, kHelpCaption, MB_OK | MB_ICONINFORMATION);
+                MessageBoxW(nullptr, HelpText().c_str(), kHelpCaption, MB_OK | MB_ICONINFORMATION);
                 return kExitSuccess;
             case RunMode::Quiet:
             case RunMode::Passive: break;

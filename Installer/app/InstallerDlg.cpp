@@ -33,12 +33,6 @@ constexpr UINT kPassiveDoneMsg = WM_APP + 3;
 constexpr UINT_PTR kPassiveCloseTimer = 2;
 constexpr UINT kPassiveCloseMs = 2000;
 
-// In the table's order.
-OfferSet CurrentOffers()
-{
-    return {g_bOfferWifi, g_bOfferBluetooth, g_bOfferHotspot, g_bOfferReceiver};
-}
-
 void LogButtonsShown(const std::vector<Command>& shown, std::optional<int> family)
 {
     std::wstring text = L"Buttons:";
@@ -72,16 +66,20 @@ void CInstallerDlg::DoDataExchange() noexcept
 
 CSkinButton& CInstallerDlg::Button(Command command) noexcept
 {
-    CSkinButton* const buttons[kCommandCount] = {&m_btnWifi, &m_btnBluetooth, &m_btnHotspot,
-                                                 &m_btnReceiver};
-    return *buttons[static_cast<int>(command)];
+    return m_buttons[static_cast<size_t>(IndexOf(command))];
 }
 
 CProgressCtrl* CInstallerDlg::Bar(Command command) noexcept
 {
-    CProgressCtrl* const bars[kCommandCount] = {nullptr, &m_progBluetooth, &m_progHotspot,
-                                                &m_progReceiver};
-    return bars[static_cast<int>(command)];
+    if (RowOf(command).nBarId == 0)
+        return nullptr;
+    return &m_bars[static_cast<size_t>(IndexOf(command))];
+}
+
+void CInstallerDlg::ShowButton(Command command) noexcept
+{
+    m_shown[static_cast<size_t>(IndexOf(command))].store(true);
+    Button(command).ShowWindow(SW_SHOW);
 }
 
 BOOL CInstallerDlg::OnInitDialog() noexcept
@@ -123,7 +121,7 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
         m_plan, rcClient.right - rcClient.left, rcClient.bottom - rcClient.top, m_nTextHeight);
 
     // The placements follow the plan: the offered rows in the table's order.
-    const OfferSet offers = CurrentOffers();
+    const OfferSet offers = OfferedCommands();
     size_t nButton = 0;
     size_t nBar = 0;
     for (const CommandRow& row : g_commandTable)
@@ -149,7 +147,7 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
 
     for (const Command command : m_plan.shownCommands)
         if (!RowOf(command).bNeedsWindows7)
-            Button(command).ShowWindow(SW_SHOW);
+            ShowButton(command);
     // The rest waits for the Windows family: the probe posts it, or the timer gives up, so
     // that the window paints and closes whatever the probe does.
     ::SetTimer(m_hWnd, kFamilyTimer, kFamilyWaitMs, nullptr);
@@ -177,11 +175,8 @@ void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
             if (!OfferedOnFamily(row, family.value_or(0)))
                 continue;
             shown.push_back(command);
-            if (!row.bNeedsWindows7)
-                continue;
-            if (command == Command::Bluetooth)
-                m_bBluetoothShown.store(true);
-            Button(command).ShowWindow(SW_SHOW);
+            if (row.bNeedsWindows7)
+                ShowButton(command);
         }
         LogButtonsShown(shown, family);
     }
@@ -240,7 +235,7 @@ void CInstallerDlg::ApplyWorkerRequests() noexcept
 void CInstallerDlg::PrepareLayout(SIZE extent) noexcept
 {
     m_nTextHeight = extent.cy;
-    m_plan = PlanMainLayout(CurrentOffers());
+    m_plan = PlanMainLayout(OfferedCommands());
     for (size_t i = 0; i < m_plan.shownButtons.size(); ++i)
     {
         const CommandRow& row = RowOf(m_plan.shownCommands[i]);
@@ -340,7 +335,10 @@ public:
     {
         Wake(m_window.m_requests.HideBar(static_cast<int>(command)));
     }
-    bool IsBluetoothShown() override { return m_window.m_bBluetoothShown.load(); }
+    bool IsShown(Command command) override
+    {
+        return m_window.m_shown[static_cast<size_t>(IndexOf(command))].load();
+    }
     // The window's thread reads the catalogue only while it initialises, before any worker.
     std::wstring GetWord(std::wstring key) override
     {

@@ -22,8 +22,6 @@ constexpr int kOkButtonHeight = 36;
 constexpr int kOkButtonTop = 70;
 constexpr int kBannerTop = 13;
 
-using OfferSet = std::array<bool, kCommandCount>; // indexed by Command
-
 struct PixelRect
 {
     int x = 0, y = 0, width = 0, height = 0;

@@ -25,7 +25,7 @@ public:
     void ShowProgressBar(Command) override {}
     void SetProgressBar(Command, int) override {}
     void HideProgressBar(Command) override {}
-    bool IsBluetoothShown() override { return false; }
+    bool IsShown(Command) override { return false; }
     std::wstring GetWord(std::wstring key) override { return m_translation.GetWord(key); }
 
 private:

@@ -9,10 +9,15 @@
 #include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
+#include <array>
+
 namespace {
 
 // A click during a run starts a worker that finds the flag set after this pause.
 constexpr DWORD kStartDelayMs = 200;
+
+// One run of each command at a time: set in one atomic exchange.
+std::array<std::atomic<bool>, kCommandCount> g_busy{};
 
 class CBusyRun
 {
@@ -114,10 +119,11 @@ DWORD StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackag
     return ReportStart(host, result);
 }
 
-DWORD RunWifiWorkflow(CWorkflowHost& host, RunStyle style) noexcept
+// Runs the setup shipped in data\ and reports its success on the status line.
+DWORD RunShippedSetup(CWorkflowHost& host, const CommandRow& row, RunStyle style) noexcept
 {
     Sleep(kStartDelayMs);
-    CBusyRun run(g_bWifiBusy);
+    CBusyRun run(g_busy[IndexOf(row.command)]);
     if (!run.Owner())
         return kInstallerFailed;
     try
@@ -128,28 +134,28 @@ DWORD RunWifiWorkflow(CWorkflowHost& host, RunStyle style) noexcept
             return kInstallerFailed;
         ChildProgram child;
         child.program = setup.path;
-        child.arguments = style == RunStyle::Unattended ? RowOf(Command::Wifi).quietArgs : L"";
+        child.arguments = style == RunStyle::Unattended ? row.quietArgs : L"";
         child.folder = setup.folder.Path();
         child.tempFolder = setup.folder.TempPath();
         child.bNewConsole = true;
-        LogEvent(L"Starting the Wi-Fi driver setup: " + setup.path);
+        const std::wstring setupName = std::wstring(L"The ") + row.logName + L" setup";
+        LogEvent(L"Starting the " + std::wstring(row.logName) + L" setup: " + setup.path);
         const ProcessOutcome outcome = RunChild(child, INFINITE);
         setup.held.reset();
         if (!outcome.started)
-            LogFailure(L"The Wi-Fi driver setup did not start", outcome.startError);
+            LogFailure(setupName + L" did not start", outcome.startError);
         else if (outcome.exitCodeKnown)
-            LogEvent(L"The Wi-Fi driver setup ended with exit code " +
-                     std::to_wstring(outcome.exitCode));
+            LogEvent(setupName + L" ended with exit code " + std::to_wstring(outcome.exitCode));
         else
-            LogEvent(L"The Wi-Fi driver setup's exit code is unknown");
+            LogEvent(setupName + L"'s exit code is unknown");
         // An exit code that cannot be read is no success.
         if (!outcome.started || !outcome.exitCodeKnown)
             return kInstallerFailed;
         if (outcome.exitCode != 0)
             return outcome.exitCode;
-        std::wstring text = host.GetWord(WordKeys[WIFI_INSTALLED]);
-        if (host.IsBluetoothShown())
-            text += L" " + host.GetWord(WordKeys[HINT_DL_BT]);
+        std::wstring text = host.GetWord(WordKeys[row.successWord]);
+        if (row.hintWord != kNoWord && host.IsShown(row.hintCommand))
+            text += L" " + host.GetWord(WordKeys[row.hintWord]);
         host.ShowStatusText(std::move(text));
         return 0;
     }
@@ -160,12 +166,12 @@ DWORD RunWifiWorkflow(CWorkflowHost& host, RunStyle style) noexcept
     }
 }
 
-DWORD RunPackageWorkflow(CWorkflowHost& host, Command command, RunStyle style,
+// Asks the driver service for the package, downloads it and starts its setup program.
+DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle style,
                          const StartPolicy& policy) noexcept
 {
-    const CommandRow& row = RowOf(command);
     Sleep(kStartDelayMs);
-    CBusyRun run(*row.busy);
+    CBusyRun run(g_busy[IndexOf(row.command)]);
     if (!run.Owner())
         return kInstallerFailed;
     bool delivered = false;
@@ -175,7 +181,7 @@ DWORD RunPackageWorkflow(CWorkflowHost& host, Command command, RunStyle style,
         const int family = row.endpointQuery ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
-        if (QueryDriverService(BuildDriverServiceUrl(command, family), offer))
+        if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer))
         {
             switch (DownloadWithBar(host, row, offer, policy, package))
             {
@@ -203,7 +209,8 @@ DWORD RunPackageWorkflow(CWorkflowHost& host, Command command, RunStyle style,
 DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
                  const StartPolicy& policy) noexcept
 {
-    if (RowOf(command).start == PackageStart::None)
-        return RunWifiWorkflow(host, style);
-    return RunPackageWorkflow(host, command, style, policy);
+    const CommandRow& row = RowOf(command);
+    if (row.start == PackageStart::None)
+        return RunShippedSetup(host, row, style);
+    return RunPackageWorkflow(host, row, style, policy);
 }

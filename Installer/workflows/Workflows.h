@@ -22,7 +22,8 @@ public:
     virtual void ShowProgressBar(Command command) = 0;
     virtual void SetProgressBar(Command command, int percent) = 0;
     virtual void HideProgressBar(Command command) = 0;
-    virtual bool IsBluetoothShown() = 0;
+    // Whether the window shows the command's button (for a hint that points to it).
+    virtual bool IsShown(Command command) = 0;
     virtual std::wstring GetWord(std::wstring key) = 0;
 
 protected:

@@ -54,7 +54,7 @@ DWORD RunBusy(CWorkflowHost& host, Command kind, RunStyle) noexcept
         for (;;)
         {
             const std::wstring word = host.GetWord(WordKeys[INSTALL_RX]);
-            if (word.empty() && host.IsBluetoothShown())
+            if (word.empty() && host.IsShown(Command::Bluetooth))
                 host.ShowStatusText(word);
         }
     }

@@ -365,6 +365,27 @@ TEST(Unattended, UnnamedCommandsThisWindowsLacksAreLeftOut)
     EXPECT_TRUE(TakesPart(unnamed, Command::Receiver, 9));
 }
 
+// Each row's switch is in the help and selects that command alone, where the build offers it.
+TEST(Unattended, EachCommandsSwitchIsInTheHelpAndSelectsIt)
+{
+    OfferSet all;
+    all.fill(true);
+    const std::wstring help = HelpText();
+    for (const CommandRow& row : g_commandTable)
+    {
+        const std::wstring selector = std::wstring(L"/") + row.selector;
+        SCOPED_TRACE(std::string(selector.begin(), selector.end()));
+        EXPECT_NE(help.find(L"[" + selector + L"]"), std::wstring::npos);
+        RunOptions options;
+        std::wstring wrong;
+        ASSERT_TRUE(ParseRunOptions({L"/quiet", selector}, all, options, wrong));
+        EXPECT_EQ(options.commands, std::vector<Command>{row.command});
+        OfferSet others = all;
+        others[IndexOf(row.command)] = false;
+        EXPECT_FALSE(ParseRunOptions({L"/quiet", selector}, others, options, wrong));
+    }
+}
+
 TEST(Unattended, TheFirstFailureElseTheStrongestRestart)
 {
     const struct

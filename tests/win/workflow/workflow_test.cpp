@@ -72,7 +72,7 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bars[Index(kind)].visible = false;
     }
-    bool IsBluetoothShown() override { return m_bBluetoothShown; }
+    bool IsShown(Command command) override { return m_shown[Index(command)]; }
     // Keys come back bracketed, so a test sees which text was asked for.
     std::wstring GetWord(std::wstring key) override { return L"[" + key + L"]"; }
 
@@ -97,10 +97,16 @@ public:
         return m_bars[Index(kind)];
     }
 
-    bool m_bBluetoothShown = true;
+    OfferSet m_shown = ShownAll(); // which buttons the window shows
 
 private:
     static int Index(Command kind) { return static_cast<int>(kind); }
+    static OfferSet ShownAll()
+    {
+        OfferSet all;
+        all.fill(true);
+        return all;
+    }
 
     std::mutex m_mutex;
     std::vector<std::wstring> m_statusTexts;
@@ -745,7 +751,7 @@ TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
     EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[WIFI_INSTALLED] [HINT_DL_BT]"});
 
     FakeWindow noBluetooth;
-    noBluetooth.m_bBluetoothShown = false;
+    noBluetooth.m_shown[IndexOf(Command::Bluetooth)] = false;
     Click(noBluetooth, Command::Wifi);
     EXPECT_EQ(noBluetooth.StatusTexts(), std::vector<std::wstring>{L"[WIFI_INSTALLED]"});
 
