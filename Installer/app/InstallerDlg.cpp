@@ -3,7 +3,6 @@
 #include "app/ExtraMsg.h"
 #include "app/OfferSwitches.h"
 #include "app/PngResource.h"
-#include "app/QuietRun.h"
 #include "app/WindowStyle.h"
 #include "BuildConfig.h"
 #include "framework/Font.h"
@@ -14,6 +13,7 @@
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "probe/ProgramVersion.h"
+#include "unattended/UnattendedRun.h"
 
 #include <optional>
 #include <thread>
@@ -357,33 +357,14 @@ private:
     const bool m_bUnattended;
 };
 
-// The selected commands one after another on one worker, as if clicked in the window's order.
+// The passive run on a worker of its own; the window closes 2 s after it ends.
 void CInstallerDlg::StartPassiveRun() noexcept
 {
     try
     {
         std::thread([this, hWnd = m_hWnd, options = *m_pPassive] {
-            std::vector<int> codes;
-            try
-            {
-                LogEvent(L"Unattended run (/passive)");
-                // Asked here, however long it takes: the window's own wait may have given up.
-                const int nFamily = m_parts.probeFamily();
-                for (const Command command : options.commands)
-                {
-                    if (IsLeftOut(options, command, nFamily))
-                        continue;
-                    CHost host(*this, hWnd, true);
-                    codes.push_back(RunUnattendedCommand(m_parts, command, nFamily, host));
-                }
-            }
-            catch (...)
-            {
-                codes.push_back(kExitFailed);
-            }
-            const int result = CombineExitCodes(codes);
-            LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));
-            m_nPassiveResult.store(result);
+            CHost host(*this, hWnd, true);
+            m_nPassiveResult.store(RunPassively(m_parts, options, host));
             ::PostMessageW(hWnd, kPassiveDoneMsg, 0, 0);
         }).detach();
     }

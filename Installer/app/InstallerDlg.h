@@ -11,7 +11,6 @@
 #include "app/InstallerParts.h"
 #include "app/Layout.h"
 #include "app/PngResource.h"
-#include "app/Unattended.h"
 #include "app/WorkerRequests.h"
 #include "controls/SkinButton.h"
 #include "framework/Dialog.h"
@@ -19,6 +18,7 @@
 #include "framework/IconHandle.h"
 #include "localisation/Translation.h"
 #include "probe/FamilyProbe.h"
+#include "unattended/RunOptions.h"
 
 #include <array>
 #include <atomic>

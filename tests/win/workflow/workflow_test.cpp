@@ -1,6 +1,6 @@
 // The workflows against the driver-service stand-in, the real archiver and a recording setup
 // program, with a test double in place of the main window.
-#include "workflows/CommandLine.h"
+#include "workflows/ChildCommandLine.h"
 #include "workflows/Staging.h"
 #include "workflows/Workflows.h"
 

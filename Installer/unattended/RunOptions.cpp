@@ -1,4 +1,4 @@
-#include "app/Unattended.h"
+#include "unattended/RunOptions.h"
 
 #include "framework/AsciiCase.h"
 

@@ -1,4 +1,4 @@
-#include "app/QuietRun.h"
+#include "unattended/UnattendedRun.h"
 
 #include "framework/FileHandle.h"
 #include "localisation/Translation.h"
@@ -79,8 +79,7 @@ private:
     FileHandle m_out;
 };
 
-} // namespace
-
+// Whether the run leaves `command` out (TakesPart), said in the log.
 bool IsLeftOut(const RunOptions& options, Command command, int family)
 {
     if (TakesPart(options, command, family))
@@ -90,6 +89,7 @@ bool IsLeftOut(const RunOptions& options, Command command, int family)
     return true;
 }
 
+// One command of the run: its exit code, or 1633 where this Windows family rules it out.
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
                          CWorkflowHost& host)
 {
@@ -105,6 +105,8 @@ int RunUnattendedCommand(const CInstallerParts& parts, Command command, int fami
              (code == kExitNotApplicable ? L" (not for this Windows)" : L""));
     return code;
 }
+
+} // namespace
 
 int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
 {
@@ -135,4 +137,35 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
     {
         return kExitFailed;
     }
+}
+
+int RunPassively(const CInstallerParts& parts, const RunOptions& options,
+                 CWorkflowHost& host) noexcept
+{
+    std::vector<int> codes;
+    try
+    {
+        LogEvent(L"Unattended run (/passive)");
+        const int family = parts.probeFamily();
+        for (const Command command : options.commands)
+        {
+            if (IsLeftOut(options, command, family))
+                continue;
+            codes.push_back(RunUnattendedCommand(parts, command, family, host));
+        }
+    }
+    catch (...)
+    {
+        codes.push_back(kExitFailed);
+    }
+    const int result = CombineExitCodes(codes);
+    try
+    {
+        LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));
+    }
+    catch (...)
+    {
+        // Out of memory: the line is lost; the code is not.
+    }
+    return result;
 }
