@@ -7,15 +7,16 @@
 #include "workflows/Workflows.h"
 
 namespace {
-void RunPinned(CWorkflowHost& host, Command command) noexcept
+DWORD RunPinned(CWorkflowHost& host, Command command, RunStyle style) noexcept
 {
     try
     {
-        RunPackageWorkflow(host, command, StartPolicyFromList("self"));
+        return RunCommand(host, command, style, StartPolicyFromList("self"));
     }
     catch (...)
     {
         // Out of memory before the run began: nothing was started.
+        return kInstallerFailed;
     }
 }
 
@@ -24,5 +25,5 @@ CInstallerApp theApp;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    return theApp.Run({RunWifiWorkflow, RunPinned, GetWindowsFamily, "self"});
+    return theApp.Run({RunPinned, GetWindowsFamily, "self"});
 }

@@ -2,23 +2,21 @@
 
 #include "app/InstallerDlg.h"
 #include "app/OfferSwitches.h"
-#include "app/QuietRun.h"
-#include "app/Unattended.h"
 #include "app/WindowStyle.h"
 #include "BuildConfig.h"
 #include "framework/AsciiCase.h"
-#include "framework/KernelHandle.h"
-#include "framework/LocalMemory.h"
 #include "log/SupportLog.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
 #include "res/resource.h"
 #include "storage/WorkFolder.h"
 #include "trust/TrustedStart.h"
+#include "unattended/RunLock.h"
+#include "unattended/RunOptions.h"
+#include "unattended/UnattendedRun.h"
 #include "workflows/Staging.h"
 
 #include <commctrl.h>
-#include <sddl.h>
 #include <shellapi.h>
 
 #include <functional>
@@ -40,30 +38,20 @@ void RegisterForRestart() noexcept
     if (pRegister)
         pRegister(L"", 0);
 }
-// The package workflows under the publishers this build pins.
-void RunPackageWithBuildPins(CWorkflowHost& host, Command command) noexcept
+// The workflows under the publishers this build pins.
+DWORD RunWithBuildPins(CWorkflowHost& host, Command command, RunStyle style) noexcept
 {
     try
     {
-        RunPackageWorkflow(host, command, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
+        return RunCommand(host, command, style, StartPolicyFromList(KVZ_TRUSTED_PUBLISHERS));
     }
     catch (...)
     {
         // Out of memory before the run began: nothing was started.
+        return kInstallerFailed;
     }
 }
 constexpr const wchar_t* kHelpCaption = L"KVZ-7300 installer";
-constexpr const wchar_t* kHelpText =
-    L"Installer.exe [/quiet | /passive] [/wifi] [/bluetooth] [/hotspot] [/receiver]\n"
-    L"              [/log <file>] [/norestart]\n\n"
-    L"/quiet, /q\tno window: run the commands, wait for each setup\n"
-    L"/passive\tthe window shows progress; nothing waits for a click\n"
-    L"/wifi /bluetooth /hotspot /receiver\tthe commands to run (none: all offered)\n"
-    L"/log <file>\tthis run's log lines also go to that file\n"
-    L"/norestart\taccepted: the installer never restarts Windows\n\n"
-    L"Exit codes: 0 success, 3010 restart required, 1641 restart started,\n"
-    L"1603 failed, 1633 not for this Windows, 1602 cancelled,\n"
-    L"1618 another run is active, 87 wrong command line; a setup's own code otherwise.";
 
 std::vector<std::wstring> Arguments()
 {
@@ -87,60 +75,13 @@ bool AsksForQuiet(const std::vector<std::wstring>& args)
     return false;
 }
 
-enum class LockResult
-{
-    Held,
-    AnotherRun,
-    Failed,
-};
-
-// One unattended run per machine. The lock lives in a private namespace bounded by the
-// Administrators group, so a program without administrator rights can neither make it first
-// nor hold it: 1618 then always means another run of this installer. Wine implements no
-// boundary descriptors (and has no privilege boundary to keep): there a global name.
-LockResult HoldUnattendedLock() noexcept
-{
-    static KernelHandle s_lock;
-    if (RunsUnderWine())
-    {
-        s_lock.reset(CreateMutexW(nullptr, FALSE, L"Global\\KVZ7300.Unattended"));
-        if (!s_lock)
-            return LockResult::Failed;
-        return GetLastError() == ERROR_ALREADY_EXISTS ? LockResult::AnotherRun : LockResult::Held;
-    }
-    BYTE administrators[SECURITY_MAX_SID_SIZE];
-    DWORD size = sizeof(administrators);
-    UniqueLocal descriptor;
-    if (!CreateWellKnownSid(WinBuiltinAdministratorsSid, nullptr, administrators, &size) ||
-        !ConvertStringSecurityDescriptorToSecurityDescriptorW(
-            L"D:P(A;;GA;;;SY)(A;;GA;;;BA)", SDDL_REVISION_1, descriptor.put(), nullptr))
-        return LockResult::Failed;
-    HANDLE boundary = CreateBoundaryDescriptorW(L"KVZ7300", 0);
-    if (!boundary)
-        return LockResult::Failed;
-    const ScopeExit dropBoundary([boundary] { DeleteBoundaryDescriptor(boundary); });
-    if (!AddSIDToBoundaryDescriptor(&boundary, administrators))
-        return LockResult::Failed;
-    SECURITY_ATTRIBUTES attributes{sizeof(attributes), descriptor.get(), FALSE};
-    // Never closed: the namespace and the lock in it live as long as this run.
-    HANDLE space = CreatePrivateNamespaceW(&attributes, boundary, L"KVZ7300");
-    if (!space && GetLastError() == ERROR_ALREADY_EXISTS)
-        space = OpenPrivateNamespaceW(boundary, L"KVZ7300");
-    if (!space)
-        return LockResult::Failed;
-    s_lock.reset(CreateMutexW(&attributes, FALSE, L"KVZ7300\\Unattended"));
-    if (!s_lock)
-        return GetLastError() == ERROR_ACCESS_DENIED ? LockResult::AnotherRun : LockResult::Failed;
-    return GetLastError() == ERROR_ALREADY_EXISTS ? LockResult::AnotherRun : LockResult::Held;
-}
-
 // A banner that takes longer than this does not hold the family up any further.
 constexpr DWORD kProbeAfterBannerMs = 500;
 } // namespace
 
 CInstallerParts ProgramParts() noexcept
 {
-    return {RunWifiWorkflow, RunPackageWithBuildPins, GetWindowsFamily, KVZ_TRUSTED_PUBLISHERS};
+    return {RunWithBuildPins, GetWindowsFamily, KVZ_TRUSTED_PUBLISHERS};
 }
 
 bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions* passive) noexcept
@@ -207,38 +148,20 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         }
         RunOptions options;
         std::wstring wrong;
-        const std::array<bool, kCommandCount> offered = {g_bOfferWifi, g_bOfferBluetooth,
-                                                         g_bOfferHotspot, g_bOfferReceiver};
-        if (ParseRunOptions(args, offered, options, wrong))
+        if (ParseRunOptions(args, OfferedCommands(), options, wrong))
         {
             switch (options.mode)
             {
             case RunMode::Interactive: InitInstance(parts); return kExitSuccess;
             case RunMode::Help:
-                MessageBoxW(nullptr, kHelpText, kHelpCaption, MB_OK | MB_ICONINFORMATION);
+                MessageBoxW(nullptr, HelpText().c_str(), kHelpCaption, MB_OK | MB_ICONINFORMATION);
                 return kExitSuccess;
             case RunMode::Quiet:
             case RunMode::Passive: break;
             }
-            if (!options.logFile.empty() && !AlsoLogTo(options.logFile))
-            {
-                LogFailure(L"Wrong command line: the /log file cannot be written safely: " +
-                               options.logFile + L" (exit code 87)",
-                           GetLastError());
-                return kExitBadCommandLine;
-            }
-            // Every unattended run of the machine, whoever started it: checked before anything.
-            switch (HoldUnattendedLock())
-            {
-            case LockResult::Held: break;
-            case LockResult::AnotherRun:
-                LogEvent(L"Unattended run refused: another one is active (exit code 1618)");
-                return kExitAnotherRun;
-            case LockResult::Failed:
-                LogFailure(L"Unattended run refused: its lock cannot be had (exit code 1603)",
-                           GetLastError());
-                return kExitFailed;
-            }
+            int refused = kExitSuccess;
+            if (!PrepareUnattendedRun(options, refused))
+                return refused;
             if (options.mode == RunMode::Quiet)
                 return RunQuietly(parts, options);
             InitInstance(parts, &options);

@@ -3,7 +3,7 @@
 #pragma once
 
 #include "app/InstallerParts.h"
-#include "app/Unattended.h"
+#include "unattended/RunOptions.h"
 
 class CInstallerApp
 {

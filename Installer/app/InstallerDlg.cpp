@@ -3,7 +3,6 @@
 #include "app/ExtraMsg.h"
 #include "app/OfferSwitches.h"
 #include "app/PngResource.h"
-#include "app/QuietRun.h"
 #include "app/WindowStyle.h"
 #include "BuildConfig.h"
 #include "framework/Font.h"
@@ -14,6 +13,7 @@
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "probe/ProgramVersion.h"
+#include "unattended/UnattendedRun.h"
 
 #include <optional>
 #include <thread>
@@ -32,12 +32,6 @@ constexpr UINT kWorkerRequestsMsg = WM_APP + 2;
 constexpr UINT kPassiveDoneMsg = WM_APP + 3;
 constexpr UINT_PTR kPassiveCloseTimer = 2;
 constexpr UINT kPassiveCloseMs = 2000;
-
-// In the table's order.
-OfferSet CurrentOffers()
-{
-    return {g_bOfferWifi, g_bOfferBluetooth, g_bOfferHotspot, g_bOfferReceiver};
-}
 
 void LogButtonsShown(const std::vector<Command>& shown, std::optional<int> family)
 {
@@ -72,16 +66,20 @@ void CInstallerDlg::DoDataExchange() noexcept
 
 CSkinButton& CInstallerDlg::Button(Command command) noexcept
 {
-    CSkinButton* const buttons[kCommandCount] = {&m_btnWifi, &m_btnBluetooth, &m_btnHotspot,
-                                                 &m_btnReceiver};
-    return *buttons[static_cast<int>(command)];
+    return m_buttons[static_cast<size_t>(IndexOf(command))];
 }
 
 CProgressCtrl* CInstallerDlg::Bar(Command command) noexcept
 {
-    CProgressCtrl* const bars[kCommandCount] = {nullptr, &m_progBluetooth, &m_progHotspot,
-                                                &m_progReceiver};
-    return bars[static_cast<int>(command)];
+    if (RowOf(command).nBarId == 0)
+        return nullptr;
+    return &m_bars[static_cast<size_t>(IndexOf(command))];
+}
+
+void CInstallerDlg::ShowButton(Command command) noexcept
+{
+    m_shown[static_cast<size_t>(IndexOf(command))].store(true);
+    Button(command).ShowWindow(SW_SHOW);
 }
 
 BOOL CInstallerDlg::OnInitDialog() noexcept
@@ -123,7 +121,7 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
         m_plan, rcClient.right - rcClient.left, rcClient.bottom - rcClient.top, m_nTextHeight);
 
     // The placements follow the plan: the offered rows in the table's order.
-    const OfferSet offers = CurrentOffers();
+    const OfferSet offers = OfferedCommands();
     size_t nButton = 0;
     size_t nBar = 0;
     for (const CommandRow& row : g_commandTable)
@@ -149,7 +147,7 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
 
     for (const Command command : m_plan.shownCommands)
         if (!RowOf(command).bNeedsWindows7)
-            Button(command).ShowWindow(SW_SHOW);
+            ShowButton(command);
     // The rest waits for the Windows family: the probe posts it, or the timer gives up, so
     // that the window paints and closes whatever the probe does.
     ::SetTimer(m_hWnd, kFamilyTimer, kFamilyWaitMs, nullptr);
@@ -177,11 +175,8 @@ void CInstallerDlg::FinishWhenFamilyKnown(bool bGiveUp) noexcept
             if (!OfferedOnFamily(row, family.value_or(0)))
                 continue;
             shown.push_back(command);
-            if (!row.bNeedsWindows7)
-                continue;
-            if (command == Command::Bluetooth)
-                m_bBluetoothShown.store(true);
-            Button(command).ShowWindow(SW_SHOW);
+            if (row.bNeedsWindows7)
+                ShowButton(command);
         }
         LogButtonsShown(shown, family);
     }
@@ -240,7 +235,7 @@ void CInstallerDlg::ApplyWorkerRequests() noexcept
 void CInstallerDlg::PrepareLayout(SIZE extent) noexcept
 {
     m_nTextHeight = extent.cy;
-    m_plan = PlanMainLayout(CurrentOffers());
+    m_plan = PlanMainLayout(OfferedCommands());
     for (size_t i = 0; i < m_plan.shownButtons.size(); ++i)
     {
         const CommandRow& row = RowOf(m_plan.shownCommands[i]);
@@ -304,9 +299,9 @@ void CInstallerDlg::OnClickedCancel() noexcept
 class CInstallerDlg::CHost final : public CWorkflowHost
 {
 public:
-    // With `outcome`, the host of a passive run, which the workflow tells how it went.
-    CHost(CInstallerDlg& window, HWND hWnd, CCommandOutcome* outcome = nullptr) noexcept
-        : m_window(window), m_hWnd(hWnd), m_bUnattended(outcome != nullptr), m_pOutcome(outcome)
+    // `bUnattended`: the host of a passive run, where no message waits for anyone.
+    CHost(CInstallerDlg& window, HWND hWnd, bool bUnattended) noexcept
+        : m_window(window), m_hWnd(hWnd), m_bUnattended(bUnattended)
     {
     }
 
@@ -340,17 +335,14 @@ public:
     {
         Wake(m_window.m_requests.HideBar(static_cast<int>(command)));
     }
-    bool IsBluetoothShown() override { return m_window.m_bBluetoothShown.load(); }
+    bool IsShown(Command command) override
+    {
+        return m_window.m_shown[static_cast<size_t>(IndexOf(command))].load();
+    }
     // The window's thread reads the catalogue only while it initialises, before any worker.
     std::wstring GetWord(std::wstring key) override
     {
         return m_window.m_translation.GetWord(std::move(key));
-    }
-    bool IsUnattended() override { return m_bUnattended; }
-    void ReportOutcome(DWORD exitCode) override
-    {
-        if (m_pOutcome)
-            m_pOutcome->Report(exitCode);
     }
 
 private:
@@ -363,37 +355,16 @@ private:
     CInstallerDlg& m_window;
     const HWND m_hWnd;
     const bool m_bUnattended;
-    CCommandOutcome* const m_pOutcome;
 };
 
-// The selected commands one after another on one worker, as if clicked in the window's order.
+// The passive run on a worker of its own; the window closes 2 s after it ends.
 void CInstallerDlg::StartPassiveRun() noexcept
 {
     try
     {
         std::thread([this, hWnd = m_hWnd, options = *m_pPassive] {
-            std::vector<int> codes;
-            try
-            {
-                LogEvent(L"Unattended run (/passive)");
-                // Asked here, however long it takes: the window's own wait may have given up.
-                const int nFamily = m_parts.probeFamily();
-                for (const Command command : options.commands)
-                {
-                    if (IsLeftOut(options, command, nFamily))
-                        continue;
-                    CCommandOutcome outcome;
-                    CHost host(*this, hWnd, &outcome);
-                    codes.push_back(RunUnattendedCommand(m_parts, command, nFamily, host, outcome));
-                }
-            }
-            catch (...)
-            {
-                codes.push_back(kExitFailed);
-            }
-            const int result = CombineExitCodes(codes);
-            LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));
-            m_nPassiveResult.store(result);
+            CHost host(*this, hWnd, true);
+            m_nPassiveResult.store(RunPassively(m_parts, options, host));
             ::PostMessageW(hWnd, kPassiveDoneMsg, 0, 0);
         }).detach();
     }
@@ -410,11 +381,8 @@ void CInstallerDlg::StartWorkflow(Command command) noexcept
     {
         std::thread([this, command, hWnd = m_hWnd] {
             LogEvent(std::wstring(L"Clicked: ") + RowOf(command).logName);
-            CHost host(*this, hWnd);
-            if (RowOf(command).start == PackageStart::None)
-                m_parts.runWifi(host);
-            else
-                m_parts.runPackage(host, command);
+            CHost host(*this, hWnd, false);
+            m_parts.runCommand(host, command, RunStyle::Interactive);
         }).detach();
     }
     catch (...)

@@ -11,7 +11,6 @@
 #include "app/InstallerParts.h"
 #include "app/Layout.h"
 #include "app/PngResource.h"
-#include "app/Unattended.h"
 #include "app/WorkerRequests.h"
 #include "controls/SkinButton.h"
 #include "framework/Dialog.h"
@@ -19,7 +18,9 @@
 #include "framework/IconHandle.h"
 #include "localisation/Translation.h"
 #include "probe/FamilyProbe.h"
+#include "unattended/RunOptions.h"
 
+#include <array>
 #include <atomic>
 #include <string>
 
@@ -57,9 +58,10 @@ private:
     void PrepareLayout(SIZE extent) noexcept;
     void FinishWhenFamilyKnown(bool bGiveUp) noexcept;
     bool DrawBackground(HDC hDC, int cx, int cy) noexcept;
-    // The controls of a command's row, in the table's order; a bar only where it downloads.
+    // The controls of a command's row; a bar only where it downloads.
     CSkinButton& Button(Command command) noexcept;
     CProgressCtrl* Bar(Command command) noexcept;
+    void ShowButton(Command command) noexcept;
     void ShowStatusText(const std::wstring& text) noexcept;
 
     const CInstallerParts m_parts;
@@ -78,16 +80,13 @@ private:
     UniqueBitmap m_background;
     SIZE m_backgroundSize{};
 
-    std::atomic<bool> m_bBluetoothShown{false}; // read by workers, set once the family is known
+    // Which buttons show: read by workers, set as each is shown.
+    std::array<std::atomic<bool>, kCommandCount> m_shown{};
     CTranslation m_translation;
 
-    CSkinButton m_btnWifi;
-    CSkinButton m_btnBluetooth;
-    CSkinButton m_btnReceiver;
-    CSkinButton m_btnHotspot;
-    CProgressCtrl m_progBluetooth;
-    CProgressCtrl m_progReceiver;
-    CProgressCtrl m_progHotspot;
+    // Indexed by Command; a bar is bound only where the row downloads.
+    std::array<CSkinButton, kCommandCount> m_buttons;
+    std::array<CProgressCtrl, kCommandCount> m_bars;
     CStatic m_stcStatus;
     RECT m_rcStatus{};
     int m_nTextHeight = 0;

@@ -6,14 +6,13 @@
 
 struct CInstallerParts
 {
-    void (*runWifi)(CWorkflowHost& host) noexcept;
-    void (*runPackage)(CWorkflowHost& host, Command command) noexcept;
+    // The command's outcome (RunCommand).
+    DWORD (*runCommand)(CWorkflowHost& host, Command command, RunStyle style) noexcept;
     int (*probeFamily)();
-    // The publishers `runPackage` pins (KVZ_TRUSTED_PUBLISHERS form): with `self` among them,
+    // The publishers `runCommand` pins (KVZ_TRUSTED_PUBLISHERS form): with `self` among them,
     // the installer's own signer is read at start.
     const char* publisherPins = "";
 };
 
-// The program's own: RunWifiWorkflow, RunPackageWorkflow under the build's pins and
-// GetWindowsFamily.
+// The program's own: RunCommand under the build's pins, and GetWindowsFamily.
 CInstallerParts ProgramParts() noexcept;

@@ -4,7 +4,7 @@
 
 const int g_nButtonHeight = 46;
 const int g_nWindowWidth = 420;
-const int g_nWindowHeight = 460;
+const int g_nWindowHeight = kWindowHeightWithoutCommands + kCommandCount * kWindowHeightPerCommand;
 
 MainLayoutPlan PlanMainLayout(const OfferSet& offers)
 {

@@ -13,16 +13,15 @@
 // Process-wide layout settings.
 extern const int g_nButtonHeight; // height of a button and of a button slot
 extern const int g_nWindowWidth;  // outer width of the main window
-extern const int g_nWindowHeight; // outer height with all four commands offered
+extern const int g_nWindowHeight; // outer height with every command offered
 
 constexpr int kColumnWidth = 318;
 constexpr int kWindowHeightPerCommand = 60;
+constexpr int kWindowHeightWithoutCommands = 220; // the banner and the status line
 constexpr int kOkButtonWidth = 92;
 constexpr int kOkButtonHeight = 36;
 constexpr int kOkButtonTop = 70;
 constexpr int kBannerTop = 13;
-
-using OfferSet = std::array<bool, kCommandCount>; // indexed by Command
 
 struct PixelRect
 {

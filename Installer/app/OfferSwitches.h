@@ -1,8 +1,8 @@
 #pragma once
-// Which commands the window offers. Defined in one small .cpp per executable (the shipped
-// switches, or all four for the test build) so that one app library serves both.
+// Which commands the window offers. Defined in one small .cpp per executable (the build's
+// switches from the command table, or all of them for the test build) so that one app library
+// serves both.
 
-extern const bool g_bOfferWifi;
-extern const bool g_bOfferBluetooth;
-extern const bool g_bOfferHotspot;
-extern const bool g_bOfferReceiver;
+#include "workflows/Commands.h"
+
+OfferSet OfferedCommands() noexcept;

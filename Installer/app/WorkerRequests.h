@@ -3,6 +3,8 @@
 // newest state of each control. A worker never waits for the window's thread, and that thread
 // holds the lock only to take the requests out. Once the window is gone, requests are dropped.
 
+#include "workflows/Commands.h"
+
 #include <array>
 #include <mutex>
 #include <optional>
@@ -11,7 +13,7 @@
 class CWorkerRequests
 {
 public:
-    static constexpr int kBars = 4; // one per command, in the table's order
+    static constexpr int kBars = kCommandCount; // indexed by Command
 
     struct Bar
     {

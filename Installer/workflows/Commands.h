@@ -1,13 +1,13 @@
 #pragma once
-// The installer's commands, one row each with everything that differs between them: the
-// window's controls and caption, the driver-service endpoint, how the package starts, the
-// busy flag, the Windows 7 rule, the log's name and the missing-setup text. No windows.h here.
+// The installer's commands, one row each with everything that differs between them: whether
+// the build offers it, its switch in unattended runs, the window's controls and caption, the
+// driver-service endpoint, how the package starts, the Windows 7 rule, the log's name, the
+// status texts and the setup's silent switches. No windows.h here.
 
 #include "localisation/WordTable.h"
 #include "res/resource.h"
 
 #include <array>
-#include <atomic>
 
 // In the window's top-to-bottom order.
 enum class Command : int
@@ -26,30 +26,41 @@ enum class PackageStart
     Itself, // the package is its own setup program
 };
 
+// A text column the row leaves empty.
+constexpr WordId kNoWord = WORD_ID_COUNT;
+
 struct CommandRow
 {
-    Command command;
-    int nButtonId;
-    int nBarId; // 0: the command downloads nothing
-    WordId captionWord;
-    const char* endpointPath;  // on the driver service; null for the Wi-Fi command
-    const char* endpointQuery; // after "?os=<token>" when the package follows the family
-    PackageStart start;
-    bool bNeedsWindows7; // offered only with a Windows family code of 6 or more
-    const wchar_t* logName;
-    WordId missingSetupWord;
-    std::atomic<bool>* busy;  // one run at a time: set in one atomic exchange
-    const wchar_t* quietArgs; // the setup program's silent switches (build setting)
+    Command command = Command::Wifi;
+    bool bOffered = false;         // by the build (KVZ_OFFER_...)
+    const wchar_t* selector = L""; // names it in an unattended run: /<selector>
+    int nButtonId = 0;
+    int nBarId = 0; // 0: the command downloads nothing
+    WordId captionWord = kNoWord;
+    const char* endpointPath = nullptr;  // on the driver service; null: downloads nothing
+    const char* endpointQuery = nullptr; // after "?os=<token>" when the package follows the family
+    PackageStart start = PackageStart::None;
+    bool bNeedsWindows7 = false; // offered only with a Windows family code of 6 or more
+    const wchar_t* logName = L"";
+    WordId successWord = kNoWord; // the status line when its setup ended with 0
+    WordId hintWord = kNoWord;    // after the success word, while the hint's command shows
+    Command hintCommand = Command::Wifi;
+    WordId missingSetupWord = kNoWord; // the status line when the package holds no setup
+    const wchar_t* quietArgs = L"";    // the setup program's silent switches (build setting)
 };
 extern const std::array<CommandRow, kCommandCount> g_commandTable;
 
+// Something per command, indexed by Command.
+using OfferSet = std::array<bool, kCommandCount>;
+
+constexpr int IndexOf(Command command)
+{
+    return static_cast<int>(command);
+}
 const CommandRow& RowOf(Command command);
 // The row whose button has this control id; null for other ids.
 const CommandRow* RowOfButton(int nButtonId);
 // Whether the command is offered on a Windows of this family code (0: unknown).
 bool OfferedOnFamily(const CommandRow& row, int familyCode);
-
-extern std::atomic<bool> g_bWifiBusy;
-extern std::atomic<bool> g_bBluetoothBusy;
-extern std::atomic<bool> g_bRxAppBusy;
-extern std::atomic<bool> g_bHotspotBusy;
+// The commands the build offers, from the rows.
+OfferSet OfferedByBuild();

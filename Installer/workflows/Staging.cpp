@@ -10,7 +10,7 @@
 #include "storage/WorkFolderLayout.h"
 #include "trust/ChildProcess.h"
 #include "trust/ProgramKind.h"
-#include "workflows/CommandLine.h"
+#include "workflows/ChildCommandLine.h"
 #include "workflows/PackageName.h"
 #include "workflows/ShippedPrograms.h"
 

@@ -9,10 +9,15 @@
 #include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
+#include <array>
+
 namespace {
 
 // A click during a run starts a worker that finds the flag set after this pause.
 constexpr DWORD kStartDelayMs = 200;
+
+// One run of each command at a time: set in one atomic exchange.
+std::array<std::atomic<bool>, kCommandCount> g_busy{};
 
 class CBusyRun
 {
@@ -67,13 +72,9 @@ Delivery DownloadWithBar(CWorkflowHost& host, const CommandRow& row,
     return fetched ? Delivery::Delivered : Delivery::NotDelivered;
 }
 
-// An unattended run's outcome when the installer itself could not do the command.
-constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
-
-void ReportStart(CWorkflowHost& host, StartResult result)
+// A start that failed or was refused, on the status line.
+DWORD ReportStart(CWorkflowHost& host, StartResult result)
 {
-    if (result != StartResult::Started)
-        host.ReportOutcome(kInstallerFailed);
     switch (result)
     {
     case StartResult::Started: break;
@@ -82,18 +83,19 @@ void ReportStart(CWorkflowHost& host, StartResult result)
         host.ShowStatusText(host.GetWord(WordKeys[INSTALLER_UNTRUSTED]));
         break;
     }
+    return kInstallerFailed;
 }
 
 // Runs after the package arrived. An archiver that cannot be started ends the run silently.
-void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
-                const StartPolicy& policy)
+DWORD StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
+                 RunStyle style, const StartPolicy& policy)
 {
     // The receiver and hotspot packages are their own setup programs.
     ProgramToStart program;
     program.path = package.localPath;
     program.held = package.held.get();
     program.tempFolder = package.folder.TempPath();
-    if (host.IsUnattended())
+    if (style == RunStyle::Unattended)
     {
         program.arguments = row.quietArgs;
         program.bWait = true;
@@ -104,77 +106,74 @@ void StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage
         switch (UnpackPackage(package, unpacked, program.path))
         {
         case UnpackResult::Unpacked: program.held = unpacked.get(); break;
-        case UnpackResult::ArchiverMissing: host.ReportOutcome(kInstallerFailed); return;
+        case UnpackResult::ArchiverMissing: return kInstallerFailed;
         case UnpackResult::Failed:
-            host.ReportOutcome(kInstallerFailed);
             host.ShowStatusText(host.GetWord(WordKeys[row.missingSetupWord]));
-            return;
+            return kInstallerFailed;
         }
     }
     DWORD exitCode = 0;
     const StartResult result = StartProgramElevated(program, policy, &exitCode);
     if (result == StartResult::Started)
-        host.ReportOutcome(exitCode);
-    ReportStart(host, result);
+        return exitCode;
+    return ReportStart(host, result);
 }
 
-} // namespace
-
-void RunWifiWorkflow(CWorkflowHost& host) noexcept
+// Runs the setup shipped in data\ and reports its success on the status line.
+DWORD RunShippedSetup(CWorkflowHost& host, const CommandRow& row, RunStyle style) noexcept
 {
     Sleep(kStartDelayMs);
-    CBusyRun run(g_bWifiBusy);
+    CBusyRun run(g_busy[IndexOf(row.command)]);
     if (!run.Owner())
-        return;
+        return kInstallerFailed;
     try
     {
         // Started from its checked copy; one that is not the shipped program is not there.
         ShippedCopy setup;
         if (CopyShippedProgram(g_shippedWifiSetup, setup) != ShippedCheck::Held)
-        {
-            host.ReportOutcome(kInstallerFailed);
-            return;
-        }
+            return kInstallerFailed;
         ChildProgram child;
         child.program = setup.path;
-        child.arguments = host.IsUnattended() ? RowOf(Command::Wifi).quietArgs : L"";
+        child.arguments = style == RunStyle::Unattended ? row.quietArgs : L"";
         child.folder = setup.folder.Path();
         child.tempFolder = setup.folder.TempPath();
         child.bNewConsole = true;
-        LogEvent(L"Starting the Wi-Fi driver setup: " + setup.path);
+        const std::wstring setupName = std::wstring(L"The ") + row.logName + L" setup";
+        LogEvent(L"Starting the " + std::wstring(row.logName) + L" setup: " + setup.path);
         const ProcessOutcome outcome = RunChild(child, INFINITE);
         setup.held.reset();
-        host.ReportOutcome(!outcome.started || !outcome.exitCodeKnown ? kInstallerFailed
-                                                                      : outcome.exitCode);
         if (!outcome.started)
-            LogFailure(L"The Wi-Fi driver setup did not start", outcome.startError);
+            LogFailure(setupName + L" did not start", outcome.startError);
         else if (outcome.exitCodeKnown)
-            LogEvent(L"The Wi-Fi driver setup ended with exit code " +
-                     std::to_wstring(outcome.exitCode));
+            LogEvent(setupName + L" ended with exit code " + std::to_wstring(outcome.exitCode));
         else
-            LogEvent(L"The Wi-Fi driver setup's exit code is unknown");
+            LogEvent(setupName + L"'s exit code is unknown");
         // An exit code that cannot be read is no success.
-        if (!outcome.started || !outcome.exitCodeKnown || outcome.exitCode != 0)
-            return;
-        std::wstring text = host.GetWord(WordKeys[WIFI_INSTALLED]);
-        if (host.IsBluetoothShown())
-            text += L" " + host.GetWord(WordKeys[HINT_DL_BT]);
+        if (!outcome.started || !outcome.exitCodeKnown)
+            return kInstallerFailed;
+        if (outcome.exitCode != 0)
+            return outcome.exitCode;
+        std::wstring text = host.GetWord(WordKeys[row.successWord]);
+        if (row.hintWord != kNoWord && host.IsShown(row.hintCommand))
+            text += L" " + host.GetWord(WordKeys[row.hintWord]);
         host.ShowStatusText(std::move(text));
+        return 0;
     }
     catch (...)
     {
         // Out of memory: the run ends without a report, and the flag is cleared.
-        host.ReportOutcome(kInstallerFailed);
+        return kInstallerFailed;
     }
 }
 
-void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy& policy) noexcept
+// Asks the driver service for the package, downloads it and starts its setup program.
+DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle style,
+                         const StartPolicy& policy) noexcept
 {
-    const CommandRow& row = RowOf(command);
     Sleep(kStartDelayMs);
-    CBusyRun run(*row.busy);
+    CBusyRun run(g_busy[IndexOf(row.command)]);
     if (!run.Owner())
-        return;
+        return kInstallerFailed;
     bool delivered = false;
     try
     {
@@ -182,18 +181,16 @@ void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy&
         const int family = row.endpointQuery ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
-        if (QueryDriverService(BuildDriverServiceUrl(command, family), offer))
+        if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer))
         {
             switch (DownloadWithBar(host, row, offer, policy, package))
             {
             case Delivery::Delivered:
                 delivered = true;
-                StartSetup(host, row, package, policy);
-                break;
+                return StartSetup(host, row, package, style, policy);
             case Delivery::Refused:
                 delivered = true;
-                ReportStart(host, StartResult::Untrusted);
-                break;
+                return ReportStart(host, StartResult::Untrusted);
             case Delivery::NotDelivered: break;
             }
         }
@@ -203,8 +200,17 @@ void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy&
         // Out of memory: reported like a package that could not be fetched, unless it came.
     }
     if (!delivered)
-    {
-        host.ReportOutcome(kInstallerFailed);
         host.ShowNoInternetMessage();
-    }
+    return kInstallerFailed;
+}
+
+} // namespace
+
+DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
+                 const StartPolicy& policy) noexcept
+{
+    const CommandRow& row = RowOf(command);
+    if (row.start == PackageStart::None)
+        return RunShippedSetup(host, row, style);
+    return RunPackageWorkflow(host, row, style, policy);
 }

@@ -1,7 +1,7 @@
 #pragma once
-// The four installation workflows. Each runs on a worker thread of its own and reaches the
-// window only through the host below; the main window is the host in the program, a test
-// double in the tests.
+// The installation workflows. Each runs on a worker thread of its own, reaches the window only
+// through the host below and returns its outcome; the main window is the host in the program,
+// the quiet run's log without a window, a test double in the tests.
 
 #include "trust/TrustedStart.h"
 #include "workflows/Commands.h"
@@ -22,20 +22,28 @@ public:
     virtual void ShowProgressBar(Command command) = 0;
     virtual void SetProgressBar(Command command, int percent) = 0;
     virtual void HideProgressBar(Command command) = 0;
-    virtual bool IsBluetoothShown() = 0;
+    // Whether the window shows the command's button (for a hint that points to it).
+    virtual bool IsShown(Command command) = 0;
     virtual std::wstring GetWord(std::wstring key) = 0;
-    // Unattended runs (/quiet, /passive): a started setup gets the build's silent switches and
-    // is waited for, and the run ends by telling its outcome: 0, the setup's own exit code, or
-    // 1603 when the installer itself could not do the command.
-    virtual bool IsUnattended() { return false; }
-    virtual void ReportOutcome(DWORD /*exitCode*/) {}
 
 protected:
     ~CWorkflowHost() = default;
 };
 
-// Runs data\WifiAutoInstallSetup.exe and reports its success on the status line.
-void RunWifiWorkflow(CWorkflowHost& host) noexcept;
-// Asks the driver service for the package, downloads it, and starts its setup program as
-// `policy` allows; the Bluetooth driver is unpacked first and its Setup.exe started.
-void RunPackageWorkflow(CWorkflowHost& host, Command command, const StartPolicy& policy) noexcept;
+enum class RunStyle
+{
+    Interactive, // a click: a downloaded setup starts and is left to the user
+    Unattended,  // /quiet, /passive: setups get the build's silent switches and are waited for
+};
+
+// What the installer returns when it could not do the command itself (a second run of a
+// command while it runs, too).
+constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
+
+// Runs the command: the Wi-Fi command runs data\WifiAutoInstallSetup.exe and reports its
+// success on the status line; the others ask the driver service for the package, download it
+// and start its setup program as `policy` allows (the Bluetooth driver is unpacked first and its
+// Setup.exe started). The outcome: 0, the setup's own exit code (0 for a setup not waited for),
+// or kInstallerFailed.
+DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
+                 const StartPolicy& policy) noexcept;

@@ -13,7 +13,7 @@
 
 namespace {
 // Starts a setup program and waits for it, as the Wi-Fi workflow does.
-void RunSlowSetup(CWorkflowHost& host) noexcept
+DWORD RunSlowSetup(CWorkflowHost& host) noexcept
 {
     wchar_t tmp[MAX_PATH] = {};
     GetEnvironmentVariableW(L"KVZ_TEST_TMP", tmp, MAX_PATH);
@@ -27,17 +27,19 @@ void RunSlowSetup(CWorkflowHost& host) noexcept
     PROCESS_INFORMATION pi{};
     if (!CreateProcessW(exe.c_str(), writable.data(), nullptr, nullptr, FALSE, CREATE_NO_WINDOW,
                         nullptr, nullptr, &si, &pi))
-        return;
+        return kInstallerFailed;
     KernelHandle process(pi.hProcess);
     KernelHandle thread(pi.hThread);
     WaitForSingleObject(process.get(), INFINITE);
     host.ShowStatusText(L"setup ended");
+    return 0;
 }
 
-void RunBusyPackage(CWorkflowHost& host, Command kind) noexcept
+DWORD RunBusy(CWorkflowHost& host, Command kind, RunStyle) noexcept
 {
     switch (kind)
     {
+    case Command::Wifi: return RunSlowSetup(host);
     case Command::Bluetooth:
         // A download that never ends: progress as fast as it goes.
         host.ShowProgressBar(kind);
@@ -47,15 +49,16 @@ void RunBusyPackage(CWorkflowHost& host, Command kind) noexcept
             if (n % 500 == 0)
                 host.ShowStatusText(L"downloading " + std::to_wstring(n));
         }
-    case Command::Hotspot: host.ShowNoInternetMessage(); return;
+    case Command::Hotspot: host.ShowNoInternetMessage(); return kInstallerFailed;
     case Command::Receiver:
         for (;;)
         {
             const std::wstring word = host.GetWord(WordKeys[INSTALL_RX]);
-            if (word.empty() && host.IsBluetoothShown())
+            if (word.empty() && host.IsShown(Command::Bluetooth))
                 host.ShowStatusText(word);
         }
     }
+    return kInstallerFailed;
 }
 
 int ProbeFamily()
@@ -72,6 +75,6 @@ CInstallerApp theApp;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
-    theApp.InitInstance({RunSlowSetup, RunBusyPackage, ProbeFamily});
+    theApp.InitInstance({RunBusy, ProbeFamily});
     return 0;
 }

@@ -1,6 +1,6 @@
 #include "storage/PathComponents.h"
 #include "storage/WorkFolderLayout.h"
-#include "workflows/CommandLine.h"
+#include "workflows/ChildCommandLine.h"
 #include "workflows/PackageName.h"
 
 #include <gtest/gtest.h>

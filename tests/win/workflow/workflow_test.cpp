@@ -1,6 +1,6 @@
 // The workflows against the driver-service stand-in, the real archiver and a recording setup
 // program, with a test double in place of the main window.
-#include "workflows/CommandLine.h"
+#include "workflows/ChildCommandLine.h"
 #include "workflows/Staging.h"
 #include "workflows/Workflows.h"
 
@@ -72,7 +72,7 @@ public:
         std::lock_guard<std::mutex> lock(m_mutex);
         m_bars[Index(kind)].visible = false;
     }
-    bool IsBluetoothShown() override { return m_bBluetoothShown; }
+    bool IsShown(Command command) override { return m_shown[Index(command)]; }
     // Keys come back bracketed, so a test sees which text was asked for.
     std::wstring GetWord(std::wstring key) override { return L"[" + key + L"]"; }
 
@@ -97,10 +97,16 @@ public:
         return m_bars[Index(kind)];
     }
 
-    bool m_bBluetoothShown = true;
+    OfferSet m_shown = ShownAll(); // which buttons the window shows
 
 private:
     static int Index(Command kind) { return static_cast<int>(kind); }
+    static OfferSet ShownAll()
+    {
+        OfferSet all;
+        all.fill(true);
+        return all;
+    }
 
     std::mutex m_mutex;
     std::vector<std::wstring> m_statusTexts;
@@ -139,6 +145,12 @@ std::wstring ModuleData(const std::wstring& name)
 
 // Today's behaviour: any program starts.
 const StartPolicy kNoPins;
+
+// The command as a click in the window runs it; its outcome.
+DWORD Click(CWorkflowHost& host, Command command, const StartPolicy& policy = kNoPins)
+{
+    return RunCommand(host, command, RunStyle::Interactive, policy);
+}
 
 std::wstring Sha256Of(const std::wstring& path)
 {
@@ -259,7 +271,7 @@ TEST_F(Workflow, BluetoothDriverIsDownloadedUnpackedAndItsSetupStarted)
     const std::wstring folders = m_log + L".folders";
     SetSetupSetting(L"KVZ_SETUP_FOLDER_LOG", folders.c_str());
 
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
 
     const auto runs = SetupRuns(1);
     SetSetupSetting(L"KVZ_SETUP_FOLDER_LOG", nullptr);
@@ -294,7 +306,7 @@ TEST_F(EnvOsToken, FollowsTheRunningWindows)
                               : version == "win10" ? "os=win10&"
                                                    : "";
     ASSERT_FALSE(token.empty()) << "KVZ_EXPECT_OS_TOKEN is " << version;
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
     EXPECT_NE(Control(L"log").find(token), std::string::npos);
     EXPECT_EQ(SetupRuns(1).size(), 1u);
 }
@@ -329,7 +341,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
         FakeWindow window;
         Control(L"clear-log");
         SetReply(L"RealtekDrivers", c.reply);
-        RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
+        EXPECT_EQ(Click(window, Command::Bluetooth), kInstallerFailed);
         if (*c.downloaded)
         {
             EXPECT_NE(Control(L"log").find(c.downloaded), std::string::npos);
@@ -352,7 +364,7 @@ TEST_F(Workflow, FailuresBeforeThePackageArrivedEndInTheMessage)
     // A digest from the driver service vouches for a plain-http package.
     SetReply(L"RealtekDrivers", OfferWithDigest(Http(L"/packages/RealtekBT-8821CU-win7.zip"),
                                                 Sha256Of(kGenuineArchive)));
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
     EXPECT_EQ(SetupRuns(1).size(), 1u);
 }
 
@@ -363,7 +375,7 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     DeleteFileW(parent.c_str());
     // One backslash in the URL, escaped for JSON.
     SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/x/..\\\\evil.exe?size=10")));
-    RunPackageWorkflow(m_window, Command::Receiver, kNoPins);
+    Click(m_window, Command::Receiver);
     EXPECT_EQ(m_window.Messages(), 1);
     EXPECT_FALSE(FileExists(parent));
 
@@ -375,7 +387,7 @@ TEST_F(Workflow, HostileNameWritesNothingOutsideTheWorkingFolder)
     const std::wstring shortName = PathFindFileNameW(shortPath);
     ASSERT_NE(shortName, L"Installer.log");
     SetReply(L"RealtekDrivers", Offer(Https(L"/_fault/" + shortName + L".zip?size=100")));
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
     EXPECT_EQ(m_window.Messages(), 2);
     EXPECT_NE(ReadFileBytes(SupportLogPath()).find("written before"), std::string::npos);
 }
@@ -422,9 +434,9 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
     SetReply(L"QuillHotspot", Offer(Https(L"/_fault/gone.exe?status=404")));
     FakeWindow receiverWindow, hotspotWindow;
     std::thread runs[] = {
-        std::thread([&] { RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins); }),
-        std::thread([&] { RunPackageWorkflow(receiverWindow, Command::Receiver, kNoPins); }),
-        std::thread([&] { RunPackageWorkflow(hotspotWindow, Command::Hotspot, kNoPins); }),
+        std::thread([&] { Click(m_window, Command::Bluetooth); }),
+        std::thread([&] { Click(receiverWindow, Command::Receiver); }),
+        std::thread([&] { Click(hotspotWindow, Command::Hotspot); }),
     };
     for (std::thread& run : runs)
         run.join();
@@ -448,7 +460,7 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
     const std::wstring logPath = SupportLogPath();
     ASSERT_TRUE(DeleteFileW(logPath.c_str()));
     ASSERT_TRUE(CreateDirectoryW(logPath.c_str(), nullptr));
-    RunPackageWorkflow(receiverWindow, Command::Receiver, kNoPins);
+    Click(receiverWindow, Command::Receiver);
     RemoveDirectoryW(logPath.c_str());
     EXPECT_EQ(SetupRuns(3).size(), 3u);
 }
@@ -456,7 +468,7 @@ TEST_F(Workflow, TheSupportLogTellsWhatEachRunDid)
 TEST_F(Workflow, ArchivesCannotWriteOutsideTheirPackageFolder)
 {
     SetReply(L"RealtekDrivers", Offer(Https(L"/packages/Escape.zip")));
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_TRUE(EndsWith(runs[0], L"\\KVZ7300\\Escape\\Escape\\Setup.exe"));
@@ -504,7 +516,7 @@ TEST_F(Workflow, NoSetupProgramToStartIsReportedOnTheStatusLine)
         SCOPED_TRACE(c.what);
         FakeWindow window;
         SetReply(L"RealtekDrivers", Offer(Https(L"/packages/" + std::wstring(c.package))));
-        RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
+        EXPECT_EQ(Click(window, Command::Bluetooth), kInstallerFailed);
         EXPECT_EQ(window.StatusTexts(), std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"});
         EXPECT_EQ(window.Messages(), 0);
     }
@@ -523,7 +535,7 @@ TEST_F(Workflow, LinksInTheWorkingFolderAreNeverFollowed)
     PlaceSetup(elsewhere + L"\\Setup.exe");
     const std::wstring link = GetWorkFolderPath(L"RealtekBT-8821CU-win7");
     ASSERT_TRUE(MakeFolderLink(link, elsewhere));
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
     if (RunningUnderWine())
     {
         // Known Wine difference: nothing removes a link to a full folder as a link there, so
@@ -573,10 +585,9 @@ TEST_F(Workflow, OnlyTheProgramsThatShippedInDataStart)
         ASSERT_TRUE(MoveFileExW(shipped.c_str(), aside.c_str(), MOVEFILE_REPLACE_EXISTING));
         ASSERT_TRUE(CopyFileW(changed.c_str(), shipped.c_str(), FALSE));
         FakeWindow window;
-        if (std::wstring(name) == L"7za.exe")
-            RunPackageWorkflow(window, Command::Bluetooth, kNoPins);
-        else
-            RunWifiWorkflow(window);
+        const Command command =
+            std::wstring(name) == L"7za.exe" ? Command::Bluetooth : Command::Wifi;
+        EXPECT_EQ(Click(window, command), kInstallerFailed);
         EXPECT_TRUE(MoveFileExW(aside.c_str(), shipped.c_str(), MOVEFILE_REPLACE_EXISTING));
         EXPECT_EQ(window.StatusTexts(), std::wstring(name) == L"7za.exe"
                                             ? std::vector<std::wstring>{L"[BT_INSTALLER_MISS]"}
@@ -590,7 +601,7 @@ TEST_F(Workflow, OnlyTheProgramsThatShippedInDataStart)
     // What starts is the checked copy in the working folder: data\ changed while it runs
     // changes nothing.
     SetSetupSetting(L"KVZ_SETUP_SLEEP_MS", L"1500");
-    std::thread wifi([this] { RunWifiWorkflow(m_window); });
+    std::thread wifi([this] { Click(m_window, Command::Wifi); });
     const auto runs = SetupRuns(1);
     ASSERT_EQ(runs.size(), 1u);
     EXPECT_EQ(runs[0], WifiCopy());
@@ -627,7 +638,7 @@ TEST_F(Workflow, NothingPutInPlaceOfADownloadRuns)
             ++attempts;
         }
     });
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    Click(m_window, Command::Bluetooth);
     const auto runs = SetupRuns(m_window.Messages() == 0 ? 1 : 0);
     done = true;
     intruder.join();
@@ -647,7 +658,7 @@ TEST_F(Workflow, MissingArchiverEndsTheRunWithoutAReport)
     const std::wstring archiver = ModuleData(L"7za.exe");
     const std::wstring aside = archiver + L".aside";
     ASSERT_TRUE(MoveFileW(archiver.c_str(), aside.c_str()));
-    RunPackageWorkflow(m_window, Command::Bluetooth, kNoPins);
+    EXPECT_EQ(Click(m_window, Command::Bluetooth), kInstallerFailed);
     MoveFileW(aside.c_str(), archiver.c_str());
     EXPECT_TRUE(m_window.StatusTexts().empty());
     EXPECT_EQ(m_window.Messages(), 0);
@@ -658,11 +669,11 @@ TEST_F(Workflow, ASetupThatDoesNotStartIsReportedAndTheCommandWorksAgain)
 {
     // Bytes that are no program: the shell refuses to start them.
     SetReply(L"VelmoraRXApp", Offer(Https(L"/_fault/NotAProgram.exe?size=100")));
-    RunPackageWorkflow(m_window, Command::Receiver, kNoPins);
+    EXPECT_EQ(Click(m_window, Command::Receiver), kInstallerFailed);
     EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[SETUP_NOT_STARTED]"});
     EXPECT_EQ(m_window.Messages(), 0);
     Control(L"clear");
-    RunPackageWorkflow(m_window, Command::Receiver, kNoPins);
+    EXPECT_EQ(Click(m_window, Command::Receiver), 0u);
     EXPECT_EQ(SetupRuns(1).size(), 1u) << "the command did not work again";
 }
 
@@ -680,9 +691,9 @@ TEST_F(Workflow, ReceiverHotspotAndWifiRunTogetherEachOnItsOwn)
     ASSERT_EQ(RegSetKeyValueW(HKEY_CURRENT_USER, L"Environment", L"KVZ_ONLY_THE_USERS_TOO", REG_SZ,
                               L"registry", sizeof(L"registry")),
               ERROR_SUCCESS);
-    std::thread receiver([this] { RunPackageWorkflow(m_window, Command::Receiver, kNoPins); });
-    std::thread hotspot([this] { RunPackageWorkflow(m_window, Command::Hotspot, kNoPins); });
-    std::thread wifi([this] { RunWifiWorkflow(m_window); });
+    std::thread receiver([this] { Click(m_window, Command::Receiver); });
+    std::thread hotspot([this] { Click(m_window, Command::Hotspot); });
+    std::thread wifi([this] { Click(m_window, Command::Wifi); });
     receiver.join();
     hotspot.join();
     wifi.join();
@@ -715,11 +726,16 @@ TEST_F(Workflow, ReceiverHotspotAndWifiRunTogetherEachOnItsOwn)
 
 TEST_F(Workflow, QuickSecondClickRunsTheWorkflowOnce)
 {
-    std::thread first([this] { RunPackageWorkflow(m_window, Command::Receiver, kNoPins); });
-    std::thread second([this] { RunPackageWorkflow(m_window, Command::Receiver, kNoPins); });
+    DWORD outcomes[2] = {};
+    std::thread first([&] { outcomes[0] = Click(m_window, Command::Receiver); });
+    std::thread second([&] { outcomes[1] = Click(m_window, Command::Receiver); });
     first.join();
     second.join();
     EXPECT_EQ(SetupRuns(1).size(), 1u);
+    // The refused one failed; the other started its setup.
+    std::sort(std::begin(outcomes), std::end(outcomes));
+    EXPECT_EQ(outcomes[0], 0u);
+    EXPECT_EQ(outcomes[1], kInstallerFailed);
     const std::string log = Control(L"log");
     std::size_t queries = 0;
     for (std::size_t at = log.find("/api/rx/VelmoraRXApp"); at != std::string::npos;
@@ -731,17 +747,17 @@ TEST_F(Workflow, QuickSecondClickRunsTheWorkflowOnce)
 TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
 {
     SetSetupSetting(L"KVZ_SETUP_EXIT", L"0");
-    RunWifiWorkflow(m_window);
+    EXPECT_EQ(Click(m_window, Command::Wifi), 0u);
     EXPECT_EQ(m_window.StatusTexts(), std::vector<std::wstring>{L"[WIFI_INSTALLED] [HINT_DL_BT]"});
 
     FakeWindow noBluetooth;
-    noBluetooth.m_bBluetoothShown = false;
-    RunWifiWorkflow(noBluetooth);
+    noBluetooth.m_shown[IndexOf(Command::Bluetooth)] = false;
+    Click(noBluetooth, Command::Wifi);
     EXPECT_EQ(noBluetooth.StatusTexts(), std::vector<std::wstring>{L"[WIFI_INSTALLED]"});
 
     FakeWindow failing;
     SetSetupSetting(L"KVZ_SETUP_EXIT", L"1");
-    RunWifiWorkflow(failing);
+    EXPECT_EQ(Click(failing, Command::Wifi), 1u);
     EXPECT_TRUE(failing.StatusTexts().empty());
     EXPECT_EQ(SetupRuns(3).size(), 3u);
 
@@ -750,13 +766,49 @@ TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
     const std::wstring aside = setup + L".aside";
     ASSERT_TRUE(MoveFileW(setup.c_str(), aside.c_str()));
     FakeWindow missing;
-    RunWifiWorkflow(missing);
+    EXPECT_EQ(Click(missing, Command::Wifi), kInstallerFailed);
     MoveFileW(aside.c_str(), setup.c_str());
     EXPECT_TRUE(missing.StatusTexts().empty());
     SetSetupSetting(L"KVZ_SETUP_EXIT", L"0");
     FakeWindow again;
-    RunWifiWorkflow(again);
+    Click(again, Command::Wifi);
     EXPECT_EQ(again.StatusTexts().size(), 1u);
+}
+
+// A click leaves a downloaded setup to the user; an unattended run passes it the build's silent
+// switches (the receiver's, in the test build), waits for it and returns its code.
+TEST_F(Workflow, UnattendedRunsWaitForTheSetupAndReturnItsCode)
+{
+    SetSetupSetting(L"KVZ_SETUP_EXIT", L"3010");
+    const std::wstring arguments = m_log + L".arguments";
+    SetSetupSetting(L"KVZ_SETUP_ARGS_LOG", arguments.c_str());
+    const struct
+    {
+        Command command;
+        RunStyle style;
+        DWORD outcome;
+    } cases[] = {
+        {Command::Wifi, RunStyle::Interactive, 3010},
+        {Command::Wifi, RunStyle::Unattended, 3010},
+        {Command::Receiver, RunStyle::Unattended, 3010},
+        // Last: the setup left running meets no later run.
+        {Command::Receiver, RunStyle::Interactive, 0},
+    };
+    for (const auto& c : cases)
+    {
+        SCOPED_TRACE(static_cast<int>(c.command) * 10 + static_cast<int>(c.style));
+        FakeWindow window;
+        EXPECT_EQ(RunCommand(window, c.command, c.style, kNoPins), c.outcome);
+        EXPECT_TRUE(window.StatusTexts().empty());
+    }
+    EXPECT_EQ(SetupRuns(4).size(), 4u);
+    const std::string lines = ReadFileBytes(arguments);
+    std::size_t quiet = 0;
+    for (std::size_t at = lines.find("/quiet-test \"a b\""); at != std::string::npos;
+         at = lines.find("/quiet-test \"a b\"", at + 1))
+        ++quiet;
+    EXPECT_EQ(quiet, 1u) << lines;
+    SetSetupSetting(L"KVZ_SETUP_EXIT", nullptr);
 }
 
 StartPolicy Pinned(const std::string& list, const std::wstring& selfPath = std::wstring())
@@ -841,7 +893,7 @@ TEST_F(Workflow, OnlyProgramsOfPinnedPublishersStart)
                  Offer(url));
         FakeWindow window;
         Control(L"clear-log");
-        RunPackageWorkflow(window, c.kind, c.policy);
+        EXPECT_EQ(Click(window, c.kind, c.policy), c.started ? 0u : kInstallerFailed);
         EXPECT_EQ(SetupRuns(c.started ? 1 : 0).size(), c.started ? 1u : 0u);
         // (The support log went with the working folder before the run.)
         if (c.logged)

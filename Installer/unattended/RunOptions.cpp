@@ -1,22 +1,10 @@
-#include "app/Unattended.h"
+#include "unattended/RunOptions.h"
 
 #include "framework/AsciiCase.h"
 
 #include <algorithm>
 
 namespace {
-
-struct Selector
-{
-    const wchar_t* name;
-    Command command;
-};
-constexpr Selector kSelectors[] = {
-    {L"wifi", Command::Wifi},
-    {L"bluetooth", Command::Bluetooth},
-    {L"hotspot", Command::Hotspot},
-    {L"receiver", Command::Receiver},
-};
 
 bool IsRemoteOrDevicePath(const std::wstring& path)
 {
@@ -31,13 +19,12 @@ bool IsSuccess(int code)
 
 } // namespace
 
-bool ParseRunOptions(const std::vector<std::wstring>& args,
-                     const std::array<bool, kCommandCount>& offered, RunOptions& options,
-                     std::wstring& wrong)
+bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offered,
+                     RunOptions& options, std::wstring& wrong)
 {
     RunOptions parsed;
     bool quiet = false, passive = false, help = false, selected = false;
-    std::array<bool, kCommandCount> chosen{};
+    OfferSet chosen{};
     for (std::size_t i = 0; i < args.size(); ++i)
     {
         const std::wstring& arg = args[i];
@@ -71,11 +58,11 @@ bool ParseRunOptions(const std::vector<std::wstring>& args,
         }
         else
         {
-            const auto selector = std::find_if(std::begin(kSelectors), std::end(kSelectors),
-                                               [&](const Selector& s) { return name == s.name; });
-            if (selector == std::end(kSelectors) || !offered[static_cast<int>(selector->command)])
+            const auto row = std::find_if(g_commandTable.begin(), g_commandTable.end(),
+                                          [&](const CommandRow& r) { return name == r.selector; });
+            if (row == g_commandTable.end() || !offered[IndexOf(row->command)])
                 return false;
-            chosen[static_cast<int>(selector->command)] = true;
+            chosen[IndexOf(row->command)] = true;
             selected = true;
         }
         if (equals != std::wstring::npos && name != L"log")
@@ -115,4 +102,27 @@ int CombineExitCodes(const std::vector<int>& codes)
     if (std::find(codes.begin(), codes.end(), kExitRestartRequired) != codes.end())
         return kExitRestartRequired;
     return kExitSuccess;
+}
+
+std::wstring HelpText()
+{
+    std::wstring usage = L"Installer.exe [/quiet | /passive]";
+    std::wstring selectors;
+    for (const CommandRow& row : g_commandTable)
+    {
+        usage += std::wstring(L" [/") + row.selector + L"]";
+        selectors += std::wstring(selectors.empty() ? L"/" : L" /") + row.selector;
+    }
+    return usage +
+           L"\n"
+           L"              [/log <file>] [/norestart]\n\n"
+           L"/quiet, /q\tno window: run the commands, wait for each setup\n"
+           L"/passive\tthe window shows progress; nothing waits for a click\n" +
+           selectors +
+           L"\tthe commands to run (none: all offered)\n"
+           L"/log <file>\tthis run's log lines also go to that file\n"
+           L"/norestart\taccepted: the installer never restarts Windows\n\n"
+           L"Exit codes: 0 success, 3010 restart required, 1641 restart started,\n"
+           L"1603 failed, 1633 not for this Windows, 1602 cancelled,\n"
+           L"1618 another run is active, 87 wrong command line; a setup's own code otherwise.";
 }

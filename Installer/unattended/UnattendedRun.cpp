@@ -1,4 +1,4 @@
-#include "app/QuietRun.h"
+#include "unattended/UnattendedRun.h"
 
 #include "framework/FileHandle.h"
 #include "localisation/Translation.h"
@@ -15,10 +15,7 @@ namespace {
 class CQuietHost final : public CWorkflowHost
 {
 public:
-    CQuietHost(CTranslation& translation, CCommandOutcome& outcome) noexcept
-        : m_translation(translation), m_outcome(outcome)
-    {
-    }
+    explicit CQuietHost(CTranslation& translation) noexcept : m_translation(translation) {}
 
     void ShowStatusText(std::wstring text) override { LogEvent(L"Status line: " + text); }
     void ShowNoInternetMessage() override
@@ -28,14 +25,11 @@ public:
     void ShowProgressBar(Command) override {}
     void SetProgressBar(Command, int) override {}
     void HideProgressBar(Command) override {}
-    bool IsBluetoothShown() override { return false; }
+    bool IsShown(Command) override { return false; }
     std::wstring GetWord(std::wstring key) override { return m_translation.GetWord(key); }
-    bool IsUnattended() override { return true; }
-    void ReportOutcome(DWORD exitCode) override { m_outcome.Report(exitCode); }
 
 private:
     CTranslation& m_translation;
-    CCommandOutcome& m_outcome;
 };
 
 // One line per command and the final code, for an administrator who started us from a console,
@@ -85,8 +79,7 @@ private:
     FileHandle m_out;
 };
 
-} // namespace
-
+// Whether the run leaves `command` out (TakesPart), said in the log.
 bool IsLeftOut(const RunOptions& options, Command command, int family)
 {
     if (TakesPart(options, command, family))
@@ -96,25 +89,24 @@ bool IsLeftOut(const RunOptions& options, Command command, int family)
     return true;
 }
 
+// One command of the run: its exit code, or 1633 where this Windows family rules it out.
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
-                         CWorkflowHost& host, const CCommandOutcome& outcome)
+                         CWorkflowHost& host)
 {
     const CommandRow& row = RowOf(command);
     int code = kExitNotApplicable;
     if (OfferedOnFamily(row, family))
     {
         LogEvent(std::wstring(L"Unattended: ") + row.logName);
-        if (row.start == PackageStart::None)
-            parts.runWifi(host);
-        else
-            parts.runPackage(host, command);
-        code = outcome.Code();
+        code = static_cast<int>(parts.runCommand(host, command, RunStyle::Unattended));
     }
     LogEvent(std::wstring(L"Unattended outcome: ") + row.logName + L": exit code " +
              std::to_wstring(code) +
              (code == kExitNotApplicable ? L" (not for this Windows)" : L""));
     return code;
 }
+
+} // namespace
 
 int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
 {
@@ -130,9 +122,8 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
         {
             if (IsLeftOut(options, command, family))
                 continue;
-            CCommandOutcome outcome;
-            CQuietHost host(translation, outcome);
-            const int code = RunUnattendedCommand(parts, command, family, host, outcome);
+            CQuietHost host(translation);
+            const int code = RunUnattendedCommand(parts, command, family, host);
             codes.push_back(code);
             console.Say(std::wstring(RowOf(command).logName) + L": exit code " +
                         std::to_wstring(code));
@@ -146,4 +137,35 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
     {
         return kExitFailed;
     }
+}
+
+int RunPassively(const CInstallerParts& parts, const RunOptions& options,
+                 CWorkflowHost& host) noexcept
+{
+    std::vector<int> codes;
+    try
+    {
+        LogEvent(L"Unattended run (/passive)");
+        const int family = parts.probeFamily();
+        for (const Command command : options.commands)
+        {
+            if (IsLeftOut(options, command, family))
+                continue;
+            codes.push_back(RunUnattendedCommand(parts, command, family, host));
+        }
+    }
+    catch (...)
+    {
+        codes.push_back(kExitFailed);
+    }
+    const int result = CombineExitCodes(codes);
+    try
+    {
+        LogEvent(L"Unattended run ends with exit code " + std::to_wstring(result));
+    }
+    catch (...)
+    {
+        // Out of memory: the line is lost; the code is not.
+    }
+    return result;
 }

@@ -1,5 +1,5 @@
 #pragma once
-// Command lines for the programs the workflows start.
+// Command lines for the child programs the workflows start: quoting, the archiver's.
 
 #include <string>
 

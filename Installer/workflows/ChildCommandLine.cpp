@@ -1,4 +1,4 @@
-#include "workflows/CommandLine.h"
+#include "workflows/ChildCommandLine.h"
 
 std::wstring QuoteArgument(const std::wstring& argument)
 {

@@ -39,26 +39,11 @@ struct RunOptions
 // not matter; selectors and /log take effect only with /quiet or /passive. False, with `wrong`
 // naming the offending argument, for an unknown switch, a command this build does not offer,
 // "/log" without a file or with a share, device or "\\?\" path, or both /quiet and /passive.
-bool ParseRunOptions(const std::vector<std::wstring>& args,
-                     const std::array<bool, kCommandCount>& offered, RunOptions& options,
-                     std::wstring& wrong);
+bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offered,
+                     RunOptions& options, std::wstring& wrong);
 
-// What one command of an unattended run came to, as its workflow reports it.
-class CCommandOutcome
-{
-public:
-    void Report(unsigned long exitCode) noexcept
-    {
-        m_nCode = static_cast<int>(exitCode);
-        m_bReported = true;
-    }
-    // A run that ended without telling (refused as a second run of the command) failed.
-    int Code() const noexcept { return m_bReported ? m_nCode : kExitFailed; }
-
-private:
-    int m_nCode = kExitFailed;
-    bool m_bReported = false;
-};
+// The switches and exit codes, as /? shows them; the commands' switches from the table.
+std::wstring HelpText();
 
 // Whether `command` of the run's list takes part on a Windows of `family` (0: unknown): a named
 // one always does (and ends 1633 where it does not apply); of an unnamed run, only those this

@@ -1,0 +1,135 @@
+// The unattended command line and the exit code of a run.
+#include "unattended/RunOptions.h"
+
+#include <gtest/gtest.h>
+
+#include <string>
+#include <vector>
+
+namespace {
+
+TEST(Unattended, CommandLinesAndTheirOptions)
+{
+    const std::array<bool, kCommandCount> shipped = {true, true, false, false};
+    const auto W = Command::Wifi, B = Command::Bluetooth;
+    const struct
+    {
+        std::vector<std::wstring> args;
+        bool ok;
+        RunMode mode;
+        std::vector<Command> commands;
+        std::wstring log;
+    } cases[] = {
+        {{}, true, RunMode::Interactive, {W, B}, L""},
+        {{L"/quiet"}, true, RunMode::Quiet, {W, B}, L""},
+        {{L"-Q", L"/BLUETOOTH"}, true, RunMode::Quiet, {B}, L""},
+        {{L"/passive", L"/bluetooth", L"/wifi", L"/norestart"},
+         true,
+         RunMode::Passive,
+         {W, B},
+         L""},
+        {{L"/quiet", L"/log", L"C:\\Logs\\KVZ Run.log"},
+         true,
+         RunMode::Quiet,
+         {W, B},
+         L"C:\\Logs\\KVZ Run.log"},
+        {{L"/quiet", L"/LOG=C:\\A.log"}, true, RunMode::Quiet, {W, B}, L"C:\\A.log"},
+        // Made absolute when it is opened.
+        {{L"/quiet", L"/log=run.log"}, true, RunMode::Quiet, {W, B}, L"run.log"},
+        {{L"/?"}, true, RunMode::Help, {W, B}, L""},
+        {{L"-help", L"/quiet"}, true, RunMode::Help, {W, B}, L""},
+        // Selectors without /quiet or /passive change nothing.
+        {{L"/wifi"}, true, RunMode::Interactive, {W}, L""},
+        // 87: unknown switch, a command this build does not offer, /log without a file, both
+        // modes, a bare word, a value on a switch that takes none.
+        {{L"/quiet", L"/silent"}, false, {}, {}, L""},
+        {{L"/quiet", L"/hotspot"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log="}, false, {}, {}, L""},
+        {{L"/quiet", L"/log", L"\\\\server\\share\\run.log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log=//server/share/run.log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log", L"\\\\.\\NUL"}, false, {}, {}, L""},
+        {{L"/quiet", L"/log", L"\\\\?\\C:\\run.log"}, false, {}, {}, L""},
+        {{L"/quiet", L"/passive"}, false, {}, {}, L""},
+        {{L"quiet"}, false, {}, {}, L""},
+        {{L"/quiet=1"}, false, {}, {}, L""},
+    };
+    for (const auto& c : cases)
+    {
+        RunOptions options;
+        std::wstring wrong;
+        const bool ok = ParseRunOptions(c.args, shipped, options, wrong);
+        std::string line;
+        for (const std::wstring& a : c.args)
+            line += std::string(a.begin(), a.end()) + " ";
+        ASSERT_EQ(ok, c.ok) << line;
+        if (!ok)
+        {
+            EXPECT_FALSE(wrong.empty()) << line;
+            continue;
+        }
+        EXPECT_EQ(options.mode, c.mode) << line;
+        EXPECT_EQ(options.commands, c.commands) << line;
+        EXPECT_EQ(options.logFile, c.log) << line;
+    }
+}
+
+// A run that names no command leaves out what this Windows does not support; a named command
+// always takes part and ends 1633 where it does not apply.
+TEST(Unattended, UnnamedCommandsThisWindowsLacksAreLeftOut)
+{
+    RunOptions unnamed;
+    RunOptions named;
+    named.bNamed = true;
+    for (const int family : {0, 5})
+    {
+        EXPECT_TRUE(TakesPart(unnamed, Command::Wifi, family));
+        EXPECT_FALSE(TakesPart(unnamed, Command::Bluetooth, family));
+        EXPECT_FALSE(TakesPart(unnamed, Command::Receiver, family));
+        EXPECT_TRUE(TakesPart(named, Command::Bluetooth, family));
+    }
+    EXPECT_TRUE(TakesPart(unnamed, Command::Bluetooth, 6));
+    EXPECT_TRUE(TakesPart(unnamed, Command::Receiver, 9));
+}
+
+// Each row's switch is in the help and selects that command alone, where the build offers it.
+TEST(Unattended, EachCommandsSwitchIsInTheHelpAndSelectsIt)
+{
+    OfferSet all;
+    all.fill(true);
+    const std::wstring help = HelpText();
+    for (const CommandRow& row : g_commandTable)
+    {
+        const std::wstring selector = std::wstring(L"/") + row.selector;
+        SCOPED_TRACE(std::string(selector.begin(), selector.end()));
+        EXPECT_NE(help.find(L"[" + selector + L"]"), std::wstring::npos);
+        RunOptions options;
+        std::wstring wrong;
+        ASSERT_TRUE(ParseRunOptions({L"/quiet", selector}, all, options, wrong));
+        EXPECT_EQ(options.commands, std::vector<Command>{row.command});
+        OfferSet others = all;
+        others[IndexOf(row.command)] = false;
+        EXPECT_FALSE(ParseRunOptions({L"/quiet", selector}, others, options, wrong));
+    }
+}
+
+TEST(Unattended, TheFirstFailureElseTheStrongestRestart)
+{
+    const struct
+    {
+        std::vector<int> codes;
+        int run;
+    } cases[] = {
+        {{}, 0},
+        {{0, 0}, 0},
+        {{3010, 0}, 3010},
+        {{3010, 1641, 0}, 1641},
+        {{0, 1603, 1633}, 1603},
+        {{3010, 1633}, 1633},
+        {{1641, 5}, 5},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(CombineExitCodes(c.codes), c.run);
+}
+
+} // namespace
