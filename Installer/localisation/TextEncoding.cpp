@@ -28,6 +28,20 @@ std::string WideToAnsi(const std::wstring& text)
     return std::string(buffer.data());
 }
 
+std::string WideToUtf8(const std::wstring& text)
+{
+    if (text.empty() || text.size() > static_cast<std::size_t>(std::numeric_limits<int>::max()))
+        return std::string();
+    const int size = static_cast<int>(text.size());
+    const int n = WideCharToMultiByte(CP_UTF8, 0, text.data(), size, nullptr, 0, nullptr, nullptr);
+    if (n <= 0)
+        return std::string();
+    std::string bytes(static_cast<std::size_t>(n), '\0');
+    if (WideCharToMultiByte(CP_UTF8, 0, text.data(), size, &bytes[0], n, nullptr, nullptr) != n)
+        return std::string();
+    return bytes;
+}
+
 std::wstring Utf8ToWide(const std::string& text)
 {
     if (text.empty() || text.find('\0') != std::string::npos ||

@@ -53,11 +53,10 @@ public:
     explicit CPartFile(std::wstring path) : m_path(std::move(path)) {}
     ~CPartFile()
     {
+        // Removed through its own handle: the name may lie in a folder others can change.
+        FILE_DISPOSITION_INFO remove = {TRUE};
         if (m_created)
-        {
-            m_file.reset();
-            DeleteFileW(m_path.c_str());
-        }
+            SetFileInformationByHandle(m_file.get(), FileDispositionInfo, &remove, sizeof(remove));
     }
     CPartFile(const CPartFile&) = delete;
     CPartFile& operator=(const CPartFile&) = delete;

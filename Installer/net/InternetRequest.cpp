@@ -1,6 +1,7 @@
 #include "net/InternetRequest.h"
 
 #include "localisation/ModulePath.h"
+#include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "net/ServerTrust.h"
 #include "net/TransferMath.h"
@@ -144,20 +145,6 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     // keeps what the connection had when the request was sent).
     SetStallTimeouts(sent.request.get(), fullLimits);
     return true;
-}
-
-std::string ToUtf8(const std::wstring& text)
-{
-    if (text.empty())
-        return std::string();
-    const int size = WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    if (size <= 0)
-        return std::string();
-    std::string bytes(static_cast<std::size_t>(size), '\0');
-    WideCharToMultiByte(CP_UTF8, 0, text.data(), static_cast<int>(text.size()), &bytes[0], size,
-                        nullptr, nullptr);
-    return bytes;
 }
 
 } // namespace
@@ -494,7 +481,7 @@ void ReportDownloadProblem(const std::wstring& message)
 
 std::wstring TextForLog(const std::wstring& text)
 {
-    return EscapeForLog(ToUtf8(text));
+    return EscapeForLog(WideToUtf8(text));
 }
 
 std::wstring UrlForLog(const CrackedUrl& url)

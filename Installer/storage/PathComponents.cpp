@@ -48,6 +48,18 @@ std::optional<std::wstring> RelativePathBelow(const std::wstring& base, const st
     return path.substr(first + 1);
 }
 
+std::wstring FolderOfPath(const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
+}
+
+std::wstring NameOfPath(const std::wstring& path)
+{
+    const std::size_t slash = path.find_last_of(L"\\/");
+    return slash == std::wstring::npos ? path : path.substr(slash + 1);
+}
+
 bool IsLocalDrivePath(const std::wstring& path)
 {
     if (path.size() < 4 || path[1] != L':' || path[2] != L'\\' || path.back() == L'\\')

@@ -18,6 +18,11 @@ std::optional<std::vector<std::wstring>> ComponentPathsBelow(const std::wstring&
 // plain components (ComponentPathsBelow); nothing otherwise, and for `base` itself.
 std::optional<std::wstring> RelativePathBelow(const std::wstring& base, const std::wstring& path);
 
+// The folder part of `path` (before its last "\" or "/"), and the name after it; the folder
+// is empty and the name whole when there is no separator.
+std::wstring FolderOfPath(const std::wstring& path);
+std::wstring NameOfPath(const std::wstring& path);
+
 // Whether `path` is a full path on a drive ("C:\Logs\run.log"): not relative, not a share
 // ("\\server\..."), a device ("\\.\COM1") or "\\?\" form, with plain components only.
 bool IsLocalDrivePath(const std::wstring& path);

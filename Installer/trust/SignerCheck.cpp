@@ -3,6 +3,7 @@
 #include "framework/CertChain.h"
 #include "framework/CertContext.h"
 #include "framework/UniqueHandle.h"
+#include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "net/Sha256Hasher.h"
 #include "trust/ChainVerdict.h"
@@ -59,13 +60,7 @@ std::string CommonName(PCCERT_CONTEXT cert)
     std::wstring wide(length, L'\0');
     CertGetNameStringW(cert, CERT_NAME_ATTR_TYPE, 0, oid, &wide[0], length);
     wide.resize(length - 1);
-    const int size = WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()),
-                                         nullptr, 0, nullptr, nullptr);
-    std::string utf8(size > 0 ? size : 0, '\0');
-    if (size > 0)
-        WideCharToMultiByte(CP_UTF8, 0, wide.data(), static_cast<int>(wide.size()), &utf8[0], size,
-                            nullptr, nullptr);
-    return utf8;
+    return WideToUtf8(wide);
 }
 
 // crypt32 loads cryptnet to fetch revocation lists and unloads it after each check, while a

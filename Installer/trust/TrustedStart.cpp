@@ -2,8 +2,10 @@
 
 #include "framework/FileHandle.h"
 #include "framework/KernelHandle.h"
+#include "localisation/ModulePath.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
+#include "storage/PathComponents.h"
 #include "storage/WorkFolder.h"
 #include "trust/ChildProcess.h"
 #include "trust/ProgramKind.h"
@@ -13,29 +15,6 @@
 #include <optional>
 
 namespace {
-
-std::wstring FolderOf(const std::wstring& path)
-{
-    const std::size_t slash = path.find_last_of(L"\\/");
-    return slash == std::wstring::npos ? std::wstring() : path.substr(0, slash);
-}
-
-std::wstring OwnPath()
-{
-    std::wstring path(MAX_PATH, L'\0');
-    for (;;)
-    {
-        const DWORD length = GetModuleFileNameW(nullptr, &path[0], static_cast<DWORD>(path.size()));
-        if (length == 0)
-            return std::wstring();
-        if (length < path.size())
-        {
-            path.resize(length);
-            return path;
-        }
-        path.resize(path.size() * 2);
-    }
-}
 
 FileHandle& OwnImage()
 {
@@ -135,7 +114,7 @@ void HoldOwnImage() noexcept
     try
     {
         static std::once_flag s_once;
-        std::call_once(s_once, [] { OwnImage() = OpenHeldForReading(OwnPath()); });
+        std::call_once(s_once, [] { OwnImage() = OpenHeldForReading(GetModulePath()); });
     }
     catch (...)
     {
@@ -173,7 +152,7 @@ StartResult StartProgramElevated(const ProgramToStart& program, const StartPolic
     if (!policy.pins.empty() && !SignedByPinnedPublisher(program.held, path, policy))
         return StartResult::Untrusted;
     ChildProgram child;
-    child.folder = FolderOf(path);
+    child.folder = FolderOfPath(path);
     child.tempFolder = program.tempFolder;
     if (kind == ProgramKind::Msi)
     {

@@ -1,6 +1,7 @@
 #include "unattended/UnattendedRun.h"
 
 #include "framework/FileHandle.h"
+#include "localisation/TextEncoding.h"
 #include "localisation/Translation.h"
 #include "log/SupportLog.h"
 
@@ -56,12 +57,7 @@ public:
                            nullptr))
         {
             // Redirected to a file: UTF-8.
-            const int size =
-                WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()),
-                                    nullptr, 0, nullptr, nullptr);
-            std::string utf8(size > 0 ? size : 0, '\0');
-            WideCharToMultiByte(CP_UTF8, 0, text.c_str(), static_cast<int>(text.size()), &utf8[0],
-                                size, nullptr, nullptr);
+            const std::string utf8 = WideToUtf8(text);
             WriteFile(m_out.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
         }
     }

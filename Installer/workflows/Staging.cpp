@@ -7,6 +7,7 @@
 #include "net/FileDownload.h"
 #include "net/Sha256Hasher.h"
 #include "net/TransferMath.h"
+#include "storage/PathComponents.h"
 #include "storage/WorkFolderLayout.h"
 #include "trust/ChildProcess.h"
 #include "trust/ProgramKind.h"
@@ -135,7 +136,7 @@ ShippedCheck CopyShippedProgram(const ShippedProgram& program, ShippedCopy& copy
                    ? ShippedCheck::Missing
                    : ShippedCheck::Changed;
     }
-    const std::wstring name = source.substr(source.find_last_of(L'\\') + 1);
+    const std::wstring name = NameOfPath(source);
     FileHandle target;
     if (copy.folder.Create(ProgramCopyFolderName(name, GetCurrentProcessId())))
         target = copy.folder.CreateNewFile(name);
