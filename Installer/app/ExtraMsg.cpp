@@ -40,29 +40,15 @@ bool CExtraMsg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& resu
     switch (nMsg)
     {
     case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        result = reinterpret_cast<LRESULT>(OnCtlColor(nMsg, wParam, lParam));
-        return result != 0;
-    default: return false;
+    default:
+        return AnswerBlueDialogColours(nMsg, wParam, lParam, m_stcMessage.GetSafeHwnd(),
+                                       m_font.get(), result) &&
+               result != 0;
     }
 }
 
 BOOL CExtraMsg::OnEraseBkgnd(HDC hDC) noexcept
 {
-    const RECT rc = GetClientRect();
-    UniqueBrush brush(::CreateSolidBrush(kWindowBlue));
-    {
-        CSelectObject select(hDC, brush.get());
-        ::PatBlt(hDC, rc.left, rc.top, rc.right - rc.left, rc.bottom - rc.top, PATCOPY);
-    }
+    FillWindowBlue(hDC, GetClientRect());
     return TRUE;
-}
-
-HBRUSH CExtraMsg::OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
-{
-    const HBRUSH hDefault = DefaultCtlColor(nMsg, wParam, lParam);
-    if (reinterpret_cast<HWND>(lParam) != m_stcMessage.GetSafeHwnd())
-        return hDefault;
-    return StyleWhiteText(reinterpret_cast<HDC>(wParam), m_font.get());
 }

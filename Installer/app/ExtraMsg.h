@@ -20,7 +20,6 @@ protected:
 
 private:
     BOOL OnEraseBkgnd(HDC hDC) noexcept;
-    HBRUSH OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
 
     float m_fScale = 1.0f;
     UniqueFont m_font;

@@ -258,11 +258,10 @@ bool CInstallerDlg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& 
         return true;
     case WM_NCDESTROY: m_requests.Close(); return false;
     case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
-    case WM_CTLCOLORSTATIC:
-    case WM_CTLCOLORBTN:
-        result = reinterpret_cast<LRESULT>(OnCtlColor(nMsg, wParam, lParam));
-        return result != 0;
-    default: return false;
+    default:
+        return AnswerBlueDialogColours(nMsg, wParam, lParam, m_stcStatus.GetSafeHwnd(),
+                                       m_font.get(), result) &&
+               result != 0;
     }
 }
 
@@ -414,8 +413,7 @@ BOOL CInstallerDlg::OnEraseBkgnd(HDC hDC) noexcept
     {
         if (!DrawBackground(hDC, cx, cy))
         {
-            UniqueBrush blue(::CreateSolidBrush(kWindowBlue));
-            ::FillRect(hDC, &rc, blue.get());
+            FillWindowBlue(hDC, rc);
             return TRUE;
         }
     }
@@ -442,9 +440,7 @@ bool CInstallerDlg::DrawBackground(HDC hDC, int cx, int cy) noexcept
         return false;
     {
         CSelectObject selectBitmap(memoryDc.get(), bitmap.get());
-        const RECT all{0, 0, cx, cy};
-        UniqueBrush blue(::CreateSolidBrush(kWindowBlue));
-        ::FillRect(memoryDc.get(), &all, blue.get());
+        FillWindowBlue(memoryDc.get(), RECT{0, 0, cx, cy});
         if (banner.hBitmap)
         {
             CSelectObject selectTile(tileDc.get(), banner.hBitmap);
@@ -455,14 +451,6 @@ bool CInstallerDlg::DrawBackground(HDC hDC, int cx, int cy) noexcept
     m_background = std::move(bitmap);
     m_backgroundSize = {cx, cy};
     return true;
-}
-
-HBRUSH CInstallerDlg::OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
-{
-    const HBRUSH hDefault = DefaultCtlColor(nMsg, wParam, lParam);
-    if (reinterpret_cast<HWND>(lParam) != m_stcStatus.GetSafeHwnd())
-        return hDefault;
-    return StyleWhiteText(reinterpret_cast<HDC>(wParam), m_font.get());
 }
 
 void CInstallerDlg::ShowStatusText(const std::wstring& text) noexcept

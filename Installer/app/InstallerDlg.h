@@ -46,7 +46,6 @@ private:
 
     bool OnPaint() noexcept;
     BOOL OnEraseBkgnd(HDC hDC) noexcept;
-    HBRUSH OnCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
     bool OnCommand(WORD nId, WORD nCode) noexcept;
     void OnTimer(UINT_PTR nId) noexcept;
     void ApplyWorkerRequests() noexcept;

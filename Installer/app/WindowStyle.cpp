@@ -1,5 +1,8 @@
 #include "app/WindowStyle.h"
 
+#include "framework/Dialog.h"
+#include "framework/GdiObject.h"
+
 void SetUpSkinButton(CSkinButton& button, UINT nBitmapId, HFONT hFont) noexcept
 {
     button.SetStateBitmaps(nBitmapId, RGB(0, 0, 0), 0, RGB(0, 0, 0));
@@ -11,11 +14,27 @@ void SetUpSkinButton(CSkinButton& button, UINT nBitmapId, HFONT hFont) noexcept
     button.SetFlatBorder(false, true);
 }
 
-HBRUSH StyleWhiteText(HDC hDC, HFONT hFont) noexcept
+void FillWindowBlue(HDC hDC, const RECT& rc) noexcept
 {
+    UniqueBrush blue(::CreateSolidBrush(kWindowBlue));
+    ::FillRect(hDC, &rc, blue.get());
+}
+
+bool AnswerBlueDialogColours(UINT nMsg, WPARAM wParam, LPARAM lParam, HWND hWhiteText, HFONT hFont,
+                             LRESULT& result) noexcept
+{
+    if (nMsg != WM_CTLCOLORSTATIC && nMsg != WM_CTLCOLORBTN)
+        return false;
+    if (reinterpret_cast<HWND>(lParam) != hWhiteText)
+    {
+        result = reinterpret_cast<LRESULT>(CDialog::DefaultCtlColor(nMsg, wParam, lParam));
+        return true;
+    }
+    const HDC hDC = reinterpret_cast<HDC>(wParam);
     ::SetTextColor(hDC, RGB(255, 255, 255));
     ::SetBkMode(hDC, TRANSPARENT);
     if (hFont)
         ::SelectObject(hDC, hFont);
-    return static_cast<HBRUSH>(::GetStockObject(NULL_BRUSH));
+    result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+    return true;
 }

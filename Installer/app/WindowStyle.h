@@ -12,6 +12,12 @@ constexpr const wchar_t* kWindowFontFace = L"Microsoft JhengHei";
 // Bitmap face, window font, caption centred over the face in white, no frame.
 void SetUpSkinButton(CSkinButton& button, UINT nBitmapId, HFONT hFont) noexcept;
 
-// White text straight on the dialog's background: answers WM_CTLCOLORSTATIC of a static
-// control drawn over the blue.
-HBRUSH StyleWhiteText(HDC hDC, HFONT hFont) noexcept;
+// `rc` of `hDC` in the window blue.
+void FillWindowBlue(HDC hDC, const RECT& rc) noexcept;
+
+// The colour messages of a blue dialog (WM_CTLCOLORSTATIC, WM_CTLCOLORBTN): the static control
+// `hWhiteText` gets white text in `hFont` straight on the blue, every other control what it
+// answers itself (reflected). False for any other message; `result` is the brush, and a null
+// one leaves the message to the system.
+bool AnswerBlueDialogColours(UINT nMsg, WPARAM wParam, LPARAM lParam, HWND hWhiteText, HFONT hFont,
+                             LRESULT& result) noexcept;

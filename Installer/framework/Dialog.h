@@ -30,6 +30,7 @@ protected:
     virtual void OnOK() noexcept { EndDialog(IDOK); }
     virtual void OnCancel() noexcept { EndDialog(IDCANCEL); }
 
+public:
     // The brush a control asks for when the dialog has nothing to say: the control's own
     // answer to the reflected WM_CTLCOLOR*, else null (the system default).
     static HBRUSH DefaultCtlColor(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
