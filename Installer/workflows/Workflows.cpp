@@ -6,7 +6,7 @@
 #include "probe/WindowsFamily.h"
 #include "trust/ChildProcess.h"
 #include "workflows/DriverService.h"
-#include "workflows/ShippedPrograms.h"
+#include "trust/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
 #include <array>
