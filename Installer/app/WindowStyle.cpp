@@ -42,11 +42,9 @@ bool CBlueDialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& re
         return true;
     case WM_CTLCOLORSTATIC:
     case WM_CTLCOLORBTN:
+        // Every other control has had its own answer, or gets the system's.
         if (reinterpret_cast<HWND>(lParam) != m_stcText.GetSafeHwnd())
-        {
-            result = reinterpret_cast<LRESULT>(CDialog::DefaultCtlColor(nMsg, wParam, lParam));
-            return result != 0; // a null brush leaves the message to the system
-        }
+            return false;
         ::SetTextColor(hDC, RGB(255, 255, 255));
         ::SetBkMode(hDC, TRANSPARENT);
         if (m_font)
