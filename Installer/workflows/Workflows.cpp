@@ -5,8 +5,8 @@
 #include "log/SupportLog.h"
 #include "probe/WindowsFamily.h"
 #include "trust/ChildProcess.h"
-#include "workflows/DriverService.h"
 #include "trust/ShippedPrograms.h"
+#include "workflows/DriverService.h"
 #include "workflows/Staging.h"
 
 #include <array>
