@@ -6,6 +6,7 @@
 #include "probe/WindowsFamily.h"
 #include "trust/ChildProcess.h"
 #include "workflows/DriverService.h"
+#include "workflows/PackageLayout.h"
 #include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
@@ -181,6 +182,14 @@ DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle st
         const int family = row.endpointQuery ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
+        switch (TakePackageFromLayout(row, family, package))
+        {
+        case LayoutTake::Taken:
+            delivered = true;
+            return StartSetup(host, row, package, style, policy);
+        case LayoutTake::Offline: host.ShowNoInternetMessage(); return kSourceMissing;
+        case LayoutTake::NotThere: break;
+        }
         if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer))
         {
             switch (DownloadWithBar(host, row, offer, policy, package))

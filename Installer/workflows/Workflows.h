@@ -39,6 +39,8 @@ enum class RunStyle
 // What the installer returns when it could not do the command itself (a second run of a
 // command while it runs, too).
 constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
+// /offline, and the layout cannot give the package.
+constexpr DWORD kSourceMissing = ERROR_INSTALL_SOURCE_ABSENT; // 1612
 
 // Runs the command: the Wi-Fi command runs data\WifiAutoInstallSetup.exe and reports its
 // success on the status line; the others ask the driver service for the package, download it
