@@ -79,7 +79,11 @@ bool CopyFromLayout(const CommandRow& row, const LayoutEntry& entry, const std::
     const std::wstring name(entry.file.begin(), entry.file.end()); // printable ASCII
     const std::wstring path = folder + L"\\" + name;
     const auto refuse = [&path](const std::wstring& why, DWORD error) {
-        LogFailure(L"Not taken from the layout: " + path + L": " + why, error);
+        const std::wstring what = L"Not taken from the layout: " + path + L": " + why;
+        if (error == 0)
+            LogEvent(what);
+        else
+            LogFailure(what, error);
         return false;
     };
     if (row.start != PackageStart::Unpack && ProgramKindOfName(name) == ProgramKind::Refused)
@@ -141,8 +145,8 @@ void UseLayoutSource(const std::wstring& folder, bool offline) noexcept
             LogEvent(L"No layout used: " + path + L" is not a manifest this installer reads");
             return;
         }
-        LogEvent(L"Layout in use: " + where + L" (" + std::to_wstring(entries.size()) +
-                 L" packages)" + (offline ? L", offline" : L""));
+        LogEvent(L"Layout in use: " + where + L" (packages: " + std::to_wstring(entries.size()) +
+                 L")" + (offline ? L", offline" : L""));
         source.folder = where;
         source.entries = std::move(entries);
     }
