@@ -38,11 +38,20 @@ std::wstring FullPath(const std::wstring& path)
     return full;
 }
 
-// The folder, made when missing; not a link, so nothing is written where it points.
+// The folder, made with those above it when missing; not a link, so nothing is written where
+// it points.
 bool MakePlainFolder(const std::wstring& path)
 {
-    if (!CreateDirectoryW(path.c_str(), nullptr) && GetLastError() != ERROR_ALREADY_EXISTS)
-        return false;
+    if (!CreateDirectoryW(path.c_str(), nullptr))
+    {
+        const DWORD error = GetLastError();
+        const std::wstring parent = FolderOfPath(path);
+        if (error == ERROR_PATH_NOT_FOUND && !parent.empty() && parent.size() < path.size() &&
+            MakePlainFolder(parent))
+            CreateDirectoryW(path.c_str(), nullptr);
+        else if (error != ERROR_ALREADY_EXISTS)
+            return false;
+    }
     const DWORD attributes = GetFileAttributesW(path.c_str());
     if (attributes == INVALID_FILE_ATTRIBUTES)
         return false;
@@ -95,13 +104,16 @@ bool LayOutInstaller(const std::wstring& folder, const CParentConsole& console)
     const std::wstring self = GetModulePath();
     const struct
     {
-        std::wstring relative;
+        std::wstring source;
+        std::wstring relative; // in the layout
         const ShippedProgram* shipped;
     } files[] = {
-        {NameOfPath(self), nullptr},
-        {kTranslationFile, nullptr},
-        {g_shippedArchiver.relativePath, &g_shippedArchiver},
-        {g_shippedWifiSetup.relativePath, &g_shippedWifiSetup},
+        {self, NameOfPath(self), nullptr},
+        {GetModuleRelativePath(kTranslationFile), kTranslationFile, nullptr},
+        {GetModuleRelativePath(g_shippedArchiver.relativePath), g_shippedArchiver.relativePath,
+         &g_shippedArchiver},
+        {GetModuleRelativePath(g_shippedWifiSetup.relativePath), g_shippedWifiSetup.relativePath,
+         &g_shippedWifiSetup},
     };
     if (!MakePlainFolder(folder + L"\\" + kDataFolder))
     {
@@ -112,9 +124,7 @@ bool LayOutInstaller(const std::wstring& folder, const CParentConsole& console)
     bool whole = true;
     for (const auto& file : files)
     {
-        const std::wstring source = file.shipped || file.relative != NameOfPath(self)
-                                        ? GetModuleRelativePath(file.relative)
-                                        : self;
+        const std::wstring& source = file.source;
         const FileHandle original = OpenHeldForReading(source);
         net::Sha256Digest digest{};
         std::uint64_t size = 0;

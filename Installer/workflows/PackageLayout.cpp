@@ -10,6 +10,7 @@
 
 #include <windows.h>
 
+#include <chrono>
 #include <vector>
 
 namespace {
@@ -88,6 +89,7 @@ bool CopyFromLayout(const CommandRow& row, const LayoutEntry& entry, const std::
     };
     if (row.start != PackageStart::Unpack && ProgramKindOfName(name) == ProgramKind::Refused)
         return refuse(L"it names no program the installer starts", 0);
+    const auto started = std::chrono::steady_clock::now();
     const FileHandle original = OpenHeldForReading(path);
     if (!original)
         return refuse(L"it could not be held", GetLastError());
@@ -114,8 +116,12 @@ bool CopyFromLayout(const CommandRow& row, const LayoutEntry& entry, const std::
     package.held = OpenHeldForReading(package.localPath, &identity);
     if (!package.held)
         return refuse(L"the copy could not be held", GetLastError());
+    const auto ms = std::chrono::duration_cast<std::chrono::milliseconds>(
+                        std::chrono::steady_clock::now() - started)
+                        .count();
     LogEvent(L"Taken from the layout: " + path + L" (" + std::to_wstring(entry.size) +
-             L" bytes, SHA-256 as in the manifest), copied to " + package.localPath);
+             L" bytes, SHA-256 as in the manifest), copied to " + package.localPath + L" in " +
+             std::to_wstring(ms) + L" ms");
     return true;
 }
 

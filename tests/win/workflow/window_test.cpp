@@ -873,7 +873,9 @@ TEST_F(Unattended, ALayoutHoldsEveryPackageAndInstallsWithoutTheService)
 
     // A layout of one command: with /offline the other ends 1612, asking nothing.
     Control(L"clear");
-    const std::wstring receiverOnly = ScratchFolder() + L"\\layout receiver";
+    // (in a folder that is not there yet either)
+    DeleteTree(ScratchFolder() + L"\\layouts");
+    const std::wstring receiverOnly = ScratchFolder() + L"\\layouts\\receiver only";
     ASSERT_EQ(MakeLayout(receiverOnly, L"/receiver"), 0u);
     EXPECT_FALSE(FileExists(receiverOnly + L"\\RealtekBT-8821CU-win7.zip"));
     AnswerOnlyErrors();
