@@ -54,7 +54,7 @@ install() {   # service|layout -> ms the installer took to bring the package int
   rm -f "$logs/Installer.log"
   if [ "$1" = layout ]; then
     tests/harness/wine-run "$installer" /quiet /bluetooth /source "$(windows "$layout")" >/dev/null
-    sed -n 's/.*Taken from the layout: .* in \([0-9]*\) ms$/\1/p' "$logs/Installer.log"
+    tr -d '\r' < "$logs/Installer.log" | sed -n 's/.*Taken from the layout: .* in \([0-9]*\) ms$/\1/p'
   else
     tests/harness/wine-run "$installer" /quiet /bluetooth >/dev/null
     sed -n 's/.*Download of .* complete: .* in \([0-9]*\) ms over .*/\1/p' "$logs/Installer.log"
