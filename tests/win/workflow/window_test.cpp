@@ -697,6 +697,13 @@ TEST_F(Unattended, QuietRunsWithSelfPinnedTrustTheInstallersOwnSigner)
         SetOffer(L"VelmoraRXApp", Https(std::wstring(L"/packages/") + c.package));
         EXPECT_EQ(Finish(Start(L"/quiet /receiver", L"", Dist() + L"\\" + c.installer)), c.code);
         EXPECT_EQ(SetupRuns(), c.setups);
+        // A layout holds only what an install would start.
+        const std::wstring layout = ScratchFolder() + L"\\pinned layout";
+        DeleteTree(layout);
+        EXPECT_EQ(Finish(Start(L"/layout \"" + layout + L"\" /receiver", L"",
+                               Dist() + L"\\" + c.installer)),
+                  c.code);
+        EXPECT_EQ(FileExists(layout + L"\\" + c.package), c.code == 0);
     }
 
     // While the package comes slowly, another program of the user moves the installer's file
