@@ -1,26 +1,21 @@
 #include "app/ExtraMsg.h"
 
 #include "app/Layout.h"
-#include "app/WindowStyle.h"
-#include "framework/Font.h"
-#include "framework/GdiSelect.h"
 
-CExtraMsg::CExtraMsg(HWND hParent) noexcept : CDialog(IDD_EXTRA_MSG, hParent)
+CExtraMsg::CExtraMsg(HWND hParent) noexcept : CBlueDialog(IDD_EXTRA_MSG, hParent)
 {
 }
 
 void CExtraMsg::DoDataExchange() noexcept
 {
-    BindControl(IDC_MESSAGE_TEXT, m_stcMessage);
+    BindControl(IDC_MESSAGE_TEXT, m_stcText);
     BindControl(IDOK, m_btnOk);
 }
 
 BOOL CExtraMsg::OnInitDialog() noexcept
 {
     CDialog::OnInitDialog();
-
-    m_fScale = DensityScale(GetWindowDpi(m_hWnd));
-    m_font = CreatePointFont(FontPointTenths(m_fScale), kWindowFontFace);
+    MakeWindowFont();
 
     const RECT rcClient = GetClientRect();
     CenterWindow();
@@ -30,25 +25,7 @@ BOOL CExtraMsg::OnInitDialog() noexcept
     SetUpSkinButton(m_btnOk, IDB_OK_FACE, m_font.get());
     m_btnOk.ShowWindow(SW_SHOW);
 
-    m_stcMessage.SetFont(m_font.get(), true);
-    m_stcMessage.SetText(m_translation.GetWord(WordKeys[HINT_NO_INTERNET]));
-    return TRUE;
-}
-
-bool CExtraMsg::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
-{
-    switch (nMsg)
-    {
-    case WM_ERASEBKGND: result = OnEraseBkgnd(reinterpret_cast<HDC>(wParam)); return true;
-    default:
-        return AnswerBlueDialogColours(nMsg, wParam, lParam, m_stcMessage.GetSafeHwnd(),
-                                       m_font.get(), result) &&
-               result != 0;
-    }
-}
-
-BOOL CExtraMsg::OnEraseBkgnd(HDC hDC) noexcept
-{
-    FillWindowBlue(hDC, GetClientRect());
+    m_stcText.SetFont(m_font.get(), true);
+    m_stcText.SetText(m_translation.GetWord(WordKeys[HINT_NO_INTERNET]));
     return TRUE;
 }

@@ -3,12 +3,11 @@
 // so the main window stays usable meanwhile.
 #pragma once
 
+#include "app/WindowStyle.h"
 #include "controls/SkinButton.h"
-#include "framework/Dialog.h"
-#include "framework/GdiObject.h"
 #include "localisation/Translation.h"
 
-class CExtraMsg : public CDialog
+class CExtraMsg : public CBlueDialog
 {
 public:
     explicit CExtraMsg(HWND hParent = nullptr) noexcept;
@@ -16,14 +15,8 @@ public:
 protected:
     void DoDataExchange() noexcept override;
     BOOL OnInitDialog() noexcept override;
-    bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
 
 private:
-    BOOL OnEraseBkgnd(HDC hDC) noexcept;
-
-    float m_fScale = 1.0f;
-    UniqueFont m_font;
-    CStatic m_stcMessage;
     CSkinButton m_btnOk;
     CTranslation m_translation; // its first GetWord loads it
 };

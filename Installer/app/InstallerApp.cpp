@@ -21,6 +21,7 @@
 #include <commctrl.h>
 #include <shellapi.h>
 
+#include <chrono>
 #include <functional>
 #include <vector>
 
@@ -79,7 +80,7 @@ bool AsksForQuiet(const std::vector<std::wstring>& args)
 }
 
 // A banner that takes longer than this does not hold the family up any further.
-constexpr DWORD kProbeAfterBannerMs = 500;
+constexpr std::chrono::milliseconds kProbeAfterBannerMs(500);
 } // namespace
 
 CInstallerParts ProgramParts() noexcept
@@ -100,10 +101,7 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions*
     std::function<void()> afterBanner;
     try
     {
-        afterBanner = [banner] {
-            bool bReady = false;
-            banner.Wait(kProbeAfterBannerMs, bReady);
-        };
+        afterBanner = [banner] { banner.WaitFor(kProbeAfterBannerMs); };
     }
     catch (...)
     {

@@ -2,8 +2,8 @@
 // process when the window closes.
 #pragma once
 
-#include "app/InstallerParts.h"
 #include "unattended/RunOptions.h"
+#include "workflows/InstallerParts.h"
 
 class CInstallerApp
 {
@@ -16,3 +16,6 @@ public:
     // the window's exit code. With `passive`, the window runs those commands by itself.
     bool InitInstance(const CInstallerParts& parts, const RunOptions* passive = nullptr) noexcept;
 };
+
+// The program's own: RunCommand under the build's pins, and GetWindowsFamily.
+CInstallerParts ProgramParts() noexcept;

@@ -1,7 +1,7 @@
 #include "app/WindowStyle.h"
 
-#include "framework/Dialog.h"
-#include "framework/GdiObject.h"
+#include "app/Layout.h"
+#include "framework/Font.h"
 
 void SetUpSkinButton(CSkinButton& button, UINT nBitmapId, HFONT hFont) noexcept
 {
@@ -20,21 +20,37 @@ void FillWindowBlue(HDC hDC, const RECT& rc) noexcept
     ::FillRect(hDC, &rc, blue.get());
 }
 
-bool AnswerBlueDialogColours(UINT nMsg, WPARAM wParam, LPARAM lParam, HWND hWhiteText, HFONT hFont,
-                             LRESULT& result) noexcept
+void CBlueDialog::MakeWindowFont() noexcept
 {
-    if (nMsg != WM_CTLCOLORSTATIC && nMsg != WM_CTLCOLORBTN)
-        return false;
-    if (reinterpret_cast<HWND>(lParam) != hWhiteText)
-    {
-        result = reinterpret_cast<LRESULT>(CDialog::DefaultCtlColor(nMsg, wParam, lParam));
-        return true;
-    }
+    m_fScale = DensityScale(GetWindowDpi(m_hWnd));
+    m_font = CreatePointFont(FontPointTenths(m_fScale), kWindowFontFace);
+}
+
+void CBlueDialog::PaintBackground(HDC hDC, const RECT& rc) noexcept
+{
+    FillWindowBlue(hDC, rc);
+}
+
+bool CBlueDialog::OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept
+{
     const HDC hDC = reinterpret_cast<HDC>(wParam);
-    ::SetTextColor(hDC, RGB(255, 255, 255));
-    ::SetBkMode(hDC, TRANSPARENT);
-    if (hFont)
-        ::SelectObject(hDC, hFont);
-    result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
-    return true;
+    switch (nMsg)
+    {
+    case WM_ERASEBKGND:
+        PaintBackground(hDC, GetClientRect());
+        result = TRUE;
+        return true;
+    case WM_CTLCOLORSTATIC:
+    case WM_CTLCOLORBTN:
+        // Every other control has had its own answer, or gets the system's.
+        if (reinterpret_cast<HWND>(lParam) != m_stcText.GetSafeHwnd())
+            return false;
+        ::SetTextColor(hDC, RGB(255, 255, 255));
+        ::SetBkMode(hDC, TRANSPARENT);
+        if (m_font)
+            ::SelectObject(hDC, m_font.get());
+        result = reinterpret_cast<LRESULT>(::GetStockObject(NULL_BRUSH));
+        return true;
+    default: return false;
+    }
 }

@@ -3,6 +3,8 @@
 #pragma once
 
 #include "controls/SkinButton.h"
+#include "framework/Dialog.h"
+#include "framework/GdiObject.h"
 
 #include <windows.h>
 
@@ -15,9 +17,22 @@ void SetUpSkinButton(CSkinButton& button, UINT nBitmapId, HFONT hFont) noexcept;
 // `rc` of `hDC` in the window blue.
 void FillWindowBlue(HDC hDC, const RECT& rc) noexcept;
 
-// The colour messages of a blue dialog (WM_CTLCOLORSTATIC, WM_CTLCOLORBTN): the static control
-// `hWhiteText` gets white text in `hFont` straight on the blue, every other control what it
-// answers itself (reflected). False for any other message; `result` is the brush, and a null
-// one leaves the message to the system.
-bool AnswerBlueDialogColours(UINT nMsg, WPARAM wParam, LPARAM lParam, HWND hWhiteText, HFONT hFont,
-                             LRESULT& result) noexcept;
+// A dialog in the window blue whose one static control, `m_stcText`, shows white text in the
+// window font straight on the blue; every other control answers the colour messages itself.
+class CBlueDialog : public CDialog
+{
+public:
+    using CDialog::CDialog;
+
+protected:
+    // Makes the window font for the dialog's density; from OnInitDialog.
+    void MakeWindowFont() noexcept;
+    // The colour messages and the background. Derived dialogs pass what they do not handle.
+    bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
+    // The client area `rc` of `hDC`, blue unless a dialog draws more.
+    virtual void PaintBackground(HDC hDC, const RECT& rc) noexcept;
+
+    float m_fScale = 1.0f;
+    UniqueFont m_font;
+    CStatic m_stcText;
+};

@@ -35,12 +35,28 @@ bool CWorkerRequests::HideBar(int bar)
     return Request([bar](Batch& batch) { batch.bars[bar].visible = false; });
 }
 
+bool CWorkerRequests::FamilyKnown()
+{
+    return Request([](Batch& batch) { batch.bFamilyKnown = true; });
+}
+
+bool CWorkerRequests::BannerReady()
+{
+    return Request([](Batch& batch) { batch.bBannerReady = true; });
+}
+
+bool CWorkerRequests::RunEnded(int exitCode)
+{
+    return Request([exitCode](Batch& batch) { batch.runEnded = exitCode; });
+}
+
 CWorkerRequests::Batch CWorkerRequests::Take()
 {
     Batch taken;
     std::lock_guard<std::mutex> lock(m_mutex);
     std::swap(taken, m_pending);
     m_bWoken = false;
+    m_bMissed = false;
     return taken;
 }
 
@@ -48,6 +64,13 @@ void CWorkerRequests::WakeFailed()
 {
     std::lock_guard<std::mutex> lock(m_mutex);
     m_bWoken = false;
+    m_bMissed = true;
+}
+
+bool CWorkerRequests::WakeMissed()
+{
+    std::lock_guard<std::mutex> lock(m_mutex);
+    return m_bMissed;
 }
 
 void CWorkerRequests::Close()

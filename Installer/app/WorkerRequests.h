@@ -1,7 +1,9 @@
 #pragma once
-// What the workers ask of the main window, kept until the window's thread applies it: the
-// newest state of each control. A worker never waits for the window's thread, and that thread
-// holds the lock only to take the requests out. Once the window is gone, requests are dropped.
+// Everything that reaches the main window from other threads, kept until the window's thread
+// applies it under one posted message: the newest state of each control the workflows asked
+// for, the Windows family and the banner having arrived, and a passive run's end. A worker
+// never waits for the window's thread, and that thread holds the lock only to take the requests
+// out. Once the window is gone, requests are dropped.
 
 #include "workflows/Commands.h"
 
@@ -24,6 +26,9 @@ public:
     {
         std::optional<std::wstring> status;
         std::array<Bar, kBars> bars;
+        bool bFamilyKnown = false;
+        bool bBannerReady = false;
+        std::optional<int> runEnded; // a passive run's exit code
     };
 
     // Each returns true when the window must be woken for it: the first request since the
@@ -32,11 +37,16 @@ public:
     bool ShowBar(int bar); // at 0
     bool MoveBar(int bar, int position);
     bool HideBar(int bar);
+    bool FamilyKnown();
+    bool BannerReady();
+    bool RunEnded(int exitCode);
 
     // What is pending, for the window's thread to apply (positions before visibility).
     Batch Take();
-    // A wake-up that could not be delivered: the next request tries again.
+    // A wake-up that could not be delivered: the next request tries again, and WakeMissed says
+    // so to the window's timer until the window takes the requests.
     void WakeFailed();
+    bool WakeMissed();
     // The window is gone: every later request is dropped.
     void Close();
 
@@ -47,5 +57,6 @@ private:
     std::mutex m_mutex;
     Batch m_pending;
     bool m_bWoken = false;
+    bool m_bMissed = false;
     bool m_bClosed = false;
 };

@@ -4,15 +4,10 @@ namespace {
 // Messages whose answer is the dialog procedure's return value rather than DWLP_MSGRESULT.
 bool AnswersDirectly(UINT nMsg)
 {
+    if (IsColourMessage(nMsg))
+        return true;
     switch (nMsg)
     {
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC:
     case WM_COMPAREITEM:
     case WM_VKEYTOITEM:
     case WM_CHARTOITEM:
@@ -20,11 +15,6 @@ bool AnswersDirectly(UINT nMsg)
     case WM_INITDIALOG: return true;
     default: return false;
     }
-}
-
-bool IsCtlColor(UINT nMsg)
-{
-    return nMsg >= WM_CTLCOLORMSGBOX && nMsg <= WM_CTLCOLORSTATIC;
 }
 } // namespace
 
@@ -131,7 +121,7 @@ INT_PTR CDialog::Dispatch(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
     }
     if (!bHandled)
         bHandled = OnMessage(nMsg, wParam, lParam, result);
-    if (!bHandled && IsCtlColor(nMsg))
+    if (!bHandled && IsColourMessage(nMsg))
     {
         result = reinterpret_cast<LRESULT>(DefaultCtlColor(nMsg, wParam, lParam));
         bHandled = result != 0;

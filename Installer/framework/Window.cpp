@@ -38,20 +38,11 @@ LRESULT ReflectToControl(HWND hControl, UINT nMsg, WPARAM wParam, LPARAM lParam)
 
 HWND NotificationSource(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept
 {
-    switch (nMsg)
-    {
-    case WM_DRAWITEM:
-        return wParam != 0 ? reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem : nullptr;
-    case WM_COMMAND:
-    case WM_CTLCOLORMSGBOX:
-    case WM_CTLCOLOREDIT:
-    case WM_CTLCOLORLISTBOX:
-    case WM_CTLCOLORBTN:
-    case WM_CTLCOLORDLG:
-    case WM_CTLCOLORSCROLLBAR:
-    case WM_CTLCOLORSTATIC: return reinterpret_cast<HWND>(lParam);
-    default: return nullptr;
-    }
+    if (nMsg == WM_COMMAND || IsColourMessage(nMsg))
+        return reinterpret_cast<HWND>(lParam);
+    if (nMsg == WM_DRAWITEM && wParam != 0)
+        return reinterpret_cast<const DRAWITEMSTRUCT*>(lParam)->hwndItem;
+    return nullptr;
 }
 
 CControl::~CControl()

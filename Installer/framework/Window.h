@@ -56,6 +56,12 @@ constexpr UINT kReflectBase = 0xBC00;
 // control did not handle it (plain controls ignore the private message and answer 0).
 LRESULT ReflectToControl(HWND hControl, UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
 
+// WM_CTLCOLORMSGBOX to WM_CTLCOLORSTATIC: a control asking its parent for its colours.
+constexpr bool IsColourMessage(UINT nMsg) noexcept
+{
+    return nMsg >= WM_CTLCOLORMSGBOX && nMsg <= WM_CTLCOLORSTATIC;
+}
+
 // The child window that a parent notification came from, or null.
 HWND NotificationSource(UINT nMsg, WPARAM wParam, LPARAM lParam) noexcept;
 

@@ -2,9 +2,11 @@
 
 #include "framework/FileHandle.h"
 #include "log/SupportLog.h"
+#include "net/BodyReader.h"
 #include "net/InternetRequest.h"
 #include "net/RangeResume.h"
 #include "net/Sha256Hasher.h"
+#include "net/TransferLog.h"
 #include "net/TransferMath.h"
 #include "net/TransferRetry.h"
 #include "storage/WorkFolder.h"

@@ -2,6 +2,7 @@
 
 #include "log/SupportLog.h"
 #include "net/InternetRequest.h"
+#include "net/TransferLog.h"
 #include "net/TransferMath.h"
 
 #include <cstdio>

@@ -4,6 +4,7 @@
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "net/ServerTrust.h"
+#include "net/TransferLog.h"
 #include "net/TransferMath.h"
 
 #include <algorithm>
@@ -16,8 +17,6 @@
 namespace net {
 
 namespace {
-
-constexpr std::size_t kMaxErrorText = 255;
 
 std::wstring ModuleAgentName()
 {
@@ -228,145 +227,6 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
     return opened.ok;
 }
 
-// Two buffers: the helper fills one while the caller holds the other. Pieces go to the caller
-// in order, one at a time.
-struct CBodyReader::State
-{
-    struct Piece
-    {
-        int buffer = 0;
-        unsigned long size = 0;
-        bool ok = true;
-        unsigned long error = 0;
-    };
-
-    std::mutex mutex;
-    std::condition_variable changed;
-    CSentRequest sent;
-    std::uint64_t length = 0;
-    std::unique_ptr<char[]> buffers[2];
-    std::optional<Piece> ready; // read, not yet taken
-    int lent = -1;              // the buffer the caller holds
-    bool stop = false;
-    bool ended = false;
-};
-
-void CBodyReader::Serve(State& state)
-{
-    std::unique_lock<std::mutex> lock(state.mutex);
-    unsigned long readSize = kMinReadBytes;
-    std::uint64_t read = 0;
-    for (int next = 0; !state.stop; next ^= 1)
-    {
-        if (state.length != 0 && read >= state.length)
-            break;
-        state.changed.wait(lock, [&] {
-            return state.stop ||
-                   (state.lent != next && !(state.ready && state.ready->buffer == next));
-        });
-        if (state.stop)
-            break;
-        unsigned long size = readSize;
-        if (state.length != 0)
-            size = static_cast<unsigned long>(std::min<std::uint64_t>(size, state.length - read));
-        lock.unlock();
-        const auto start = Clock::now();
-        State::Piece piece;
-        piece.buffer = next;
-        piece.ok = ReadChunk(state.sent.request.get(), state.buffers[next].get(), size, piece.size);
-        piece.error = piece.ok ? 0 : GetLastError();
-        const auto took =
-            std::chrono::duration_cast<std::chrono::microseconds>(Clock::now() - start);
-        lock.lock();
-        state.changed.wait(lock, [&] { return state.stop || !state.ready; });
-        if (state.stop)
-            break;
-        state.ready = piece;
-        state.changed.notify_all();
-        if (!piece.ok || piece.size == 0)
-            break;
-        read += piece.size;
-        readSize = NextReadSize(readSize, static_cast<std::uint64_t>(took.count()));
-    }
-    state.ended = true;
-    state.changed.notify_all();
-}
-
-bool CBodyReader::Start(CSentRequest&& sent, std::uint64_t length)
-{
-    std::shared_ptr<State> state;
-    try
-    {
-        state = std::make_shared<State>();
-    }
-    catch (const std::bad_alloc&)
-    {
-        sent = CSentRequest();
-        return false;
-    }
-    state->sent = std::move(sent);
-    state->length = length;
-    for (std::unique_ptr<char[]>& buffer : state->buffers)
-    {
-        buffer.reset(new (std::nothrow) char[kMaxReadBytes]);
-        if (!buffer)
-            return false;
-    }
-    try
-    {
-        m_helper = std::thread([state] { Serve(*state); });
-    }
-    catch (const std::system_error&)
-    {
-        return false;
-    }
-    m_state = std::move(state);
-    return true;
-}
-
-CBodyReader::Outcome CBodyReader::Next(Clock::time_point deadline, const char*& data,
-                                       unsigned long& received)
-{
-    if (m_pastDeadline)
-        return Outcome::PastDeadline;
-    State& state = *m_state;
-    std::unique_lock<std::mutex> lock(state.mutex);
-    state.lent = -1;
-    state.changed.notify_all();
-    if (!state.changed.wait_until(lock, deadline, [&] { return state.ready.has_value(); }))
-    {
-        m_pastDeadline = true;
-        return Outcome::PastDeadline;
-    }
-    const State::Piece piece = *state.ready;
-    state.ready.reset();
-    state.lent = piece.buffer;
-    state.changed.notify_all();
-    lock.unlock();
-    data = state.buffers[piece.buffer].get();
-    received = piece.size;
-    if (piece.ok)
-        return Outcome::Read;
-    SetLastError(piece.error);
-    return Outcome::Failed;
-}
-
-CBodyReader::~CBodyReader()
-{
-    if (!m_state)
-        return;
-    std::unique_lock<std::mutex> lock(m_state->mutex);
-    m_state->stop = true;
-    m_state->changed.notify_all();
-    const bool ended =
-        m_state->changed.wait_for(lock, kHelperEndGrace, [&] { return m_state->ended; });
-    lock.unlock();
-    if (ended)
-        m_helper.join();
-    else
-        m_helper.detach();
-}
-
 int QueryStatusCode(HINTERNET request)
 {
     DWORD code = 0;
@@ -426,80 +286,6 @@ bool ReadAvailable(HINTERNET request, void* buffer, unsigned long maxSize, unsig
         return false;
     }
     return ReadChunk(request, buffer, std::clamp<DWORD>(available, 1, maxSize), received);
-}
-
-std::wstring InternetErrorText(unsigned long error)
-{
-    std::wstring text;
-    if (error == ERROR_INTERNET_EXTENDED_ERROR)
-    {
-        DWORD code = 0;
-        DWORD length = 0;
-        InternetGetLastResponseInfoW(&code, nullptr, &length);
-        if (length > 0)
-        {
-            text.assign(length + 1, L'\0');
-            if (InternetGetLastResponseInfoW(&code, &text[0], &length))
-                text.resize(length);
-            else
-                text.clear();
-        }
-    }
-    else
-    {
-        // Room beyond the cut: FormatMessageW fails rather than truncates.
-        wchar_t buffer[1024] = {};
-        const DWORD length =
-            FormatMessageW(FORMAT_MESSAGE_FROM_HMODULE | FORMAT_MESSAGE_FROM_SYSTEM |
-                               FORMAT_MESSAGE_IGNORE_INSERTS,
-                           GetModuleHandleW(L"wininet.dll"), error, 0, buffer,
-                           static_cast<DWORD>(std::size(buffer)), nullptr);
-        text.assign(buffer, length);
-    }
-    if (text.size() > kMaxErrorText)
-        text.resize(kMaxErrorText);
-    return text;
-}
-
-void TraceDownloadError(const std::wstring& message)
-{
-    OutputDebugStringA("Download error : ");
-    OutputDebugStringW(message.c_str());
-}
-
-void ReportDownloadError(std::wstring_view what, unsigned long error)
-{
-    TraceDownloadError(InternetErrorText(error));
-    LogFailure(what, error);
-}
-
-void ReportDownloadProblem(const std::wstring& message)
-{
-    TraceDownloadError(message);
-    LogEvent(message);
-}
-
-std::wstring TextForLog(const std::wstring& text)
-{
-    return EscapeForLog(WideToUtf8(text));
-}
-
-std::wstring UrlForLog(const CrackedUrl& url)
-{
-    return TextForLog(::UrlForLog((url.scheme == UrlScheme::Https ? L"https://" : L"http://") +
-                                  url.host + L":" + std::to_wstring(url.port) + url.object));
-}
-
-bool PauseBeforeRetry(CRetryBudget& budget, TransferFailure failure, bool madeProgress,
-                      const std::wstring& what)
-{
-    unsigned long pauseMs = 0;
-    if (!budget.NextPause(failure, madeProgress, pauseMs))
-        return false;
-    LogEvent(what + L": " + DescribeFailure(failure) + L"; trying again in " +
-             std::to_wstring(pauseMs) + L" ms");
-    Sleep(pauseMs);
-    return true;
 }
 
 } // namespace net

@@ -8,8 +8,8 @@ CFamilyProbe::CFamilyProbe(int (*probe)(), std::function<void()> first) noexcept
 {
     try
     {
-        m_state = std::make_shared<State>();
-        std::thread([state = m_state, probe, first = std::move(first)] {
+        m_result = std::make_shared<CWorkerResult<int>>();
+        std::thread([result = m_result, probe, first = std::move(first)] {
             int nFamily = 0;
             try
             {
@@ -21,42 +21,28 @@ CFamilyProbe::CFamilyProbe(int (*probe)(), std::function<void()> first) noexcept
             {
                 // Out of memory: an unknown family.
             }
-            state->nFamily.store(nFamily);
-            std::lock_guard<std::mutex> lock(state->mutex);
-            state->bDone.store(true);
-            if (state->hWnd)
-                ::PostMessageW(state->hWnd, state->nMsg, 0, 0);
+            result->Set(nFamily);
         }).detach();
     }
     catch (...)
     {
         ::OutputDebugStringA("The Windows family probe could not start\r\n");
-        m_state.reset();
+        m_result.reset();
     }
 }
 
 std::optional<int> CFamilyProbe::Result() const noexcept
 {
-    if (!m_state)
+    if (!m_result)
         return 0; // never started: an unknown family, at once
-    if (!m_state->bDone.load())
-        return std::nullopt;
-    return m_state->nFamily.load();
+    const int* family = m_result->Get();
+    return family ? std::optional<int>(*family) : std::nullopt;
 }
 
-void CFamilyProbe::PostWhenDone(HWND hWnd, UINT nMsg) const noexcept
+void CFamilyProbe::WhenDone(std::function<void()> listener) const noexcept
 {
-    if (!m_state)
-    {
-        ::PostMessageW(hWnd, nMsg, 0, 0);
-        return;
-    }
-    std::lock_guard<std::mutex> lock(m_state->mutex);
-    if (m_state->bDone.load())
-        ::PostMessageW(hWnd, nMsg, 0, 0);
-    else
-    {
-        m_state->hWnd = hWnd;
-        m_state->nMsg = nMsg;
-    }
+    if (m_result)
+        m_result->WhenSet(std::move(listener));
+    else if (listener)
+        listener();
 }

@@ -213,12 +213,22 @@ std::wstring LongNameOf(const std::wstring& path)
     return find ? std::wstring(entry.cFileName) : std::wstring();
 }
 
-bool IsPlainTreeIn(HANDLE folder, const std::wstring& folderPath, std::wstring& offending)
+// What a walk of an unpacked tree looks for, and what it found.
+struct TreeWalk
+{
+    const std::wstring& wanted;
+    std::wstring found;     // the first file named `wanted`, at most one folder down
+    std::wstring offending; // the first entry that is not plain
+};
+
+// Visits the tree in the order its folders list their entries, each entry opened through its
+// folder's handle; a reparse point is never entered.
+bool IsPlainTreeIn(HANDLE folder, const std::wstring& folderPath, int depth, TreeWalk& walk)
 {
     std::vector<FolderEntry> entries;
     if (!ListFolder(folder, entries))
     {
-        offending = folderPath;
+        walk.offending = folderPath;
         return false;
     }
     for (const FolderEntry& entry : entries)
@@ -235,13 +245,17 @@ bool IsPlainTreeIn(HANDLE folder, const std::wstring& folderPath, std::wstring& 
                                       ? FileHandle()
                                       : OpenInFolder(folder, entry.name, path, request);
         FileIdentity identity;
-        if (!opened || (isFolder ? !IsPlainTreeIn(opened.get(), path, offending)
+        if (!opened || (isFolder ? !IsPlainTreeIn(opened.get(), path, depth + 1, walk)
                                  : !IdentifySingleFile(opened.get(), identity)))
         {
-            if (offending.empty() || !opened)
-                offending = path;
+            if (walk.offending.empty() || !opened)
+                walk.offending = path;
             return false;
         }
+        if (!isFolder && depth <= 1 && walk.found.empty() &&
+            CompareStringOrdinal(entry.name.c_str(), -1, walk.wanted.c_str(), -1, TRUE) ==
+                CSTR_EQUAL)
+            walk.found = path;
     }
     return true;
 }
@@ -527,8 +541,12 @@ FileHandle CPackageFolder::CreateNewFile(const std::wstring& name) const
     return OpenInFolder(m_folder.get(), name, Entry(name), request);
 }
 
-bool CPackageFolder::IsPlainTree(std::wstring& offending) const
+bool CPackageFolder::CheckUnpackedTree(const std::wstring& name, std::wstring& found,
+                                       std::wstring& offending) const
 {
-    offending.clear();
-    return IsPlainTreeIn(m_folder.get(), m_path, offending);
+    TreeWalk walk{name, {}, {}};
+    const bool plain = IsPlainTreeIn(m_folder.get(), m_path, 0, walk);
+    found = plain ? walk.found : std::wstring();
+    offending = walk.offending;
+    return plain;
 }

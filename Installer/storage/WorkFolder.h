@@ -106,8 +106,11 @@ public:
     FileHandle CreateNewFile(const std::wstring& name) const;
 
     // Whether every entry below the folder is a plain folder or a file with one name;
-    // `offending` names the first that is not (or a folder that could not be listed).
-    bool IsPlainTree(std::wstring& offending) const;
+    // `offending` names the first that is not (or a folder that could not be listed). `found`
+    // is then the first regular file named `name` (case ignored) in the folder or one of its
+    // immediate subfolders, in the order they list their entries; empty when there is none.
+    bool CheckUnpackedTree(const std::wstring& name, std::wstring& found,
+                           std::wstring& offending) const;
 
 private:
     std::wstring m_path;

@@ -6,10 +6,10 @@
 #include "log/SupportLog.h"
 #include "net/Sha256Hasher.h"
 #include "storage/PathComponents.h"
+#include "trust/ShippedPrograms.h"
 #include "unattended/ParentConsole.h"
 #include "workflows/DriverService.h"
 #include "workflows/LayoutManifest.h"
-#include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
 #include <windows.h>

@@ -5,8 +5,8 @@
 // (workflows/PackageLayout.h). No window; one line per package on the console, as quiet runs
 // print theirs. The caller holds the machine-wide lock of unattended runs.
 
-#include "app/InstallerParts.h"
 #include "unattended/RunOptions.h"
+#include "workflows/InstallerParts.h"
 
 // 0 when everything is in place, 1603 when anything is not (what could be laid out stays).
 int MakeLayout(const CInstallerParts& parts, const RunOptions& options) noexcept;

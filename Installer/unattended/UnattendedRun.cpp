@@ -7,6 +7,7 @@
 #include <windows.h>
 
 #include <string>
+#include <thread>
 #include <vector>
 
 namespace {
@@ -92,14 +93,14 @@ int RunQuietly(const CInstallerParts& parts, const RunOptions& options) noexcept
     }
 }
 
-int RunPassively(const CInstallerParts& parts, const RunOptions& options,
+namespace {
+int RunPassively(const CInstallerParts& parts, const RunOptions& options, int family,
                  CWorkflowHost& host) noexcept
 {
     std::vector<int> codes;
     try
     {
         LogEvent(L"Unattended run (/passive)");
-        const int family = parts.probeFamily();
         for (const Command command : options.commands)
         {
             if (IsLeftOut(options, command, family))
@@ -121,4 +122,25 @@ int RunPassively(const CInstallerParts& parts, const RunOptions& options,
         // Out of memory: the line is lost; the code is not.
     }
     return result;
+}
+} // namespace
+
+void StartPassiveRun(const CInstallerParts& parts, const RunOptions& options, int family,
+                     std::unique_ptr<CPassiveHost> host) noexcept
+{
+    std::shared_ptr<CPassiveHost> owned;
+    try
+    {
+        owned = std::move(host);
+        std::thread([parts, options, family, owned] {
+            owned->RunEnded(RunPassively(parts, options, family, *owned));
+        }).detach();
+    }
+    catch (...)
+    {
+        // Out of memory: the run never began. The host is ours still, by one pointer or other.
+        CPassiveHost* told = owned ? owned.get() : host.get();
+        if (told)
+            told->RunEnded(kExitFailed);
+    }
 }

@@ -4,6 +4,7 @@
 #include "log/SupportLog.h"
 #include "net/HttpRequest.h"
 #include "net/InternetRequest.h"
+#include "net/TransferLog.h"
 
 #include <windows.h>
 

@@ -1,6 +1,5 @@
 #include "workflows/Staging.h"
 
-#include "framework/FindHandle.h"
 #include "localisation/ModulePath.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
@@ -11,9 +10,9 @@
 #include "storage/WorkFolderLayout.h"
 #include "trust/ChildProcess.h"
 #include "trust/ProgramKind.h"
+#include "trust/ShippedPrograms.h"
 #include "workflows/ChildCommandLine.h"
 #include "workflows/PackageName.h"
-#include "workflows/ShippedPrograms.h"
 
 #include <mutex>
 #include <thread>
@@ -124,48 +123,6 @@ bool DownloadPackage(const DriverPackageOffer& offer, FetchedPackage& package,
     return true;
 }
 
-ShippedCheck CopyShippedProgram(const ShippedProgram& program, ShippedCopy& copy)
-{
-    const std::wstring source = GetModuleRelativePath(program.relativePath);
-    const FileHandle original = source.empty() ? FileHandle() : OpenHeldForReading(source);
-    if (!original)
-    {
-        const DWORD error = source.empty() ? ERROR_FILE_NOT_FOUND : GetLastError();
-        LogFailure(L"Not started: " + source + L" could not be held", error);
-        return error == ERROR_FILE_NOT_FOUND || error == ERROR_PATH_NOT_FOUND
-                   ? ShippedCheck::Missing
-                   : ShippedCheck::Changed;
-    }
-    const std::wstring name = NameOfPath(source);
-    FileHandle target;
-    if (copy.folder.Create(ProgramCopyFolderName(name, GetCurrentProcessId())))
-        target = copy.folder.CreateNewFile(name);
-    net::Sha256Digest digest{};
-    FileIdentity identity;
-    if (!target || !net::HashOpenFile(original.get(), digest, target.get()) ||
-        !IdentifySingleFile(target.get(), identity))
-    {
-        LogFailure(L"Not started: " + source + L" could not be copied to the working folder",
-                   GetLastError());
-        return ShippedCheck::Changed;
-    }
-    target.reset();
-    if (digest != program.sha256)
-    {
-        LogEvent(L"Not started: " + source + L" is not the program this installer shipped");
-        return ShippedCheck::Changed;
-    }
-    copy.path = copy.folder.Entry(name);
-    // In a folder only administrators can change, the file opened again is the one written.
-    copy.held = OpenHeldForReading(copy.path, &identity);
-    if (!copy.held)
-    {
-        LogFailure(L"Not started: the copy " + copy.path + L" could not be held", GetLastError());
-        return ShippedCheck::Changed;
-    }
-    return ShippedCheck::Held;
-}
-
 UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std::wstring& setup)
 {
     ShippedCopy archiver;
@@ -207,13 +164,12 @@ UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std:
     }
     LogEvent(L"The archiver ended with exit code 0");
     std::wstring offending;
-    if (!package.folder.IsPlainTree(offending))
+    if (!package.folder.CheckUnpackedTree(L"Setup.exe", setup, offending))
     {
         LogEvent(L"Nothing started: a link or a file with more than one name was unpacked: " +
                  offending);
         return UnpackResult::Failed;
     }
-    setup = SearchFileInFolder(folder + L"\\*.*", L"Setup.exe", true);
     // The archive itself is no setup program, whatever its name.
     if (setup.empty() ||
         CompareStringOrdinal(setup.c_str(), -1, package.localPath.c_str(), -1, TRUE) == CSTR_EQUAL)
@@ -229,37 +185,4 @@ UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std:
         return UnpackResult::Failed;
     }
     return UnpackResult::Unpacked;
-}
-
-std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name, bool descend)
-{
-    const std::size_t slash = pattern.find_last_of(L'\\');
-    const std::wstring folder =
-        slash == std::wstring::npos ? std::wstring() : pattern.substr(0, slash + 1);
-
-    WIN32_FIND_DATAW entry = {};
-    FindHandle find(FindFirstFileW(pattern.c_str(), &entry));
-    if (!find)
-        return std::wstring();
-    do
-    {
-        const std::wstring entryName = entry.cFileName;
-        if (entryName == L"." || entryName == L".." ||
-            (entry.dwFileAttributes & FILE_ATTRIBUTE_REPARSE_POINT))
-            continue;
-        const std::wstring entryPath = folder + entryName;
-        if (entry.dwFileAttributes & FILE_ATTRIBUTE_DIRECTORY)
-        {
-            if (!descend)
-                continue;
-            std::wstring found = SearchFileInFolder(entryPath + L"\\*.*", name, false);
-            if (!found.empty())
-                return found;
-        }
-        else if (CompareStringOrdinal(entryName.c_str(), -1, name.c_str(), -1, TRUE) == CSTR_EQUAL)
-        {
-            return entryPath;
-        }
-    } while (FindNextFileW(find.get(), &entry));
-    return std::wstring();
 }

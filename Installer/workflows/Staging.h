@@ -67,9 +67,3 @@ enum class UnpackResult
 // (an encrypted archive fails at once) or it runs too long, the unpacked tree holds a reparse
 // point or a file with another name, or no Setup.exe is found.
 UnpackResult UnpackPackage(const FetchedPackage& package, FileHandle& held, std::wstring& setup);
-
-// Full path of the first regular file named `name` (case ignored) that `pattern`
-// ("<folder>\*.*") enumerates; with `descend`, each subfolder met on the way is searched one
-// level deep. Reparse points are neither matched nor entered.
-std::wstring SearchFileInFolder(const std::wstring& pattern, const std::wstring& name,
-                                bool descend);

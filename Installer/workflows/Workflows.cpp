@@ -5,9 +5,9 @@
 #include "log/SupportLog.h"
 #include "probe/WindowsFamily.h"
 #include "trust/ChildProcess.h"
+#include "trust/ShippedPrograms.h"
 #include "workflows/DriverService.h"
 #include "workflows/PackageLayout.h"
-#include "workflows/ShippedPrograms.h"
 #include "workflows/Staging.h"
 
 #include <array>

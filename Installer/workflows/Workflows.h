@@ -14,8 +14,9 @@
 class CWorkflowHost
 {
 public:
-    // The only way from a worker to the window. All are callable from any thread and return
-    // once the window has done what they ask.
+    // The only way from a worker to the window. All are callable from any thread; the window
+    // applies what they ask later on its own thread, so none waits for it (except the message
+    // dialog, which runs its own modal loop on the worker).
     virtual void ShowStatusText(std::wstring text) = 0;
     virtual void ShowNoInternetMessage() = 0;
     // The command's progress bar: shown at 0, moved to `percent` (0..100), hidden.

@@ -1,5 +1,6 @@
 #include "app/Layout.h"
 #include "app/WorkerRequests.h"
+#include "framework/WorkerResult.h"
 
 #include <gtest/gtest.h>
 
@@ -247,8 +248,8 @@ TEST(Layout, CaptionCarriesTheVersion)
 }
 } // namespace
 
-// Workers queue what the window shows; one wake-up per batch, the newest state per control,
-// nothing once the window is gone.
+// Other threads queue what the window shows and what it waits for; one wake-up per batch, the
+// newest state per control, a lost wake-up caught up, nothing once the window is gone.
 TEST(WorkerRequests, NewestStatePerControlOneWakeUpNothingAfterClose)
 {
     CWorkerRequests requests;
@@ -257,23 +258,49 @@ TEST(WorkerRequests, NewestStatePerControlOneWakeUpNothingAfterClose)
     EXPECT_FALSE(requests.SetStatus(L"first"));
     EXPECT_FALSE(requests.SetStatus(L"second"));
     EXPECT_FALSE(requests.MoveBar(1, 70));
+    EXPECT_FALSE(requests.FamilyKnown());
     CWorkerRequests::Batch batch = requests.Take();
     EXPECT_EQ(batch.status, std::optional<std::wstring>(L"second"));
     EXPECT_EQ(batch.bars[1].position, std::optional<int>(70));
     EXPECT_EQ(batch.bars[1].visible, std::optional<bool>(true));
     EXPECT_FALSE(batch.bars[0].position || batch.bars[0].visible || batch.bars[2].visible);
+    EXPECT_TRUE(batch.bFamilyKnown);
+    EXPECT_FALSE(batch.bBannerReady || batch.runEnded);
 
     EXPECT_TRUE(requests.HideBar(1));
-    requests.WakeFailed(); // the post did not arrive: the next request wakes again
-    EXPECT_TRUE(requests.MoveBar(2, 5));
+    EXPECT_FALSE(requests.WakeMissed());
+    requests.WakeFailed(); // the post did not arrive: the timer sees it, the next request wakes
+    EXPECT_TRUE(requests.WakeMissed());
+    EXPECT_TRUE(requests.RunEnded(3010));
+    EXPECT_FALSE(requests.BannerReady());
     batch = requests.Take();
+    EXPECT_FALSE(requests.WakeMissed());
     EXPECT_EQ(batch.bars[1].visible, std::optional<bool>(false));
-    EXPECT_FALSE(batch.status);
+    EXPECT_EQ(batch.runEnded, std::optional<int>(3010));
+    EXPECT_TRUE(batch.bBannerReady);
+    EXPECT_FALSE(batch.status || batch.bFamilyKnown);
 
     requests.SetStatus(L"pending");
     requests.Close();
     EXPECT_FALSE(requests.SetStatus(L"late"));
-    EXPECT_FALSE(requests.ShowBar(0));
+    EXPECT_FALSE(requests.RunEnded(0));
     batch = requests.Take();
-    EXPECT_FALSE(batch.status || batch.bars[0].visible);
+    EXPECT_FALSE(batch.status || batch.runEnded);
+}
+
+// A worker's result reaches a listener exactly once, whether it asked before or after.
+TEST(WorkerResult, TellsTheListenerOnceWhicheverComesFirst)
+{
+    CWorkerResult<int> result;
+    int told = 0;
+    EXPECT_EQ(result.Get(), nullptr);
+    EXPECT_EQ(result.WaitFor(std::chrono::milliseconds(0)), nullptr);
+    result.WhenSet([&] { ++told; });
+    EXPECT_EQ(told, 0);
+    result.Set(7);
+    EXPECT_EQ(told, 1);
+    ASSERT_NE(result.Get(), nullptr);
+    EXPECT_EQ(*result.Get(), 7);
+    result.WhenSet([&] { told += 10; });
+    EXPECT_EQ(told, 11);
 }

@@ -780,6 +780,14 @@ TEST_F(Unattended, PassiveRunsShowTheWindowAndCloseThemselves)
     EXPECT_EQ(Finish(process), 1602u);
 }
 
+// A family probe slower than the window's wait: the window shows its buttons as for an unknown
+// Windows, but the passive run waits for the answer, and the receiver applies to this one.
+TEST_F(Unattended, PassiveRunsWaitForTheFamilyWhenItIsLate)
+{
+    EXPECT_EQ(Finish(Start(L"/passive /receiver", L"", Dist() + L"\\InstallerSlowProbe.exe")), 0u);
+    EXPECT_EQ(SetupRuns(), 1u);
+}
+
 // Started by a person: /? lists the switches, and a wrong one is named; both in a box.
 TEST_F(Unattended, HelpAndAWrongSwitchSpeakInAMessageBox)
 {

@@ -943,24 +943,33 @@ TEST(Staging, CommandLinesSurviveBlanksAndNonAnsiLettersInPaths)
     SetSetupSetting(L"KVZ_SETUP_EXIT", nullptr);
 }
 
-// One match at a time: FindFirstFileW promises no order among competing entries.
-TEST(Staging, SearchLooksOneLevelDeepIgnoringCaseForFilesOnly)
+// The unpacked tree is walked through its held folder: Setup.exe is found one level deep, case
+// ignored, files only; a link anywhere in it is named and nothing is found.
+TEST(Staging, TheUnpackedTreeIsPlainAndItsSetupOneLevelDeep)
 {
-    const std::wstring root = ScratchFolder() + L"\\search";
+    CPackageFolder folder;
+    ASSERT_TRUE(folder.Create(L"tree-walk"));
+    const std::wstring root = folder.Path();
     const std::wstring elsewhere = ScratchFolder() + L"\\elsewhere";
-    for (const wchar_t* dir : {L"", L"\\A", L"\\B", L"\\C", L"\\C\\D", L"\\E"})
+    for (const wchar_t* dir : {L"\\A", L"\\B", L"\\C", L"\\C\\D", L"\\E", L"\\Setup.exe"})
         CreateDirectoryW((root + dir).c_str(), nullptr);
-    // Two levels down is too deep; folders named like it never match; a link is not entered.
+    // Two levels down is too deep; folders named like it never match.
     WriteFileBytes(root + L"\\C\\D\\Setup.exe", "x");
     CreateDirectoryW((root + L"\\E\\setup.EXE").c_str(), nullptr);
-    CreateDirectoryW((root + L"\\Setup.exe").c_str(), nullptr);
-    CreateDirectoryW(elsewhere.c_str(), nullptr);
-    WriteFileBytes(elsewhere + L"\\Setup.exe", "x");
-    ASSERT_TRUE(MakeFolderLink(root + L"\\Linked", elsewhere));
-    EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), L"");
+    std::wstring found = L"?";
+    std::wstring offending;
+    EXPECT_TRUE(folder.CheckUnpackedTree(L"Setup.exe", found, offending));
+    EXPECT_EQ(found, L"");
     WriteFileBytes(root + L"\\B\\SETUP.exe", "x");
-    EXPECT_EQ(SearchFileInFolder(root + L"\\*.*", L"Setup.exe", true), root + L"\\B\\SETUP.exe");
-    EXPECT_TRUE(RemoveFolderLink(root + L"\\Linked"));
+    EXPECT_TRUE(folder.CheckUnpackedTree(L"Setup.exe", found, offending));
+    EXPECT_EQ(found, root + L"\\B\\SETUP.exe");
+
+    CreateDirectoryW(elsewhere.c_str(), nullptr);
+    ASSERT_TRUE(MakeFolderLink(root + L"\\C\\Linked", elsewhere));
+    EXPECT_FALSE(folder.CheckUnpackedTree(L"Setup.exe", found, offending));
+    EXPECT_EQ(found, L"");
+    EXPECT_EQ(offending, root + L"\\C\\Linked");
+    EXPECT_TRUE(RemoveFolderLink(root + L"\\C\\Linked"));
 }
 
 } // namespace

@@ -1,5 +1,6 @@
-// What the main window runs: the real workflows and Windows-family probe in the program, and
-// stand-ins for them in the test builds that keep the window busy or its probe hanging.
+// What the window and the unattended runs run: the real workflows and Windows-family probe in
+// the program, and stand-ins for them in the test builds that keep the window busy or its probe
+// hanging.
 #pragma once
 
 #include "workflows/Workflows.h"
@@ -13,6 +14,3 @@ struct CInstallerParts
     // the installer's own signer is read at start.
     const char* publisherPins = "";
 };
-
-// The program's own: RunCommand under the build's pins, and GetWindowsFamily.
-CInstallerParts ProgramParts() noexcept;
