@@ -4,6 +4,8 @@
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
 #include "net/Sha256Hasher.h"
+#include "net/TransferLimits.h"
+#include "net/TransferMath.h"
 #include "storage/WorkFolderLayout.h"
 #include "trust/ProgramKind.h"
 #include "workflows/LayoutManifest.h"
@@ -99,6 +101,13 @@ bool CopyFromLayout(const CommandRow& row, const LayoutEntry& entry, const std::
         return refuse(L"its size is not the manifest's", 0);
     if (!package.folder.Create(PackageFolderName(name)))
         return refuse(L"its package folder could not be made afresh", GetLastError());
+    // As for a download: room is left for the unpacked files and for Windows.
+    ULARGE_INTEGER available{};
+    const bool freeKnown = GetDiskFreeSpaceExW((package.folder.Path() + L"\\").c_str(), &available,
+                                               nullptr, nullptr) != FALSE;
+    if (net::JudgePackageSize(entry.size, net::kMaxPackageBytes, available.QuadPart, freeKnown) !=
+        net::SizeVerdict::Fits)
+        return refuse(L"it does not fit on the working folder's drive", 0);
     package.url = Utf8ToWide(entry.source);
     package.fileName = name;
     package.localPath = package.folder.Entry(name);
