@@ -26,6 +26,16 @@ BOOL CExtraMsg::OnInitDialog() noexcept
     m_btnOk.ShowWindow(SW_SHOW);
 
     m_stcText.SetFont(m_font.get(), true);
-    m_stcText.SetText(m_translation.GetWord(WordKeys[HINT_NO_INTERNET]));
+    const std::wstring text = m_translation.GetWord(WordKeys[HINT_NO_INTERNET]);
+    m_stcText.SetText(text);
+    // The box has no caption bar: its text is its name, which a screen reader says with the
+    // dialog as it opens.
+    SetText(text);
+    ApplyLook();
     return TRUE;
+}
+
+void CExtraMsg::OnLookChanged() noexcept
+{
+    m_btnOk.SetSystemLook(m_bHighContrast);
 }

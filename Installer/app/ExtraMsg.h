@@ -15,6 +15,7 @@ public:
 protected:
     void DoDataExchange() noexcept override;
     BOOL OnInitDialog() noexcept override;
+    void OnLookChanged() noexcept override;
 
 private:
     CSkinButton m_btnOk;

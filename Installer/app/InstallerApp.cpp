@@ -5,6 +5,7 @@
 #include "app/WindowStyle.h"
 #include "BuildConfig.h"
 #include "framework/AsciiCase.h"
+#include "framework/ComApartment.h"
 #include "log/SupportLog.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
@@ -109,6 +110,8 @@ bool CInstallerApp::InitInstance(const CInstallerParts& parts, const RunOptions*
     }
     const CFamilyProbe familyProbe(parts.probeFamily, std::move(afterBanner));
 
+    // The window's thread lives in an apartment: the accessibility annotations are COM's.
+    const ComApartment apartment(COINIT_APARTMENTTHREADED);
     INITCOMMONCONTROLSEX controls{};
     controls.dwSize = sizeof(controls);
     controls.dwICC = ICC_WIN95_CLASSES;

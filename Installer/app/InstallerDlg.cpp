@@ -1,5 +1,6 @@
 #include "app/InstallerDlg.h"
 
+#include "app/Accessibility.h"
 #include "app/OfferSwitches.h"
 #include "BuildConfig.h"
 #include "framework/GdiSelect.h"
@@ -136,6 +137,14 @@ BOOL CInstallerDlg::OnInitDialog() noexcept
     m_stcText.SetWindowPos(nullptr, status.x, status.y, status.width, status.height,
                            SWP_NOZORDER | SWP_SHOWWINDOW);
     m_rcStatus = {status.x, status.y, status.x + status.width, status.y + status.height};
+
+    // The status line is read out as its text changes; a bar is named by its command.
+    CAccessibleNotes notes;
+    notes.MarkLiveRegion(m_stcText.GetSafeHwnd());
+    for (const CommandRow& row : g_commandTable)
+        if (CProgressCtrl* bar = Bar(row.command))
+            notes.SetName(bar->GetSafeHwnd(), Button(row.command).GetText());
+    ApplyLook();
 
     for (const Command command : m_plan.shownCommands)
         if (!RowOf(command).bNeedsWindows7)
@@ -349,12 +358,23 @@ bool CInstallerDlg::OnPaint() noexcept
 
 void CInstallerDlg::PaintBackground(HDC hDC, const RECT& rc) noexcept
 {
-    m_background.Paint(hDC, rc);
+    if (m_bHighContrast)
+        CBlueDialog::PaintBackground(hDC, rc);
+    else
+        m_background.Paint(hDC, rc);
+}
+
+void CInstallerDlg::OnLookChanged() noexcept
+{
+    for (CSkinButton& button : m_buttons)
+        if (button.GetSafeHwnd())
+            button.SetSystemLook(m_bHighContrast);
 }
 
 void CInstallerDlg::ShowStatusText(const std::wstring& text) noexcept
 {
     m_stcText.SetText(text);
+    CAccessibleNotes::Announce(m_stcText.GetSafeHwnd());
     // The status line is transparent: its rectangle of the background is painted again under
     // the new text, so no trace of the earlier one stays; nothing else is.
     ::RedrawWindow(m_hWnd, &m_rcStatus, nullptr, RDW_INVALIDATE | RDW_ERASE | RDW_ALLCHILDREN);

@@ -40,6 +40,7 @@ protected:
     BOOL OnInitDialog() noexcept override;
     bool OnMessage(UINT nMsg, WPARAM wParam, LPARAM lParam, LRESULT& result) noexcept override;
     void PaintBackground(HDC hDC, const RECT& rc) noexcept override;
+    void OnLookChanged() noexcept override;
 
 private:
     bool OnPaint() noexcept;

@@ -178,6 +178,12 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
         ::SelectObject(hDC, hFont);
 
     const RECT rcItem = item.rcItem;
+    if (m_bSystemLook)
+    {
+        DrawSystemLook(hDC, rcItem, state, bDisabled);
+        ::RestoreDC(hDC, nSavedDc);
+        return;
+    }
     DrawBackground(hDC, rcItem, state);
     DrawFrame(hDC, rcItem, state);
 
@@ -193,6 +199,34 @@ void CSkinButton::DrawItem(const DRAWITEMSTRUCT& item) noexcept
     if (m_focusCue.Shows(state))
         DrawFocusCue(hDC, rcItem, state);
     ::RestoreDC(hDC, nSavedDc);
+}
+
+void CSkinButton::SetSystemLook(bool bOn) noexcept
+{
+    m_bSystemLook = bOn;
+    Repaint(true);
+}
+
+void CSkinButton::DrawSystemLook(HDC hDC, const RECT& rcItem, const ButtonState& state,
+                                 bool bDisabled) noexcept
+{
+    RECT rc = rcItem;
+    ::DrawFrameControl(hDC, &rc, DFC_BUTTON,
+                       DFCS_BUTTONPUSH | (state.bPressed ? DFCS_PUSHED : 0) |
+                           (bDisabled ? DFCS_INACTIVE : 0));
+    RECT rcText = rcItem;
+    if (state.bPressed)
+        ::OffsetRect(&rcText, 1, 1);
+    ::SetTextColor(hDC, ::GetSysColor(bDisabled ? COLOR_GRAYTEXT : COLOR_BTNTEXT));
+    const std::wstring caption = GetText();
+    ::DrawTextW(hDC, caption.c_str(), static_cast<int>(caption.size()), &rcText,
+                DT_CENTER | DT_VCENTER | DT_SINGLELINE);
+    if (m_focusCue.Shows(state))
+    {
+        RECT rcFocus = rcItem;
+        ::InflateRect(&rcFocus, -4, -4);
+        ::DrawFocusRect(hDC, &rcFocus);
+    }
 }
 
 void CSkinButton::DrawBackground(HDC hDC, const RECT& rc, const ButtonState& state) noexcept

@@ -29,6 +29,9 @@ public:
     SkinResult SetFlatBorder(bool bEnable, bool bRepaint = true) noexcept;
     SkinResult SetPressedShift(int nStyle, bool bRepaint = true) noexcept;
     void ResetColors(bool bRepaint = true) noexcept;
+    // The system's look (high contrast): no bitmap and no colour of its own, a push button drawn
+    // as Windows draws one in the system's colours, with the system's focus rectangle.
+    void SetSystemLook(bool bOn) noexcept;
 
     COLORREF GetStateColor(ColorSlot slot) const noexcept { return m_colors[slot]; }
     bool IsDefault() const noexcept { return m_bDefault; }
@@ -50,6 +53,8 @@ protected:
     virtual void DrawCaption(HDC hDC, const std::wstring& caption, RECT rcCaption,
                              const ButtonState& state, bool bDisabled) noexcept;
     virtual void DrawFocusCue(HDC hDC, const RECT& rcItem, const ButtonState& state) noexcept;
+    void DrawSystemLook(HDC hDC, const RECT& rcItem, const ButtonState& state,
+                        bool bDisabled) noexcept;
 
 private:
     struct StateBitmap
@@ -75,6 +80,7 @@ private:
     CHoverTracker m_hover;
     CFocusCue m_focusCue;
     bool m_bDefault = false;
+    bool m_bSystemLook = false;
     ContentAlign m_align = ImageLeft;
     bool m_bBorder = true;
     COLORREF m_colors[kColorSlotCount]{};

@@ -2,6 +2,7 @@
 // the process ends, for the close-during-work tests. With KVZ_BUSY_PROBE=hang its
 // Windows-family probe never answers, as a hung WMI service would not.
 #include "app/InstallerApp.h"
+#include "HighContrastSeam.h"
 
 #include "framework/KernelHandle.h"
 #include "localisation/ModulePath.h"
@@ -75,6 +76,7 @@ CInstallerApp theApp;
 
 int WINAPI wWinMain(HINSTANCE, HINSTANCE, PWSTR, int)
 {
+    UseTestHighContrast();
     theApp.InitInstance({RunBusy, ProbeFamily});
     return 0;
 }

@@ -3,6 +3,7 @@
 #include "framework/WindowDc.h"
 #include "localisation/TranslationFile.h"
 #include "localisation/WordTable.h"
+#include "res/resource.h"
 
 #include <algorithm>
 #include <vector>
@@ -136,7 +137,7 @@ HWND CProgram::FindMessageDialog(DWORD nTimeoutMs) const
         [](HWND hWnd) {
             wchar_t name[64] = {};
             GetClassNameW(hWnd, name, 64);
-            return std::wstring(name) == L"#32770" && GetWindowTextLengthW(hWnd) == 0;
+            return std::wstring(name) == L"#32770" && GetDlgItem(hWnd, IDC_MESSAGE_TEXT) != nullptr;
         },
         nTimeoutMs);
 }

@@ -36,7 +36,7 @@ public:
     // A visible top-level window of this program whose caption (or class) matches.
     HWND FindWindowByCaption(const std::wstring& caption, DWORD nTimeoutMs) const;
     HWND FindDialog(DWORD nTimeoutMs) const; // a visible window of the dialog class
-    // The no-internet message: a visible dialog-class window without a caption.
+    // The no-internet message: a visible dialog-class window holding the message text.
     HWND FindMessageDialog(DWORD nTimeoutMs) const;
 
 private:

@@ -8,6 +8,7 @@
 
 #include <gtest/gtest.h>
 
+#include <iterator>
 #include <memory>
 #include <string>
 
@@ -48,7 +49,6 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     const LONG_PTR nStyle = GetWindowLongPtrW(m_hDialog, GWL_STYLE);
     EXPECT_FALSE((nStyle & WS_CAPTION) == WS_CAPTION) << "it must have no caption bar";
     EXPECT_TRUE(nStyle & WS_BORDER);
-    EXPECT_EQ(L"", WindowText(m_hDialog));
 
     const std::wstring language = LanguageCodeFromLangId(GetUserDefaultLangID());
     const ControlInfo text = ReadControl(m_hDialog, IDC_MESSAGE_TEXT);
@@ -56,6 +56,8 @@ TEST_F(MessageDialog, ShowsTheTranslatedHintInTheWindowStyle)
     EXPECT_EQ(
         LookUpWord(GuiDist() + L"\\data\\translation.json", language, WordKeys[HINT_NO_INTERNET]),
         text.text);
+    // Its name is its text, which a screen reader says as the dialog opens.
+    EXPECT_EQ(text.text, WindowText(m_hDialog));
 
     const SIZE client = ClientSize(m_hDialog);
     const ControlInfo ok = ReadControl(m_hDialog, IDOK);
@@ -114,6 +116,99 @@ TEST_F(MessageDialog, EscapeEndsIt)
 {
     PressKey(m_hDialog, VK_ESCAPE);
     EXPECT_EQ(0u, m_probe.WaitForExit(15000));
+}
+
+// --- High contrast ----------------------------------------------------------------------------
+
+// A black-and-yellow system scheme, and the test builds told that high contrast is on
+// (HighContrastSeam.h); both given back afterwards.
+class HighContrast : public ::testing::Test
+{
+protected:
+    static constexpr int kElements[] = {COLOR_WINDOW, COLOR_WINDOWTEXT, COLOR_BTNFACE,
+                                        COLOR_BTNTEXT};
+    static constexpr COLORREF kBlack = RGB(0, 0, 0);
+    static constexpr COLORREF kYellow = RGB(255, 255, 0);
+    static constexpr COLORREF kFace = RGB(40, 40, 40);
+
+    void SetUp() override
+    {
+        for (size_t i = 0; i < std::size(kElements); ++i)
+            m_saved[i] = GetSysColor(kElements[i]);
+        const COLORREF scheme[] = {kBlack, kYellow, kFace, kYellow};
+        ASSERT_TRUE(SetSysColors(static_cast<int>(std::size(kElements)), kElements, scheme));
+        SetOn(true);
+    }
+    void TearDown() override
+    {
+        SetSysColors(static_cast<int>(std::size(kElements)), kElements, m_saved);
+        RegDeleteKeyValueW(HKEY_CURRENT_USER, L"Software\\KVZ7300Test", L"HighContrast");
+    }
+    static void SetOn(bool bOn)
+    {
+        const DWORD value = bOn ? 1 : 0;
+        RegSetKeyValueW(HKEY_CURRENT_USER, L"Software\\KVZ7300Test", L"HighContrast", REG_DWORD,
+                        &value, sizeof(value));
+    }
+    // Pixels of `colour` in the client area.
+    static int Count(const CPixelPicture& pixels, SIZE client, COLORREF colour)
+    {
+        int count = 0;
+        for (int y = 0; y < client.cy; ++y)
+            for (int x = 0; x < client.cx; ++x)
+                count += pixels.At(x, y) == colour;
+        return count;
+    }
+
+    COLORREF m_saved[std::size(kElements)]{};
+};
+
+// All of it or none: no blue, no banner, no bitmap, text and buttons in the system's colours;
+// switched off while open, the window paints its blue again at once.
+TEST_F(HighContrast, BothWindowsTakeTheSystemsColoursAndGiveThemBack)
+{
+    CProgram installer;
+    ASSERT_TRUE(installer.Start(GuiDist() + L"\\InstallerBusy.exe"));
+    const HWND hWnd = installer.FindWindowByCaption(MainCaption(), 30000);
+    ASSERT_NE(nullptr, hWnd);
+    const SIZE client = ClientSize(hWnd);
+    const ControlInfo wifi = ReadControl(hWnd, IDC_INSTALL_WIFI);
+    std::unique_ptr<CScreenPixels> pixels = SteadyPixels(hWnd, 10000);
+    EXPECT_EQ(0, Count(*pixels, client, kBlue));
+    EXPECT_EQ(kBlack, pixels->At(2, 2));
+    int banner = 0; // pixels of the banner's place (255 x 85, 13 from the top) not the window's
+    for (int y = 13; y < 13 + 85; ++y)
+        for (int x = (client.cx - 255) / 2; x < (client.cx + 255) / 2; ++x)
+            banner += pixels->At(x, y) != kBlack;
+    EXPECT_EQ(0, banner);
+    EXPECT_EQ(kFace, pixels->At(wifi.rc.left + 5, wifi.rc.top + 5));
+    EXPECT_GT(Count(*pixels, client, kYellow), 20) << "no caption in the button text's colour";
+
+    SetOn(false);
+    SendMessageW(hWnd, WM_SETTINGCHANGE, SPI_SETHIGHCONTRAST, 0);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            const CScreenPixels now(hWnd);
+            return now.At(2, 2) == kBlue && now.At(client.cx / 2, 13 + 89 * 85 / 100) == kWhite &&
+                   now.At(wifi.rc.left + 5, wifi.rc.top + 5) == kBlue;
+        },
+        10000))
+        << "today's blue, banner and button face did not come back";
+    PostMessageW(hWnd, WM_SYSCOMMAND, SC_CLOSE, 0);
+    EXPECT_EQ(0u, installer.WaitForExit(20000));
+
+    SetOn(true);
+    CProgram probe;
+    ASSERT_TRUE(probe.Start(GuiDist() + L"\\MessageProbe.exe"));
+    const HWND hDialog = probe.FindDialog(30000);
+    ASSERT_NE(nullptr, hDialog);
+    const SIZE box = ClientSize(hDialog);
+    pixels = SteadyPixels(hDialog, 10000);
+    EXPECT_EQ(0, Count(*pixels, box, kBlue));
+    EXPECT_EQ(kBlack, pixels->At(2, 2));
+    EXPECT_GT(Count(*pixels, box, kYellow), 20) << "no text in the window text's colour";
+    PressKey(hDialog, VK_RETURN);
+    EXPECT_EQ(0u, probe.WaitForExit(15000));
 }
 
 // --- Closing the main window -----------------------------------------------------------------

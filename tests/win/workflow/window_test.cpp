@@ -13,6 +13,7 @@
 #include <gtest/gtest.h>
 
 #include <commctrl.h>
+#include <oleacc.h>
 
 #include <algorithm>
 #include <chrono>
@@ -151,9 +152,64 @@ TEST(PlantedDlls, AreLoadedBySearchingTheInstallersFolder)
     ForgetPlantedDlls();
 }
 
+// The live-region events another program's window raises, as a screen reader hears them.
+class LiveRegionEvents
+{
+public:
+    explicit LiveRegionEvents(const CProgram& program)
+    {
+        s_events.clear();
+        m_hook = SetWinEventHook(EVENT_OBJECT_LIVEREGIONCHANGED, EVENT_OBJECT_LIVEREGIONCHANGED,
+                                 nullptr, Heard, program.Id(), 0, WINEVENT_OUTOFCONTEXT);
+    }
+    ~LiveRegionEvents() { UnhookWinEvent(m_hook); }
+    // The windows each event came from, once WaitFor has pumped them in.
+    static const std::vector<HWND>& Sources() { return s_events; }
+
+private:
+    static void CALLBACK Heard(HWINEVENTHOOK, DWORD, HWND hWnd, LONG idObject, LONG idChild, DWORD,
+                               DWORD)
+    {
+        if (idObject == OBJID_CLIENT && idChild == CHILDID_SELF)
+            s_events.push_back(hWnd);
+    }
+
+    HWINEVENTHOOK m_hook = nullptr;
+    static std::vector<HWND> s_events;
+};
+std::vector<HWND> LiveRegionEvents::s_events;
+
+// Name and state as an accessibility tool reads them.
+std::wstring AccessibleName(HWND hWnd, LONG* state = nullptr)
+{
+    IAccessible* accessible = nullptr;
+    if (FAILED(AccessibleObjectFromWindow(hWnd, OBJID_CLIENT, IID_IAccessible,
+                                          reinterpret_cast<void**>(&accessible))))
+        return L"<none>";
+    VARIANT self{};
+    self.vt = VT_I4;
+    self.lVal = CHILDID_SELF;
+    BSTR name = nullptr;
+    std::wstring text;
+    if (SUCCEEDED(accessible->get_accName(self, &name)) && name)
+        text = name;
+    SysFreeString(name);
+    VARIANT value{};
+    if (state && SUCCEEDED(accessible->get_accState(self, &value)) && value.vt == VT_I4)
+        *state = value.lVal;
+    accessible->Release();
+    return text;
+}
+
 TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
 {
     const HWND bar = GetDlgItem(m_hWnd, IDC_PROGRESS_BLUETOOTH);
+    // Named by what it measures, and hidden to accessibility tools while it is.
+    LONG state = 0;
+    EXPECT_EQ(AccessibleName(bar, &state), Word(INSTALL_BT));
+    EXPECT_TRUE(state & STATE_SYSTEM_INVISIBLE);
+    EXPECT_EQ(AccessibleName(GetDlgItem(m_hWnd, IDC_INSTALL_BLUETOOTH)), Word(INSTALL_BT));
+    const LiveRegionEvents events(m_installer);
     EXPECT_FALSE(IsWindowVisible(bar));
     Click(IDC_INSTALL_BLUETOOTH);
     // The bar holds 100 for a second after the download before it is hidden again.
@@ -166,6 +222,8 @@ TEST_F(ShippedWindow, BluetoothShowsItsBarAndStartsTheDriverSetup)
               std::wstring::npos);
     EXPECT_EQ(Status(), L"");
     EXPECT_EQ(m_installer.FindMessageDialog(0), nullptr);
+    // A moving bar is no news for a screen reader.
+    EXPECT_EQ(LiveRegionEvents::Sources().size(), 0u);
 }
 
 TEST_F(ShippedWindow, NothingToFetchShowsTheMessageWithoutABar)
@@ -206,11 +264,19 @@ TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
     EXPECT_FALSE(IsWindowVisible(bar));
 }
 
+// The new status text is announced once, from the status line, and reads as its text.
 TEST_F(ShippedWindow, WifiSuccessAddsTheBluetoothHint)
 {
+    const LiveRegionEvents events(m_installer);
     Click(IDC_INSTALL_WIFI);
     EXPECT_TRUE(WaitFor([&] { return !Status().empty(); }, 20000));
     EXPECT_EQ(Status(), Word(WIFI_INSTALLED) + L" " + Word(HINT_DL_BT));
+    const HWND status = GetDlgItem(m_hWnd, IDC_STATUS);
+    WaitFor([] { return !LiveRegionEvents::Sources().empty(); }, 5000);
+    Sleep(300);
+    WaitFor([] { return false; }, 100);
+    EXPECT_EQ(LiveRegionEvents::Sources(), std::vector<HWND>{status});
+    EXPECT_EQ(AccessibleName(status), Status());
 }
 
 TEST_F(ShippedWindow, WifiFailureChangesNothing)
