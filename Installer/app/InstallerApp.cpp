@@ -12,9 +12,11 @@
 #include "res/resource.h"
 #include "storage/WorkFolder.h"
 #include "trust/TrustedStart.h"
+#include "unattended/LayoutRun.h"
 #include "unattended/RunLock.h"
 #include "unattended/RunOptions.h"
 #include "unattended/UnattendedRun.h"
+#include "workflows/PackageLayout.h"
 #include "workflows/Staging.h"
 
 #include <commctrl.h>
@@ -71,7 +73,8 @@ bool AsksForQuiet(const std::vector<std::wstring>& args)
     for (const std::wstring& arg : args)
     {
         const std::wstring name = arg.size() > 1 ? FoldedAsciiCase(arg.substr(1)) : L"";
-        if (name == L"quiet" || name == L"q")
+        // A layout is made without a window, too.
+        if (name == L"quiet" || name == L"q" || name.rfind(L"layout", 0) == 0)
             return true;
     }
     return false;
@@ -144,6 +147,7 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         // InitInstance ends the process with the window's exit code.
         if (args.empty())
         {
+            UseLayoutSource(L"", false);
             InitInstance(parts);
             return kExitSuccess;
         }
@@ -151,6 +155,8 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         std::wstring wrong;
         if (ParseRunOptions(args, OfferedCommands(), options, wrong))
         {
+            if (options.mode != RunMode::Help && options.mode != RunMode::Layout)
+                UseLayoutSource(options.sourceFolder, options.bOffline);
             switch (options.mode)
             {
             case RunMode::Interactive: InitInstance(parts); return kExitSuccess;
@@ -158,11 +164,14 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
                 MessageBoxW(nullptr, HelpText().c_str(), kHelpCaption, MB_OK | MB_ICONINFORMATION);
                 return kExitSuccess;
             case RunMode::Quiet:
-            case RunMode::Passive: break;
+            case RunMode::Passive:
+            case RunMode::Layout: break;
             }
             int refused = kExitSuccess;
             if (!PrepareUnattendedRun(options, refused))
                 return refused;
+            if (options.mode == RunMode::Layout)
+                return MakeLayout(parts, options);
             if (options.mode == RunMode::Quiet)
                 return RunQuietly(parts, options);
             InitInstance(parts, &options);

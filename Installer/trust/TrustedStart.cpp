@@ -137,19 +137,25 @@ void ReadSelfKeyAtStart(const StartPolicy& policy) noexcept
     }
 }
 
+bool MayStart(const ProgramToStart& program, const StartPolicy& policy)
+{
+    const std::wstring& path = program.path;
+    if (ProgramKindOfName(path) == ProgramKind::Refused || policy.refuseAll || !program.held ||
+        program.held == INVALID_HANDLE_VALUE)
+    {
+        OutputDebugStringW((L"Not a program the installer starts: " + path).c_str());
+        LogEvent(L"Not started: not a program the installer starts: " + path);
+        return false;
+    }
+    return policy.pins.empty() || SignedByPinnedPublisher(program.held, path, policy);
+}
+
 StartResult StartProgramElevated(const ProgramToStart& program, const StartPolicy& policy,
                                  DWORD* exitCode)
 {
     const std::wstring& path = program.path;
     const ProgramKind kind = ProgramKindOfName(path);
-    if (kind == ProgramKind::Refused || policy.refuseAll || !program.held ||
-        program.held == INVALID_HANDLE_VALUE)
-    {
-        OutputDebugStringW((L"Not a program the installer starts: " + path).c_str());
-        LogEvent(L"Not started: not a program the installer starts: " + path);
-        return StartResult::Untrusted;
-    }
-    if (!policy.pins.empty() && !SignedByPinnedPublisher(program.held, path, policy))
+    if (!MayStart(program, policy))
         return StartResult::Untrusted;
     ChildProgram child;
     child.folder = FolderOfPath(path);

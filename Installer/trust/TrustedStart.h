@@ -47,6 +47,10 @@ struct ProgramToStart
     bool bWait = false;      // wait for it to end and read its exit code
 };
 
+// Whether StartProgramElevated would start `program` under `policy` (a program, signed as
+// the pins ask), without starting it: what a layout holds must pass the same checks.
+bool MayStart(const ProgramToStart& program, const StartPolicy& policy);
+
 // Starts the program with this process's rights (RunChild: its own folder, the system's
 // environment, its own TEMP) and does not wait for it unless asked (an .msi package stays
 // held until msiexec ends).

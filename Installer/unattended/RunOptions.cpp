@@ -12,6 +12,12 @@ bool IsRemoteOrDevicePath(const std::wstring& path)
     return path.size() >= 2 && separator(path[0]) && separator(path[1]);
 }
 
+bool IsDevicePath(const std::wstring& path)
+{
+    return path.size() >= 4 && IsRemoteOrDevicePath(path) && (path[2] == L'.' || path[2] == L'?') &&
+           (path[3] == L'\\' || path[3] == L'/');
+}
+
 bool IsSuccess(int code)
 {
     return code == kExitSuccess || code == kExitRestartRequired || code == kExitRestartStarted;
@@ -23,7 +29,7 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offe
                      RunOptions& options, std::wstring& wrong)
 {
     RunOptions parsed;
-    bool quiet = false, passive = false, help = false, selected = false;
+    bool quiet = false, passive = false, help = false, selected = false, layout = false;
     OfferSet chosen{};
     for (std::size_t i = 0; i < args.size(); ++i)
     {
@@ -47,6 +53,18 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offe
             parsed.bNoRestart = true;
         else if (name == L"?" || name == L"help")
             help = true;
+        else if (name == L"offline")
+            parsed.bOffline = true;
+        else if (name == L"layout" || name == L"source")
+        {
+            if (equals == std::wstring::npos && i + 1 < args.size())
+                value = args[++i];
+            // A share is a layout's usual place; a device is no folder.
+            if (value.empty() || IsDevicePath(value))
+                return false;
+            layout = layout || name == L"layout";
+            (name == L"layout" ? parsed.layoutFolder : parsed.sourceFolder) = value;
+        }
         else if (name == L"log")
         {
             if (equals == std::wstring::npos && i + 1 < args.size())
@@ -65,8 +83,9 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offe
             chosen[IndexOf(row->command)] = true;
             selected = true;
         }
-        if (equals != std::wstring::npos && name != L"log")
-            return false; // only /log takes a value
+        if (equals != std::wstring::npos && name != L"log" && name != L"layout" &&
+            name != L"source")
+            return false; // only these take a value
     }
     wrong.clear();
     if (quiet && passive)
@@ -74,13 +93,21 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offe
         wrong = L"/quiet /passive";
         return false;
     }
-    // Selectors and /log take effect only in an unattended run.
+    // A layout is made without a window, from the driver service.
+    if (layout && (passive || !parsed.sourceFolder.empty() || parsed.bOffline))
+    {
+        wrong = L"/layout";
+        return false;
+    }
+    // Selectors and /log take effect only in an unattended run or a layout.
     parsed.mode = help      ? RunMode::Help
+                  : layout  ? RunMode::Layout
                   : quiet   ? RunMode::Quiet
                   : passive ? RunMode::Passive
                             : RunMode::Interactive;
     for (int c = 0; c < kCommandCount; ++c)
-        if (selected ? chosen[c] : offered[c])
+        if ((selected ? chosen[c] : offered[c]) &&
+            (parsed.mode != RunMode::Layout || g_commandTable[c].endpointPath))
             parsed.commands.push_back(static_cast<Command>(c));
     parsed.bNamed = selected;
     options = std::move(parsed);
@@ -106,7 +133,7 @@ int CombineExitCodes(const std::vector<int>& codes)
 
 std::wstring HelpText()
 {
-    std::wstring usage = L"Installer.exe [/quiet | /passive]";
+    std::wstring usage = L"Installer.exe [/quiet | /passive | /layout <folder>]";
     std::wstring selectors;
     for (const CommandRow& row : g_commandTable)
     {
@@ -115,14 +142,18 @@ std::wstring HelpText()
     }
     return usage +
            L"\n"
-           L"              [/log <file>] [/norestart]\n\n"
+           L"              [/log <file>] [/norestart] [/source <folder>] [/offline]\n\n"
            L"/quiet, /q\tno window: run the commands, wait for each setup\n"
            L"/passive\tthe window shows progress; nothing waits for a click\n" +
            selectors +
            L"\tthe commands to run (none: all offered)\n"
            L"/log <file>\tthis run's log lines also go to that file\n"
-           L"/norestart\taccepted: the installer never restarts Windows\n\n"
+           L"/norestart\taccepted: the installer never restarts Windows\n"
+           L"/layout <folder>\tno window: every package into the folder, for offline installs\n"
+           L"/source <folder>\tinstall the packages of that layout\n"
+           L"/offline\tnever ask the driver service (with /quiet: 1612 for a missing package)\n\n"
            L"Exit codes: 0 success, 3010 restart required, 1641 restart started,\n"
-           L"1603 failed, 1633 not for this Windows, 1602 cancelled,\n"
-           L"1618 another run is active, 87 wrong command line; a setup's own code otherwise.";
+           L"1603 failed, 1612 package not in the layout, 1633 not for this Windows,\n"
+           L"1602 cancelled, 1618 another run is active, 87 wrong command line;\n"
+           L"a setup's own code otherwise.";
 }

@@ -13,6 +13,7 @@ constexpr int kExitSuccess = 0;
 constexpr int kExitBadCommandLine = 87;  // ERROR_INVALID_PARAMETER
 constexpr int kExitUserCancelled = 1602; // the window was closed before the run ended
 constexpr int kExitFailed = 1603;        // the installer itself could not do the command
+constexpr int kExitSourceMissing = 1612; // /offline, and the layout lacks the package
 constexpr int kExitAnotherRun = 1618;    // another unattended run is active
 constexpr int kExitNotApplicable = 1633; // the command does not apply to this Windows
 constexpr int kExitRestartStarted = 1641;
@@ -24,6 +25,7 @@ enum class RunMode
     Quiet,       // no window and no dialog at all
     Passive,     // the window shows progress; nothing waits for anyone
     Help,        // the switches and exit codes in a message box
+    Layout,      // no window: every package into a folder, for installs without the service
 };
 
 struct RunOptions
@@ -33,12 +35,17 @@ struct RunOptions
     bool bNamed = false;           // commands were named: each runs, or ends 1633, on any Windows
     std::wstring logFile;          // empty: no second log
     bool bNoRestart = false;
+    std::wstring layoutFolder; // /layout: where the layout is made
+    std::wstring sourceFolder; // /source: a layout to install from; empty: beside the program
+    bool bOffline = false;     // never ask the driver service
 };
 
 // Reads the arguments (without the program name). Switches start with "/" or "-", case does
 // not matter; selectors and /log take effect only with /quiet or /passive. False, with `wrong`
 // naming the offending argument, for an unknown switch, a command this build does not offer,
-// "/log" without a file or with a share, device or "\\?\" path, or both /quiet and /passive.
+// "/log" without a file or with a share, device or "\\?\" path, or both /quiet and /passive;
+// "/layout" or "/source" without a folder or with a device or "\\?\" path, /layout beside
+// /passive, /source or /offline.
 bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offered,
                      RunOptions& options, std::wstring& wrong);
 

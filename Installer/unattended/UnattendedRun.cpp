@@ -1,9 +1,8 @@
 #include "unattended/UnattendedRun.h"
 
-#include "framework/FileHandle.h"
-#include "localisation/TextEncoding.h"
 #include "localisation/Translation.h"
 #include "log/SupportLog.h"
+#include "unattended/ParentConsole.h"
 
 #include <windows.h>
 
@@ -32,48 +31,6 @@ public:
 
 private:
     CTranslation& m_translation;
-};
-
-// One line per command and the final code, for an administrator who started us from a console,
-// or for a tool that gave us an output of its own to read.
-class CParentConsole
-{
-public:
-    CParentConsole() noexcept
-    {
-        const HANDLE given = GetStdHandle(STD_OUTPUT_HANDLE);
-        if (given && given != INVALID_HANDLE_VALUE && GetFileType(given) != FILE_TYPE_UNKNOWN)
-            m_out.reset(DuplicateOwn(given));
-        else if (AttachConsole(ATTACH_PARENT_PROCESS))
-            m_out.reset(CreateFileW(L"CONOUT$", GENERIC_WRITE, FILE_SHARE_READ | FILE_SHARE_WRITE,
-                                    nullptr, OPEN_EXISTING, 0, nullptr));
-    }
-    void Say(const std::wstring& line) const noexcept
-    {
-        if (!m_out)
-            return;
-        const std::wstring text = line + L"\r\n";
-        DWORD written = 0;
-        if (!WriteConsoleW(m_out.get(), text.c_str(), static_cast<DWORD>(text.size()), &written,
-                           nullptr))
-        {
-            // Redirected to a file: UTF-8.
-            const std::string utf8 = WideToUtf8(text);
-            WriteFile(m_out.get(), utf8.data(), static_cast<DWORD>(utf8.size()), &written, nullptr);
-        }
-    }
-
-private:
-    static HANDLE DuplicateOwn(HANDLE handle) noexcept
-    {
-        HANDLE own = INVALID_HANDLE_VALUE;
-        if (!DuplicateHandle(GetCurrentProcess(), handle, GetCurrentProcess(), &own, 0, FALSE,
-                             DUPLICATE_SAME_ACCESS))
-            return INVALID_HANDLE_VALUE;
-        return own;
-    }
-
-    FileHandle m_out;
 };
 
 // Whether the run leaves `command` out (TakesPart), said in the log.

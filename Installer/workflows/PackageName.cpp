@@ -27,7 +27,9 @@ bool IsReservedDeviceName(const std::wstring& name)
     return false;
 }
 
-bool IsSafeFileName(const std::wstring& name)
+} // namespace
+
+bool IsSafePackageFileName(const std::wstring& name)
 {
     if (name.empty() || name == L"." || name == L".." || name.size() > kMaxNameLength)
         return false;
@@ -42,8 +44,6 @@ bool IsSafeFileName(const std::wstring& name)
         return false;
     return !IsReservedDeviceName(name);
 }
-
-} // namespace
 
 std::optional<std::wstring> PackageFileNameFromUrl(const std::wstring& url)
 {
@@ -61,7 +61,7 @@ std::optional<std::wstring> PackageFileNameFromUrl(const std::wstring& url)
     }
     const std::size_t slash = rest.rfind(L'/');
     std::wstring name = slash == std::wstring::npos ? rest : rest.substr(slash + 1);
-    if (!IsSafeFileName(name))
+    if (!IsSafePackageFileName(name))
         return std::nullopt;
     return name;
 }

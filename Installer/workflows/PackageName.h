@@ -11,3 +11,6 @@
 // control character, ending in a dot or blank (Windows would strip them and name another
 // file), or a reserved device name (CON, NUL, COM1, ... with or without an extension).
 std::optional<std::wstring> PackageFileNameFromUrl(const std::wstring& url);
+
+// Whether `name` can safely name a file in a folder by itself, by the rules above.
+bool IsSafePackageFileName(const std::wstring& name);

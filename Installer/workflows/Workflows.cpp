@@ -7,6 +7,7 @@
 #include "trust/ChildProcess.h"
 #include "trust/ShippedPrograms.h"
 #include "workflows/DriverService.h"
+#include "workflows/PackageLayout.h"
 #include "workflows/Staging.h"
 
 #include <array>
@@ -181,6 +182,14 @@ DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle st
         const int family = row.endpointQuery ? GetWindowsFamily() : 0;
         DriverPackageOffer offer;
         FetchedPackage package;
+        switch (TakePackageFromLayout(row, family, package))
+        {
+        case LayoutTake::Taken:
+            delivered = true;
+            return StartSetup(host, row, package, style, policy);
+        case LayoutTake::Offline: host.ShowNoInternetMessage(); return kSourceMissing;
+        case LayoutTake::NotThere: break;
+        }
         if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer))
         {
             switch (DownloadWithBar(host, row, offer, policy, package))

@@ -40,11 +40,14 @@ enum class RunStyle
 // What the installer returns when it could not do the command itself (a second run of a
 // command while it runs, too).
 constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
+// /offline, and the layout cannot give the package.
+constexpr DWORD kSourceMissing = ERROR_INSTALL_SOURCE_ABSENT; // 1612
 
 // Runs the command: the Wi-Fi command runs data\WifiAutoInstallSetup.exe and reports its
 // success on the status line; the others ask the driver service for the package, download it
 // and start its setup program as `policy` allows (the Bluetooth driver is unpacked first and its
-// Setup.exe started). The outcome: 0, the setup's own exit code (0 for a setup not waited for),
-// or kInstallerFailed.
+// Setup.exe started); a layout in use (PackageLayout.h) gives the package instead of the
+// service. The outcome: 0, the setup's own exit code (0 for a setup not waited for),
+// kSourceMissing, or kInstallerFailed.
 DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
                  const StartPolicy& policy) noexcept;

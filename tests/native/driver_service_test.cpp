@@ -1,10 +1,13 @@
 #include "workflows/DriverServiceProtocol.h"
 
 #include "net/Sha256Digest.h"
+#include "net/TransferLimits.h"
+#include "workflows/LayoutManifest.h"
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 namespace {
 
@@ -194,6 +197,151 @@ TEST(DriverServiceAnswer, ABusyServerIsAskedAgainAMalformedReplyNot)
         DriverPackageOffer offer;
         EXPECT_EQ(c.failure, JudgeDriverServiceAnswer(c.transfer, c.status, c.body, offer))
             << c.status << " " << c.body;
+    }
+}
+
+// A layout stands in for the service's replies: what it writes reads back, each family finds
+// its own package, and where it came from keeps no token or password.
+TEST(LayoutManifest, RoundTripsAndAnswersEachFamily)
+{
+    EXPECT_EQ(LayoutFamilies(Command::Bluetooth),
+              (std::vector<std::string>{"win7", "win8", "win10"}));
+    EXPECT_EQ(LayoutFamilies(Command::Receiver), std::vector<std::string>{kAnyFamily});
+    EXPECT_TRUE(LayoutFamilies(Command::Wifi).empty());
+    for (const std::string& os : LayoutFamilies(Command::Bluetooth))
+        EXPECT_EQ(GetDriverServiceOsToken(FamilyCodeOfToken(os)), os);
+
+    std::vector<LayoutEntry> written;
+    for (const char* os : {"win7", "win8", "win10"})
+    {
+        LayoutEntry entry;
+        entry.os = os;
+        entry.file = std::string("RealtekBT-8821CU-") + os + ".zip";
+        entry.size = 1000 + written.size();
+        entry.sha256[0] = static_cast<std::uint8_t>(written.size() + 1);
+        entry.source = "https://h/packages/" + entry.file;
+        written.push_back(entry);
+    }
+    LayoutEntry receiver;
+    receiver.command = Command::Receiver;
+    receiver.os = kAnyFamily;
+    receiver.file = "VelmoraRXSetup.exe";
+    receiver.size = net::kMaxPackageBytes;
+    written.push_back(receiver);
+
+    std::vector<LayoutEntry> read;
+    ASSERT_TRUE(ReadLayoutManifest(WriteLayoutManifest(written), read));
+    ASSERT_EQ(read.size(), written.size());
+    for (std::size_t i = 0; i < read.size(); ++i)
+    {
+        EXPECT_EQ(read[i].command, written[i].command);
+        EXPECT_EQ(read[i].os, written[i].os);
+        EXPECT_EQ(read[i].file, written[i].file);
+        EXPECT_EQ(read[i].size, written[i].size);
+        EXPECT_EQ(read[i].sha256, written[i].sha256);
+        EXPECT_EQ(read[i].source, written[i].source);
+    }
+    const struct
+    {
+        Command command;
+        int family;
+        const char* file; // null: none
+    } lookups[] = {
+        {Command::Bluetooth, 0, "RealtekBT-8821CU-win7.zip"},
+        {Command::Bluetooth, 6, "RealtekBT-8821CU-win7.zip"},
+        {Command::Bluetooth, 8, "RealtekBT-8821CU-win8.zip"}, // 8.1
+        {Command::Bluetooth, 9, "RealtekBT-8821CU-win10.zip"},
+        {Command::Receiver, 6, "VelmoraRXSetup.exe"},
+        {Command::Hotspot, 9, nullptr},
+    };
+    for (const auto& l : lookups)
+    {
+        const LayoutEntry* found = FindLayoutEntry(read, l.command, l.family);
+        EXPECT_EQ(found ? found->file : std::string("none"), l.file ? l.file : "none") << l.family;
+    }
+
+    const struct
+    {
+        const char* url;
+        const char* source;
+    } sources[] = {
+        {"https://h/p/a.zip?token=secret#x", "https://h/p/a.zip"},
+        {"https://user:pw@h:8443/a.zip", "https://h:8443/a.zip"},
+        {"http://h/a@b.zip?t=1", "http://h/a@b.zip"},
+        {"https://h/a.zip#frag", "https://h/a.zip"},
+    };
+    for (const auto& s : sources)
+        EXPECT_EQ(LayoutSourceOfUrl(s.url), s.source);
+}
+
+// The manifest lies in a folder anybody may have written to: anything but what the installer
+// writes is refused whole, without throwing.
+TEST(LayoutManifest, RefusesAnythingButWhatTheInstallerWrites)
+{
+    const std::string digest(64, 'a');
+    const auto manifest = [&](const std::string& entries, const std::string& format = "1") {
+        return "{\"kvz7300Layout\":" + format + ",\"packages\":[" + entries + "]}";
+    };
+    const auto entry = [&](const std::string& command, const std::string& os,
+                           const std::string& file, const std::string& size = "10",
+                           const std::string& sha = "") {
+        return "{\"command\":\"" + command + "\",\"os\":\"" + os + "\",\"file\":\"" + file +
+               "\",\"size\":" + size + ",\"sha256\":\"" + (sha.empty() ? digest : sha) +
+               "\",\"source\":\"https://h/x\"}";
+    };
+    const std::string good = entry("bluetooth", "win10", "a.zip");
+    std::vector<LayoutEntry> entries;
+    ASSERT_TRUE(ReadLayoutManifest(manifest(good), entries));
+    ASSERT_TRUE(ReadLayoutManifest(manifest(""), entries));
+    EXPECT_TRUE(entries.empty());
+
+    const struct
+    {
+        const char* what;
+        std::string text;
+    } refused[] = {
+        {"empty", ""},
+        {"not JSON", "kvz7300Layout=1"},
+        {"another format", manifest(good, "2")},
+        {"no packages", "{\"kvz7300Layout\":1}"},
+        {"packages not a list", "{\"kvz7300Layout\":1,\"packages\":{}}"},
+        {"trailing bytes", manifest(good) + "x"},
+        {"too large", manifest(good) + std::string(kMaxLayoutManifestBytes, ' ')},
+        {"too deep", manifest(std::string(1000, '[') + std::string(1000, ']'))},
+        {"too many", manifest([&] {
+             std::string many;
+             for (int i = 0; i < 65; ++i)
+                 many += (i ? "," : "") + entry("bluetooth", "win10", "a.zip");
+             return many;
+         }())},
+        {"twice for one family", manifest(good + "," + entry("bluetooth", "win10", "b.zip"))},
+        {"a command that downloads nothing", manifest(entry("wifi", "any", "a.exe"))},
+        {"an unknown command", manifest(entry("printer", "any", "a.exe"))},
+        {"an unknown family", manifest(entry("bluetooth", "win11", "a.zip"))},
+        {"a family for a one-package command", manifest(entry("receiver", "win10", "a.exe"))},
+        {"a path", manifest(entry("bluetooth", "win10", "..\\\\x.zip"))},
+        {"a slash", manifest(entry("bluetooth", "win10", "sub/x.zip"))},
+        {"up", manifest(entry("bluetooth", "win10", ".."))},
+        {"a device", manifest(entry("bluetooth", "win10", "COM1.zip"))},
+        {"a stream", manifest(entry("bluetooth", "win10", "a.zip:x"))},
+        {"a trailing dot", manifest(entry("bluetooth", "win10", "a.zip."))},
+        {"not ASCII", manifest(entry("bluetooth", "win10", "\xc3\xa9.zip"))},
+        {"a control character", manifest(entry("bluetooth", "win10", "a\\u0001.zip"))},
+        {"empty name", manifest(entry("bluetooth", "win10", ""))},
+        {"too large a package",
+         manifest(entry("bluetooth", "win10", "a.zip", std::to_string(net::kMaxPackageBytes + 1)))},
+        {"a negative size", manifest(entry("bluetooth", "win10", "a.zip", "-1"))},
+        {"a size as text", manifest(entry("bluetooth", "win10", "a.zip", "\"10\""))},
+        {"a short digest", manifest(entry("bluetooth", "win10", "a.zip", "10", "abc"))},
+        {"a digest not hex",
+         manifest(entry("bluetooth", "win10", "a.zip", "10", std::string(64, 'g')))},
+        {"an entry not an object", manifest("1")},
+    };
+    for (const auto& r : refused)
+    {
+        std::vector<LayoutEntry> kept(1);
+        EXPECT_FALSE(ReadLayoutManifest(r.text, kept)) << r.what;
+        EXPECT_EQ(kept.size(), 1u) << r.what;
     }
 }
 

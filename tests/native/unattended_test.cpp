@@ -19,6 +19,9 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         RunMode mode;
         std::vector<Command> commands;
         std::wstring log;
+        std::wstring layout = L"";
+        std::wstring source = L"";
+        bool offline = false;
     } cases[] = {
         {{}, true, RunMode::Interactive, {W, B}, L""},
         {{L"/quiet"}, true, RunMode::Quiet, {W, B}, L""},
@@ -40,6 +43,33 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         {{L"-help", L"/quiet"}, true, RunMode::Help, {W, B}, L""},
         // Selectors without /quiet or /passive change nothing.
         {{L"/wifi"}, true, RunMode::Interactive, {W}, L""},
+        // A layout holds what downloads: every such command, or those named.
+        {{L"/layout", L"D:\\Kvz Layout"}, true, RunMode::Layout, {B}, L"", L"D:\\Kvz Layout"},
+        {{L"/quiet", L"/LAYOUT=\\\\server\\share\\kvz", L"/wifi", L"/log=a.log"},
+         true,
+         RunMode::Layout,
+         {},
+         L"a.log",
+         L"\\\\server\\share\\kvz"},
+        {{L"/quiet", L"/source", L"\\\\server\\share\\kvz", L"/offline"},
+         true,
+         RunMode::Quiet,
+         {W, B},
+         L"",
+         L"",
+         L"\\\\server\\share\\kvz",
+         true},
+        {{L"-Source=E:\\"}, true, RunMode::Interactive, {W, B}, L"", L"", L"E:\\"},
+        {{L"/offline"}, true, RunMode::Interactive, {W, B}, L"", L"", L"", true},
+        // 87 for a layout: no folder, a device, or beside what installs.
+        {{L"/layout"}, false, {}, {}, L""},
+        {{L"/layout="}, false, {}, {}, L""},
+        {{L"/layout", L"\\\\.\\COM1"}, false, {}, {}, L""},
+        {{L"/source", L"\\\\?\\C:\\kvz"}, false, {}, {}, L""},
+        {{L"/layout", L"D:\\L", L"/passive"}, false, {}, {}, L""},
+        {{L"/layout", L"D:\\L", L"/offline"}, false, {}, {}, L""},
+        {{L"/layout", L"D:\\L", L"/source", L"E:\\"}, false, {}, {}, L""},
+        {{L"/offline=1"}, false, {}, {}, L""},
         // 87: unknown switch, a command this build does not offer, /log without a file, both
         // modes, a bare word, a value on a switch that takes none.
         {{L"/quiet", L"/silent"}, false, {}, {}, L""},
@@ -71,6 +101,9 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         EXPECT_EQ(options.mode, c.mode) << line;
         EXPECT_EQ(options.commands, c.commands) << line;
         EXPECT_EQ(options.logFile, c.log) << line;
+        EXPECT_EQ(options.layoutFolder, c.layout) << line;
+        EXPECT_EQ(options.sourceFolder, c.source) << line;
+        EXPECT_EQ(options.bOffline, c.offline) << line;
     }
 }
 

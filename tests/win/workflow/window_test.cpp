@@ -522,6 +522,41 @@ protected:
             ++count;
         return count;
     }
+    bool SetupRan(const char* pathPart) const
+    {
+        return ReadFileBytes(m_log).find(pathPart) != std::string::npos;
+    }
+
+    static std::wstring Layout() { return ScratchFolder() + L"\\layout"; }
+    // A layout made by the all-offers build, as an administrator makes one; its exit code.
+    static DWORD MakeLayout(const std::wstring& folder, const std::wstring& selectors,
+                            std::string* printed = nullptr)
+    {
+        DeleteTree(folder);
+        const std::wstring output = ScratchFolder() + L"\\layout-output.txt";
+        bool windowSeen = false;
+        const DWORD code =
+            Finish(Start(L"/layout \"" + folder + L"\" " + selectors, output), &windowSeen);
+        EXPECT_FALSE(windowSeen);
+        if (printed)
+            *printed = ReadFileBytes(output);
+        return code;
+    }
+    static void AnswerOnlyErrors()
+    {
+        for (const wchar_t* endpoint : {L"RealtekDrivers", L"VelmoraRXApp", L"QuillHotspot"})
+            Control(std::wstring(L"set?path=/api/rx/") + endpoint +
+                    L"&status=404&type=text/html&body=gone");
+    }
+    static std::size_t Count(const std::string& text, const std::string& needle)
+    {
+        std::size_t count = 0;
+        for (std::size_t at = text.find(needle); at != std::string::npos;
+             at = text.find(needle, at + 1))
+            ++count;
+        return count;
+    }
+    static std::size_t ServiceRequests() { return Count(Control(L"log"), "\"/api/rx/"); }
 
     std::wstring m_log;
 };
@@ -728,6 +763,13 @@ TEST_F(Unattended, QuietRunsWithSelfPinnedTrustTheInstallersOwnSigner)
         SetOffer(L"VelmoraRXApp", Https(std::wstring(L"/packages/") + c.package));
         EXPECT_EQ(Finish(Start(L"/quiet /receiver", L"", Dist() + L"\\" + c.installer)), c.code);
         EXPECT_EQ(SetupRuns(), c.setups);
+        // A layout holds only what an install would start.
+        const std::wstring layout = ScratchFolder() + L"\\pinned layout";
+        DeleteTree(layout);
+        EXPECT_EQ(Finish(Start(L"/layout \"" + layout + L"\" /receiver", L"",
+                               Dist() + L"\\" + c.installer)),
+                  c.code);
+        EXPECT_EQ(FileExists(layout + L"\\" + c.package), c.code == 0);
     }
 
     // While the package comes slowly, another program of the user moves the installer's file
@@ -837,6 +879,131 @@ TEST_F(Unattended, HelpAndAWrongSwitchSpeakInAMessageBox)
         PostMessageW(box, WM_COMMAND, IDOK, 0);
         EXPECT_EQ(Finish(process), c.code);
     }
+}
+
+// /layout asks for each family's package once and lays it out byte for byte beside the
+// installer and its data, starting nothing and showing no window. An installer pointed at it
+// then asks the service nothing, refuses a package changed since, and with /offline ends 1612
+// for a package the layout lacks.
+TEST_F(Unattended, ALayoutHoldsEveryPackageAndInstallsWithoutTheService)
+{
+    Control(L"clear-log");
+    std::string printed;
+    ASSERT_EQ(MakeLayout(Layout(), L"", &printed), 0u);
+    EXPECT_EQ(SetupRuns(), 0u);
+    const std::string asked = Control(L"log");
+    for (const char* query : {"os=win7&", "os=win8&", "os=win10&"})
+        EXPECT_EQ(Count(asked, query), 1u) << query;
+    EXPECT_EQ(Count(asked, "\"/api/rx/VelmoraRXApp\""), 1u);
+    EXPECT_EQ(Count(asked, "\"/api/rx/QuillHotspot\""), 1u);
+    for (const wchar_t* name :
+         {L"RealtekBT-8821CU-win7.zip", L"RealtekBT-8821CU-win8.zip", L"RealtekBT-8821CU-win10.zip",
+          L"VelmoraRXSetup.exe", L"QuillHotspotSetup.exe"})
+        EXPECT_EQ(ReadFileBytes(Layout() + L"\\" + name),
+                  ReadFileBytes(std::wstring(KVZ_PACKAGES_DIR) + L"\\" + name))
+            << Narrow(name);
+    for (const wchar_t* name : {L"InstallerAllOffers.exe", L"data\\translation.json",
+                                L"data\\7za.exe", L"data\\WifiAutoInstallSetup.exe"})
+    {
+        const std::string bytes = ReadFileBytes(Layout() + L"\\" + name);
+        EXPECT_FALSE(bytes.empty()) << Narrow(name);
+        EXPECT_EQ(bytes, ReadFileBytes(Dist() + L"\\" + name)) << Narrow(name);
+    }
+    // What the build ships, not whatever else data\ holds.
+    EXPECT_FALSE(FileExists(Layout() + L"\\data\\version.dll"));
+    const std::string manifest = ReadFileBytes(Layout() + L"\\KVZ7300-layout.json");
+    EXPECT_NE(manifest.find(Narrow(Https(L"/packages/RealtekBT-8821CU-win8.zip"))),
+              std::string::npos);
+    EXPECT_EQ(manifest.find('?'), std::string::npos);
+    for (const char* line : {"Bluetooth driver (win10): RealtekBT-8821CU-win10.zip, ",
+                             "receiver app: VelmoraRXSetup.exe, ", "Exit code 0\r\n"})
+        EXPECT_NE(printed.find(line), std::string::npos) << printed;
+
+    const std::wstring source = L" /source \"" + Layout() + L"\"";
+    const auto namesIn = [](const std::wstring& folder) {
+        std::vector<std::wstring> names;
+        WIN32_FIND_DATAW entry;
+        const HANDLE find = FindFirstFileW((folder + L"\\*").c_str(), &entry);
+        if (find == INVALID_HANDLE_VALUE)
+            return names;
+        do
+            names.push_back(entry.cFileName);
+        while (FindNextFileW(find, &entry));
+        FindClose(find);
+        return names;
+    };
+    const std::vector<std::wstring> laidOut = namesIn(Layout());
+    AnswerOnlyErrors();
+    Control(L"clear-log");
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth /receiver" + source)), 0u);
+    EXPECT_EQ(SetupRuns(), 2u);
+    EXPECT_TRUE(SetupRan("\\KVZ7300\\RealtekBT-8821CU-win7\\RealtekBT-win7\\Setup.exe"));
+    EXPECT_EQ(ServiceRequests(), 0u);
+    EXPECT_EQ(namesIn(Layout()), laidOut);
+
+    // Changed after the layout was made (same size): never run; the service is asked instead.
+    const std::wstring win7 = Layout() + L"\\RealtekBT-8821CU-win7.zip";
+    std::string changed = ReadFileBytes(win7);
+    changed[changed.size() / 2] ^= 1;
+    WriteFileBytes(win7, changed);
+    DeleteFileW(m_log.c_str());
+    Control(L"clear-log");
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth" + source)), 1603u);
+    EXPECT_EQ(SetupRuns(), 0u);
+    EXPECT_EQ(Count(Control(L"log"), "os=win7&"), 1u);
+
+    // A layout of one command: with /offline the other ends 1612, asking nothing.
+    Control(L"clear");
+    // (in a folder that is not there yet either)
+    DeleteTree(ScratchFolder() + L"\\layouts");
+    const std::wstring receiverOnly = ScratchFolder() + L"\\layouts\\receiver only";
+    ASSERT_EQ(MakeLayout(receiverOnly, L"/receiver"), 0u);
+    EXPECT_FALSE(FileExists(receiverOnly + L"\\RealtekBT-8821CU-win7.zip"));
+    AnswerOnlyErrors();
+    Control(L"clear-log");
+    DeleteFileW(m_log.c_str());
+    EXPECT_EQ(
+        Finish(Start(L"/quiet /bluetooth /receiver /offline /source \"" + receiverOnly + L"\"")),
+        1612u);
+    EXPECT_EQ(SetupRuns(), 1u);
+    EXPECT_EQ(ServiceRequests(), 0u);
+}
+
+// Run with the prefix reporting Windows 10, and 8.1: the layout's own installer finds its
+// manifest beside itself and takes this family's package, quietly and on a click.
+class EnvLayoutWin10 : public Unattended
+{
+};
+class EnvLayoutWin81 : public Unattended
+{
+};
+
+TEST_F(EnvLayoutWin10, AQuietRunFromTheLayoutTakesThisFamilysPackage)
+{
+    ASSERT_EQ(MakeLayout(Layout(), L"/bluetooth"), 0u);
+    AnswerOnlyErrors();
+    Control(L"clear-log");
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth", L"", Layout() + L"\\InstallerAllOffers.exe")), 0u);
+    EXPECT_EQ(SetupRuns(), 1u);
+    EXPECT_TRUE(SetupRan("\\KVZ7300\\RealtekBT-8821CU-win10\\RealtekBT-win10\\Setup.exe"));
+    EXPECT_EQ(ServiceRequests(), 0u);
+}
+
+TEST_F(EnvLayoutWin81, AClickInTheLayoutsWindowTakesThisFamilysPackage)
+{
+    ASSERT_EQ(MakeLayout(Layout(), L"/bluetooth"), 0u);
+    AnswerOnlyErrors();
+    Control(L"clear-log");
+    CProgram installer;
+    ASSERT_TRUE(installer.Start(Layout() + L"\\InstallerAllOffers.exe"));
+    const HWND window = installer.FindWindowByCaption(MainCaption(), 30000);
+    ASSERT_NE(window, nullptr);
+    PostMessageW(GetDlgItem(window, IDC_INSTALL_BLUETOOTH), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return SetupRuns() == 1; }, 60000));
+    EXPECT_TRUE(SetupRan("\\KVZ7300\\RealtekBT-8821CU-win8\\RealtekBT-win8\\Setup.exe"));
+    EXPECT_EQ(installer.FindMessageDialog(0), nullptr);
+    EXPECT_EQ(ServiceRequests(), 0u);
+    installer.Terminate();
 }
 
 // Run with the prefix reporting Vista.
