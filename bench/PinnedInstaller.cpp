@@ -7,7 +7,7 @@
 #include "workflows/Workflows.h"
 
 namespace {
-DWORD RunPinned(CWorkflowHost& host, Command command, RunStyle style) noexcept
+CommandOutcome RunPinned(CWorkflowHost& host, Command command, RunStyle style) noexcept
 {
     try
     {

@@ -43,7 +43,7 @@ void RegisterForRestart() noexcept
         pRegister(L"", 0);
 }
 // The workflows under the publishers this build pins.
-DWORD RunWithBuildPins(CWorkflowHost& host, Command command, RunStyle style) noexcept
+CommandOutcome RunWithBuildPins(CWorkflowHost& host, Command command, RunStyle style) noexcept
 {
     try
     {

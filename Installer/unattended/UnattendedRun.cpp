@@ -2,6 +2,7 @@
 
 #include "localisation/Translation.h"
 #include "log/SupportLog.h"
+#include "unattended/DetectionRecord.h"
 #include "unattended/ParentConsole.h"
 
 #include <windows.h>
@@ -43,7 +44,9 @@ bool IsLeftOut(const RunOptions& options, Command command, int family)
     return true;
 }
 
-// One command of the run: its exit code, or 1633 where this Windows family rules it out.
+// One command of the run: its exit code, or 1633 where this Windows family rules it out. An
+// install is recorded for detection rules; the code stays the setup's even when the record
+// cannot be written (the log says why).
 int RunUnattendedCommand(const CInstallerParts& parts, Command command, int family,
                          CWorkflowHost& host)
 {
@@ -52,7 +55,9 @@ int RunUnattendedCommand(const CInstallerParts& parts, Command command, int fami
     if (OfferedOnFamily(row, family))
     {
         LogEvent(std::wstring(L"Unattended: ") + row.logName);
-        code = static_cast<int>(parts.runCommand(host, command, RunStyle::Unattended));
+        const CommandOutcome outcome = parts.runCommand(host, command, RunStyle::Unattended);
+        code = static_cast<int>(outcome.exitCode);
+        RecordInstall(row, outcome);
     }
     LogEvent(std::wstring(L"Unattended outcome: ") + row.logName + L": exit code " +
              std::to_wstring(code) +

@@ -8,7 +8,7 @@
 struct CInstallerParts
 {
     // The command's outcome (RunCommand).
-    DWORD (*runCommand)(CWorkflowHost& host, Command command, RunStyle style) noexcept;
+    CommandOutcome (*runCommand)(CWorkflowHost& host, Command command, RunStyle style) noexcept;
     int (*probeFamily)();
     // The publishers `runCommand` pins (KVZ_TRUSTED_PUBLISHERS form): with `self` among them,
     // the installer's own signer is read at start.

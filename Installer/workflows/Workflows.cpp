@@ -3,6 +3,7 @@
 #include "localisation/ModulePath.h"
 #include "localisation/WordTable.h"
 #include "log/SupportLog.h"
+#include "net/Sha256Hasher.h"
 #include "probe/WindowsFamily.h"
 #include "trust/ChildProcess.h"
 #include "trust/ShippedPrograms.h"
@@ -87,9 +88,23 @@ DWORD ReportStart(CWorkflowHost& host, StartResult result)
     return kInstallerFailed;
 }
 
+// The outcome of a setup an unattended run waited for, naming the package it came from. The
+// package has been held, shared for reading only, since it was checked: the bytes hashed now are
+// the ones checked.
+CommandOutcome WaitedFor(DWORD exitCode, const FetchedPackage& package)
+{
+    CommandOutcome outcome(exitCode);
+    if (net::HashOpenFile(package.held.get(), outcome.sha256))
+        outcome.package = package.fileName;
+    else
+        LogFailure(L"The package's SHA-256 could not be read again: " + package.localPath,
+                   GetLastError());
+    return outcome;
+}
+
 // Runs after the package arrived. An archiver that cannot be started ends the run silently.
-DWORD StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
-                 RunStyle style, const StartPolicy& policy)
+CommandOutcome StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackage& package,
+                          RunStyle style, const StartPolicy& policy)
 {
     // The receiver and hotspot packages are their own setup programs.
     ProgramToStart program;
@@ -115,13 +130,22 @@ DWORD StartSetup(CWorkflowHost& host, const CommandRow& row, const FetchedPackag
     }
     DWORD exitCode = 0;
     const StartResult result = StartProgramElevated(program, policy, &exitCode);
-    if (result == StartResult::Started)
-        return exitCode;
-    return ReportStart(host, result);
+    if (result != StartResult::Started)
+        return ReportStart(host, result);
+    if (style == RunStyle::Unattended)
+        return WaitedFor(exitCode, package);
+    return exitCode;
+}
+
+// The shipped setup's file name, for the detection record.
+std::wstring ShippedFileName(const ShippedProgram& program)
+{
+    const std::wstring path = program.relativePath;
+    return path.substr(path.find_last_of(L'\\') + 1);
 }
 
 // Runs the setup shipped in data\ and reports its success on the status line.
-DWORD RunShippedSetup(CWorkflowHost& host, const CommandRow& row, RunStyle style) noexcept
+CommandOutcome RunShippedSetup(CWorkflowHost& host, const CommandRow& row, RunStyle style) noexcept
 {
     Sleep(kStartDelayMs);
     CBusyRun run(g_busy[IndexOf(row.command)]);
@@ -152,13 +176,20 @@ DWORD RunShippedSetup(CWorkflowHost& host, const CommandRow& row, RunStyle style
         // An exit code that cannot be read is no success.
         if (!outcome.started || !outcome.exitCodeKnown)
             return kInstallerFailed;
+        CommandOutcome result(outcome.exitCode);
+        if (style == RunStyle::Unattended)
+        {
+            // The copy that ran had the digest the build recorded.
+            result.package = ShippedFileName(g_shippedWifiSetup);
+            result.sha256 = g_shippedWifiSetup.sha256;
+        }
         if (outcome.exitCode != 0)
-            return outcome.exitCode;
+            return result;
         std::wstring text = host.GetWord(WordKeys[row.successWord]);
         if (row.hintWord != kNoWord && host.IsShown(row.hintCommand))
             text += L" " + host.GetWord(WordKeys[row.hintWord]);
         host.ShowStatusText(std::move(text));
-        return 0;
+        return result;
     }
     catch (...)
     {
@@ -168,8 +199,8 @@ DWORD RunShippedSetup(CWorkflowHost& host, const CommandRow& row, RunStyle style
 }
 
 // Asks the driver service for the package, downloads it and starts its setup program.
-DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle style,
-                         const StartPolicy& policy) noexcept
+CommandOutcome RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle style,
+                                  const StartPolicy& policy) noexcept
 {
     Sleep(kStartDelayMs);
     CBusyRun run(g_busy[IndexOf(row.command)]);
@@ -215,8 +246,8 @@ DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle st
 
 } // namespace
 
-DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
-                 const StartPolicy& policy) noexcept
+CommandOutcome RunCommand(CWorkflowHost& host, Command command, RunStyle style,
+                          const StartPolicy& policy) noexcept
 {
     const CommandRow& row = RowOf(command);
     if (row.start == PackageStart::None)

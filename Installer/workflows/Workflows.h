@@ -3,6 +3,7 @@
 // through the host below and returns its outcome; the main window is the host in the program,
 // the quiet run's log without a window, a test double in the tests.
 
+#include "net/Sha256Digest.h"
 #include "trust/TrustedStart.h"
 #include "workflows/Commands.h"
 
@@ -43,11 +44,24 @@ constexpr DWORD kInstallerFailed = ERROR_INSTALL_FAILURE; // 1603
 // /offline, and the layout cannot give the package.
 constexpr DWORD kSourceMissing = ERROR_INSTALL_SOURCE_ABSENT; // 1612
 
+// What a command did. An unattended run that started a setup also says which file it came from,
+// for the detection record; a bare exit code (kInstallerFailed, say) names none.
+struct CommandOutcome
+{
+    CommandOutcome(DWORD code = kInstallerFailed) noexcept : exitCode(code) {}
+
+    DWORD exitCode;
+    // The package's file name as checked (for the Wi-Fi command its shipped setup's); empty when
+    // no setup ran unattended, or its digest is unknown.
+    std::wstring package;
+    net::Sha256Digest sha256{}; // of that file, as downloaded, taken from a layout or shipped
+};
+
 // Runs the command: the Wi-Fi command runs data\WifiAutoInstallSetup.exe and reports its
 // success on the status line; the others ask the driver service for the package, download it
 // and start its setup program as `policy` allows (the Bluetooth driver is unpacked first and its
 // Setup.exe started); a layout in use (PackageLayout.h) gives the package instead of the
-// service. The outcome: 0, the setup's own exit code (0 for a setup not waited for),
-// kSourceMissing, or kInstallerFailed.
-DWORD RunCommand(CWorkflowHost& host, Command command, RunStyle style,
-                 const StartPolicy& policy) noexcept;
+// service. The exit code: 0, the setup's own (0 for a setup not waited for), kSourceMissing, or
+// kInstallerFailed.
+CommandOutcome RunCommand(CWorkflowHost& host, Command command, RunStyle style,
+                          const StartPolicy& policy) noexcept;

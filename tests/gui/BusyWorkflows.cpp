@@ -36,7 +36,7 @@ DWORD RunSlowSetup(CWorkflowHost& host) noexcept
     return 0;
 }
 
-DWORD RunBusy(CWorkflowHost& host, Command kind, RunStyle) noexcept
+CommandOutcome RunBusy(CWorkflowHost& host, Command kind, RunStyle) noexcept
 {
     switch (kind)
     {

@@ -1,4 +1,5 @@
-// The unattended command line and the exit code of a run.
+// The unattended command line, the exit code of a run and its detection record's values.
+#include "unattended/DetectionValues.h"
 #include "unattended/RunOptions.h"
 
 #include <gtest/gtest.h>
@@ -163,6 +164,49 @@ TEST(Unattended, TheFirstFailureElseTheStrongestRestart)
     };
     for (const auto& c : cases)
         EXPECT_EQ(CombineExitCodes(c.codes), c.run);
+}
+
+TEST(Unattended, OnlyInstallsAreRecordedForDetection)
+{
+    const struct
+    {
+        std::uint32_t code;
+        bool recorded;
+    } cases[] = {
+        {0, true},     {3010, true},  {1641, true},        {1, false},
+        {1602, false}, {1603, false}, {1633, false},       {3011, false},
+        {1640, false}, {87, false},   {0x80070005, false}, {0xFFFFFFFF, false},
+    };
+    for (const auto& c : cases)
+        EXPECT_EQ(IsInstalledExitCode(c.code), c.recorded) << c.code;
+}
+
+TEST(Unattended, DetectionValuesHaveTheFormsRulesCompare)
+{
+    net::Sha256Digest digest{};
+    for (std::size_t i = 0; i < digest.size(); ++i)
+        digest[i] = static_cast<std::uint8_t>(i * 0x11 + 0x0A);
+    const struct
+    {
+        UtcTime time;
+        const wchar_t* text;
+    } times[] = {
+        {{2026, 12, 9, 23, 31, 5}, L"2026-12-09T23:31:05Z"},
+        {{2027, 1, 2, 3, 4, 0}, L"2027-01-02T03:04:00Z"},
+        {{999, 12, 31, 0, 0, 59}, L"0999-12-31T00:00:59Z"},
+    };
+    for (const auto& t : times)
+    {
+        const DetectionValues values =
+            MakeDetectionValues(L"RealtekBT-8821CU-win7.zip", digest, 3010, "1.2.0.40", t.time);
+        EXPECT_EQ(values.installedAt, t.text);
+        EXPECT_EQ(values.package, L"RealtekBT-8821CU-win7.zip");
+        // Lower case, each byte two digits, leading zeros kept.
+        EXPECT_EQ(values.sha256,
+                  L"0a1b2c3d4e5f708192a3b4c5d6e7f8091a2b3c4d5e6f8091a2b3c4d5e6f70819");
+        EXPECT_EQ(values.exitCode, 3010u);
+        EXPECT_EQ(values.installerVersion, L"1.2.0.40");
+    }
 }
 
 } // namespace

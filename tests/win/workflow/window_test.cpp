@@ -8,6 +8,7 @@
 #include "BuildConfig.h"
 #include "localisation/WordTable.h"
 #include "net/HttpRequest.h"
+#include "net/Sha256Hasher.h"
 #include "res/resource.h"
 
 #include <gtest/gtest.h>
@@ -55,6 +56,102 @@ void SetOffer(const std::wstring& endpoint, const std::wstring& downloadUrl)
 {
     Control(L"set?path=/api/rx/" + endpoint + L"&type=application/json&body=" +
             QueryEncode(L"{\"status\":true,\"downloadURL\":\"" + downloadUrl + L"\"}"));
+}
+
+// A command's detection record as deployment tools read it: from the 64-bit view (or, to show
+// that nothing went elsewhere, from `view`).
+struct InstallRecord
+{
+    bool present = false;
+    std::wstring package;
+    std::wstring sha256;
+    DWORD exitCode = 0;
+    std::wstring version;
+    std::wstring installedAt;
+};
+
+constexpr const wchar_t* kRecordsKey = L"SOFTWARE\\KVZ7300\\Installed";
+
+std::wstring RegistryText(HKEY key, const wchar_t* name)
+{
+    wchar_t text[256] = {};
+    DWORD size = sizeof(text);
+    if (RegGetValueW(key, nullptr, name, RRF_RT_REG_SZ, nullptr, text, &size) != ERROR_SUCCESS)
+        return L"(missing)";
+    return text;
+}
+
+InstallRecord ReadRecord(const std::wstring& selector, REGSAM view = KEY_WOW64_64KEY)
+{
+    InstallRecord record;
+    HKEY key = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, (std::wstring(kRecordsKey) + L"\\" + selector).c_str(), 0,
+                      KEY_QUERY_VALUE | view, &key) != ERROR_SUCCESS)
+        return record;
+    record.present = true;
+    record.package = RegistryText(key, L"Package");
+    record.sha256 = RegistryText(key, L"Sha256");
+    record.version = RegistryText(key, L"InstallerVersion");
+    record.installedAt = RegistryText(key, L"InstalledAt");
+    DWORD size = sizeof(record.exitCode);
+    if (RegGetValueW(key, nullptr, L"ExitCode", RRF_RT_REG_DWORD, nullptr, &record.exitCode,
+                     &size) != ERROR_SUCCESS)
+        record.exitCode = 0xDEAD;
+    RegCloseKey(key);
+    return record;
+}
+
+// Every record and what an interrupted write left, so that no test sees another's.
+void RemoveRecords()
+{
+    HKEY installed = nullptr;
+    if (RegOpenKeyExW(HKEY_LOCAL_MACHINE, kRecordsKey, 0, KEY_READ | KEY_WOW64_64KEY, &installed) ==
+        ERROR_SUCCESS)
+    {
+        std::vector<std::wstring> names;
+        wchar_t name[256];
+        for (DWORD i = 0, size = 256; RegEnumKeyExW(installed, i, name, &size, nullptr, nullptr,
+                                                    nullptr, nullptr) == ERROR_SUCCESS;
+             ++i, size = 256)
+            names.push_back(name);
+        for (const std::wstring& each : names)
+            RegDeleteKeyExW(installed, each.c_str(), KEY_WOW64_64KEY, 0);
+        RegCloseKey(installed);
+    }
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, kRecordsKey, KEY_WOW64_64KEY, 0);
+    RegDeleteKeyExW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\KVZ7300", KEY_WOW64_64KEY, 0);
+}
+
+std::wstring Sha256Of(const std::wstring& path)
+{
+    const FileHandle file(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr,
+                                      OPEN_EXISTING, 0, nullptr));
+    net::Sha256Digest digest{};
+    EXPECT_TRUE(file && net::HashOpenFile(file.get(), digest)) << Narrow(path);
+    const std::string hex = net::Sha256ToHex(digest);
+    return std::wstring(hex.begin(), hex.end());
+}
+
+// The record names `file` with its digest and `exitCode`, and nothing is in the 32-bit view.
+void ExpectRecord(const wchar_t* selector, DWORD exitCode, const std::wstring& file)
+{
+    SCOPED_TRACE(Narrow(selector));
+    const InstallRecord record = ReadRecord(selector);
+    ASSERT_TRUE(record.present);
+    EXPECT_EQ(record.exitCode, exitCode);
+    EXPECT_EQ(record.package, file.substr(file.find_last_of(L"\\/") + 1));
+    EXPECT_EQ(record.sha256, Sha256Of(file));
+    const char* version = KVZ_VERSION_TEXT;
+    EXPECT_EQ(record.version, std::wstring(version, version + std::strlen(version)));
+    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
+    wchar_t zone = 0;
+    EXPECT_EQ(swscanf(record.installedAt.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month,
+                      &day, &hour, &minute, &second, &zone),
+              7)
+        << Narrow(record.installedAt);
+    EXPECT_EQ(zone, L'Z');
+    EXPECT_EQ(record.installedAt.size(), 20u);
+    EXPECT_FALSE(ReadRecord(selector, KEY_WOW64_32KEY).present);
 }
 
 // The marker files of the DLLs planted beside the all-offers build that some process loaded.
@@ -268,9 +365,12 @@ TEST_F(WorkflowWindow, FailedDownloadHidesTheBarThenShowsTheMessage)
 TEST_F(ShippedWindow, WifiSuccessAddsTheBluetoothHint)
 {
     const LiveRegionEvents events(m_installer);
+    RemoveRecords();
     Click(IDC_INSTALL_WIFI);
     EXPECT_TRUE(WaitFor([&] { return !Status().empty(); }, 20000));
     EXPECT_EQ(Status(), Word(WIFI_INSTALLED) + L" " + Word(HINT_DL_BT));
+    // Deployment tools' records come from their runs only.
+    EXPECT_FALSE(ReadRecord(L"wifi").present);
     const HWND status = GetDlgItem(m_hWnd, IDC_STATUS);
     WaitFor([] { return !LiveRegionEvents::Sources().empty(); }, 5000);
     Sleep(300);
@@ -465,11 +565,13 @@ protected:
         SetSetupSetting(L"KVZ_SETUP_LOG", m_log.c_str());
         SetSetupSetting(L"KVZ_SETUP_EXIT", L"0");
         Control(L"clear");
+        RemoveRecords();
     }
     void TearDown() override
     {
         SetSetupSetting(L"KVZ_SETUP_SLEEP_MS", nullptr);
         Control(L"clear");
+        RemoveRecords();
     }
 
     // `output`: a file the run's standard output goes to, as a tool that reads it gives one.
@@ -563,6 +665,7 @@ protected:
 
 TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
 {
+    constexpr DWORD kNone = 0xFFFFFFFF; // no record
     const std::wstring logFile = ScratchFolder() + L"\\run log.txt";
     DeleteFileW(logFile.c_str());
     const struct
@@ -573,19 +676,28 @@ TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
         bool offersNothing;
         DWORD code;
         std::size_t setups;
+        // The detection records' exit codes after the run: a failure leaves them as they were.
+        DWORD wifiRecord;
+        DWORD bluetoothRecord;
     } cases[] = {
-        {"a setup asking for a restart", L"/quiet /bluetooth", L"3010", false, 3010, 1},
-        {"the Wi-Fi setup started one", L"-Q /WIFI", L"1641", false, 1641, 1},
-        {"both succeed, logged", L"/quiet /wifi /bluetooth /log \"RUNLOG\"", L"0", false, 0, 2},
-        {"the service offers nothing", L"/quiet /bluetooth", L"0", true, 1603, 0},
-        {"an unknown switch", L"/quiet /silent", L"0", false, 87, 0},
-        {"/log without a file", L"/quiet /wifi /log", L"0", false, 87, 0},
-        {"both modes", L"/quiet /passive", L"0", false, 87, 0},
+        {"a setup asking for a restart", L"/quiet /bluetooth", L"3010", false, 3010, 1, kNone,
+         3010},
+        {"the setup fails", L"/quiet /bluetooth", L"1603", false, 1603, 1, kNone, 3010},
+        {"the Wi-Fi setup started one", L"-Q /WIFI", L"1641", false, 1641, 1, 1641, 3010},
+        {"both succeed, logged", L"/quiet /wifi /bluetooth /log \"RUNLOG\"", L"0", false, 0, 2, 0,
+         0},
+        {"the service offers nothing", L"/quiet /bluetooth", L"0", true, 1603, 0, 0, 0},
+        {"an unknown switch", L"/quiet /silent", L"0", false, 87, 0, 0, 0},
+        {"/log without a file", L"/quiet /wifi /log", L"0", false, 87, 0, 0, 0},
+        {"both modes", L"/quiet /passive", L"0", false, 87, 0, 0, 0},
         // The elevated run writes its log only where nothing on the way is a link or remote.
-        {"/log on a share", L"/quiet /wifi /log \\\\server\\share\\run.log", L"0", false, 87, 0},
-        {"/log on a device", L"/quiet /wifi /log=\\\\.\\NUL", L"0", false, 87, 0},
-        {"/log through a link", L"/quiet /wifi /log \"LINKLOG\"", L"0", false, 87, 0},
+        {"/log on a share", L"/quiet /wifi /log \\\\server\\share\\run.log", L"0", false, 87, 0, 0,
+         0},
+        {"/log on a device", L"/quiet /wifi /log=\\\\.\\NUL", L"0", false, 87, 0, 0, 0},
+        {"/log through a link", L"/quiet /wifi /log \"LINKLOG\"", L"0", false, 87, 0, 0, 0},
     };
+    const std::wstring wifiSetup = Dist() + L"\\data\\WifiAutoInstallSetup.exe";
+    const std::wstring bluetoothPackage = KVZ_PACKAGES_DIR L"\\RealtekBT-8821CU-win7.zip";
     const std::wstring linked = ScratchFolder() + L"\\linked";
     CreateDirectoryW((ScratchFolder() + L"\\target").c_str(), nullptr);
     ASSERT_TRUE(MakeFolderLink(linked, ScratchFolder() + L"\\target"));
@@ -610,6 +722,11 @@ TEST_F(Unattended, QuietRunsEndWithTheCodeDistributionToolsRead)
         EXPECT_EQ(Finish(Start(arguments), &windowSeen), c.code);
         EXPECT_EQ(SetupRuns(), c.setups);
         EXPECT_FALSE(windowSeen);
+        if (c.wifiRecord == kNone)
+            EXPECT_FALSE(ReadRecord(L"wifi").present);
+        else
+            ExpectRecord(L"wifi", c.wifiRecord, wifiSetup);
+        ExpectRecord(L"bluetooth", c.bluetoothRecord, bluetoothPackage);
     }
     // The shipped build offers no hotspot command: naming it is a wrong command line.
     EXPECT_EQ(Finish(Start(L"/quiet /hotspot", L"", EnvText(L"KVZ_DIST_DIR") + L"\\Installer.exe")),
@@ -817,6 +934,7 @@ TEST_F(Unattended, PassiveRunsShowTheWindowAndCloseThemselves)
         WaitFor([&] { return FindWindowW(nullptr, MainCaption().c_str()) != nullptr; }, 30000));
     EXPECT_EQ(Finish(process), 0u);
     EXPECT_EQ(SetupRuns(), 2u); // both setups, without a click
+    ExpectRecord(L"receiver", 0, KVZ_PACKAGES_DIR L"\\VelmoraRXSetup.exe");
 
     // Nothing to fetch: the message goes to the status line, no dialog waits for anyone.
     Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
@@ -939,6 +1057,7 @@ TEST_F(Unattended, ALayoutHoldsEveryPackageAndInstallsWithoutTheService)
     EXPECT_EQ(SetupRuns(), 2u);
     EXPECT_TRUE(SetupRan("\\KVZ7300\\RealtekBT-8821CU-win7\\RealtekBT-win7\\Setup.exe"));
     EXPECT_EQ(ServiceRequests(), 0u);
+    ExpectRecord(L"bluetooth", 0, Layout() + L"\\RealtekBT-8821CU-win7.zip");
     EXPECT_EQ(namesIn(Layout()), laidOut);
 
     // Changed after the layout was made (same size): never run; the service is asked instead.

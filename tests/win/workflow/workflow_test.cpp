@@ -149,7 +149,7 @@ const StartPolicy kNoPins;
 // The command as a click in the window runs it; its outcome.
 DWORD Click(CWorkflowHost& host, Command command, const StartPolicy& policy = kNoPins)
 {
-    return RunCommand(host, command, RunStyle::Interactive, policy);
+    return RunCommand(host, command, RunStyle::Interactive, policy).exitCode;
 }
 
 std::wstring Sha256Of(const std::wstring& path)
@@ -776,29 +776,41 @@ TEST_F(Workflow, WifiSetupSuccessIsReportedOnlyForExitCodeZero)
 }
 
 // A click leaves a downloaded setup to the user; an unattended run passes it the build's silent
-// switches (the receiver's, in the test build), waits for it and returns its code.
+// switches (the receiver's, in the test build), waits for it and returns its code with the file
+// it came from and that file's digest.
 TEST_F(Workflow, UnattendedRunsWaitForTheSetupAndReturnItsCode)
 {
     SetSetupSetting(L"KVZ_SETUP_EXIT", L"3010");
     const std::wstring arguments = m_log + L".arguments";
     SetSetupSetting(L"KVZ_SETUP_ARGS_LOG", arguments.c_str());
+    const std::wstring wifiSetup = ModuleData(L"WifiAutoInstallSetup.exe");
+    const std::wstring receiverSetup = KVZ_PACKAGES_DIR L"/VelmoraRXSetup.exe";
     const struct
     {
         Command command;
         RunStyle style;
         DWORD outcome;
+        const wchar_t* package; // empty: none named
+        const std::wstring* file;
     } cases[] = {
-        {Command::Wifi, RunStyle::Interactive, 3010},
-        {Command::Wifi, RunStyle::Unattended, 3010},
-        {Command::Receiver, RunStyle::Unattended, 3010},
+        {Command::Wifi, RunStyle::Interactive, 3010, L"", nullptr},
+        {Command::Wifi, RunStyle::Unattended, 3010, L"WifiAutoInstallSetup.exe", &wifiSetup},
+        {Command::Receiver, RunStyle::Unattended, 3010, L"VelmoraRXSetup.exe", &receiverSetup},
         // Last: the setup left running meets no later run.
-        {Command::Receiver, RunStyle::Interactive, 0},
+        {Command::Receiver, RunStyle::Interactive, 0, L"", nullptr},
     };
     for (const auto& c : cases)
     {
         SCOPED_TRACE(static_cast<int>(c.command) * 10 + static_cast<int>(c.style));
         FakeWindow window;
-        EXPECT_EQ(RunCommand(window, c.command, c.style, kNoPins), c.outcome);
+        const CommandOutcome outcome = RunCommand(window, c.command, c.style, kNoPins);
+        EXPECT_EQ(outcome.exitCode, c.outcome);
+        EXPECT_EQ(outcome.package, c.package);
+        if (c.file)
+        {
+            const std::string hex = net::Sha256ToHex(outcome.sha256);
+            EXPECT_EQ(std::wstring(hex.begin(), hex.end()), Sha256Of(*c.file));
+        }
         EXPECT_TRUE(window.StatusTexts().empty());
     }
     EXPECT_EQ(SetupRuns(4).size(), 4u);
