@@ -3,7 +3,7 @@
 # cannot change that. So the programs import at load time only DLLs that are Known DLLs on every
 # Windows from 7 to 11 (and comctl32, which the manifest takes side by side); the others are
 # delay-loaded, from the system folder only (Installer/app/SystemDlls.cpp).
-set(KVZ_DELAYED_DLLS bcrypt crypt32 gdiplus version wininet wintrust CACHE INTERNAL
+set(KVZ_DELAYED_DLLS bcrypt crypt32 gdiplus version winhttp wininet wintrust CACHE INTERNAL
     "DLLs the installer delay-loads from the system folder")
 # The functions the programs call in each. -l<name> finds only these libraries, so a call to any
 # other fails the link and the lists cannot fall behind the code.
@@ -16,6 +16,8 @@ set(_gdiplus GdipAlloc GdipCloneImage GdipCreateFromHDC GdipDeleteGraphics GdipD
     GdipDrawImageRectI GdipFree GdipGetImageHeight GdipGetImageWidth GdipLoadImageFromStream
     GdiplusShutdown GdiplusStartup)
 set(_version GetFileVersionInfoSizeW GetFileVersionInfoW VerQueryValueW)
+set(_winhttp WinHttpCloseHandle WinHttpGetDefaultProxyConfiguration
+    WinHttpGetIEProxyConfigForCurrentUser WinHttpGetProxyForUrl WinHttpOpen WinHttpSetTimeouts)
 set(_wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW
     InternetCanonicalizeUrlW InternetCloseHandle InternetConnectW InternetCrackUrlW
     InternetGetLastResponseInfoW InternetOpenW InternetQueryDataAvailable InternetQueryOptionW

@@ -7,6 +7,7 @@
 #include "framework/AsciiCase.h"
 #include "framework/ComApartment.h"
 #include "log/SupportLog.h"
+#include "net/ProxySetup.h"
 #include "probe/FamilyProbe.h"
 #include "probe/WindowsFamily.h"
 #include "res/resource.h"
@@ -155,6 +156,7 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         std::wstring wrong;
         if (ParseRunOptions(args, OfferedCommands(), options, wrong))
         {
+            net::SetProxyFromSwitch(options.proxy);
             if (options.mode != RunMode::Help && options.mode != RunMode::Layout)
                 UseLayoutSource(options.sourceFolder, options.bOffline);
             switch (options.mode)

@@ -3,6 +3,7 @@
 #include "localisation/ModulePath.h"
 #include "localisation/TextEncoding.h"
 #include "log/SupportLog.h"
+#include "net/ProxySetup.h"
 #include "net/ServerTrust.h"
 #include "net/TransferLog.h"
 #include "net/TransferMath.h"
@@ -68,6 +69,40 @@ bool QueryFinalUrl(HINTERNET request, CrackedUrl& cracked)
     return CrackHttpUrl(url, cracked);
 }
 
+// The schemes of the proxy's Proxy-Authenticate headers ("Basic", "NTLM", ...), without what
+// follows each.
+std::vector<std::wstring> ProxyAuthSchemes(HINTERNET request)
+{
+    std::vector<std::wstring> schemes;
+    for (DWORD index = 0; schemes.size() < 8;)
+    {
+        wchar_t value[256] = {};
+        DWORD size = sizeof(value);
+        if (!HttpQueryInfoW(request, HTTP_QUERY_PROXY_AUTHENTICATE, value, &size, &index))
+            break;
+        std::wstring scheme(value);
+        scheme = scheme.substr(0, scheme.find(L' '));
+        schemes.push_back(TextForLog(scheme.substr(0, 32)));
+    }
+    return schemes;
+}
+
+bool OffersIntegratedAuth(const std::vector<std::wstring>& schemes)
+{
+    return std::any_of(schemes.begin(), schemes.end(), [](const std::wstring& scheme) {
+        return _wcsicmp(scheme.c_str(), L"Negotiate") == 0 ||
+               _wcsicmp(scheme.c_str(), L"NTLM") == 0;
+    });
+}
+
+std::wstring JoinSchemes(const std::vector<std::wstring>& schemes)
+{
+    std::wstring text;
+    for (const std::wstring& scheme : schemes)
+        text += (text.empty() ? L"" : L", ") + scheme;
+    return text.empty() ? L"no scheme" : text;
+}
+
 // Records why sending failed, and reports it on this thread (the extended error's text is
 // kept per thread).
 bool SendFailed(CSentRequest& sent, const wchar_t* what, unsigned long error)
@@ -83,8 +118,14 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
 {
     const TransferLimits limits = LimitsBefore(fullLimits, deadline);
     const std::wstring agent = ModuleAgentName();
+    const ProxyChoice& proxy = ProxyForRequests(
+        (url.scheme == UrlScheme::Https ? L"https://" : L"http://") + url.host + L"/");
+    // A named proxy takes every request, loopback too (WinINet leaves loopback out otherwise).
     sent.session.reset(
-        InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0));
+        proxy.proxy.empty()
+            ? InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PRECONFIG, nullptr, nullptr, 0)
+            : InternetOpenW(agent.c_str(), INTERNET_OPEN_TYPE_PROXY, proxy.proxy.c_str(),
+                            L"<-loopback>", 0));
     if (!sent.session)
         return SendFailed(sent, L"InternetOpen failed", GetLastError());
     SetDwordOption(sent.session.get(), INTERNET_OPTION_CONNECT_TIMEOUT, limits.connectTimeoutMs);
@@ -105,19 +146,40 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
         return SendFailed(sent, L"InternetConnect failed", GetLastError());
     SetStallTimeouts(sent.connection.get(), limits);
 
-    sent.request.reset(HttpOpenRequestW(sent.connection.get(), L"GET", url.object.c_str(),
-                                        L"HTTP/1.0", nullptr, nullptr, requestFlags, 0));
-    if (!sent.request)
-        return SendFailed(sent, L"HttpOpenRequest failed", GetLastError());
-    SetStallTimeouts(sent.request.get(), limits);
-
-    // A refused header is simply missing from the request.
-    for (const std::wstring& header : headers)
-        HttpAddRequestHeadersW(sent.request.get(), header.c_str(), static_cast<DWORD>(-1),
-                               HTTP_ADDREQ_FLAG_ADD_IF_NEW);
-
-    if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
-        return SendFailed(sent, L"HttpSendRequest failed", GetLastError());
+    const auto openAndSend = [&](DWORD flags) {
+        sent.request.reset(HttpOpenRequestW(sent.connection.get(), L"GET", url.object.c_str(),
+                                            L"HTTP/1.0", nullptr, nullptr, flags, 0));
+        if (!sent.request)
+            return SendFailed(sent, L"HttpOpenRequest failed", GetLastError());
+        SetStallTimeouts(sent.request.get(), limits);
+        // A refused header is simply missing from the request.
+        for (const std::wstring& header : headers)
+            HttpAddRequestHeadersW(sent.request.get(), header.c_str(), static_cast<DWORD>(-1),
+                                   HTTP_ADDREQ_FLAG_ADD_IF_NEW);
+        if (!HttpSendRequestW(sent.request.get(), nullptr, 0, nullptr, 0))
+            return SendFailed(sent, L"HttpSendRequest failed", GetLastError());
+        return true;
+    };
+    if (!openAndSend(requestFlags))
+        return false;
+    if (QueryStatusCode(sent.request.get()) == HTTP_STATUS_PROXY_AUTH_REQ)
+    {
+        // Windows' integrated authentication, as the running account, is the one answer the
+        // installer gives a proxy, and only to a proxy that offers it: never a stored or typed
+        // credential, never a prompt.
+        const std::vector<std::wstring> schemes = ProxyAuthSchemes(sent.request.get());
+        const bool integrated = OffersIntegratedAuth(schemes);
+        if (integrated && !openAndSend(requestFlags & ~INTERNET_FLAG_NO_AUTH))
+            return false;
+        if (!integrated || QueryStatusCode(sent.request.get()) == HTTP_STATUS_PROXY_AUTH_REQ)
+        {
+            sent.failure = TransferFailure::ProxyCredentials;
+            const std::wstring which = proxy.proxy.empty() ? L"" : L" " + proxy.proxy;
+            ReportDownloadProblem(L"The proxy" + which + L" asks for credentials (it offers " +
+                                  JoinSchemes(schemes) + L"); the request ends here");
+            return false;
+        }
+    }
     if (secure)
     {
         // A secure request that a redirect took to plain http would hand what this program

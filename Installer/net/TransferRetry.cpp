@@ -72,6 +72,7 @@ std::wstring DescribeFailure(TransferFailure failure)
     case TransferFailure::DigestMismatch: return L"the package does not have the expected SHA-256";
     case TransferFailure::TooLarge: return L"the package is too large";
     case TransferFailure::TooSlow: return L"the transfer did not end before its deadline";
+    case TransferFailure::ProxyCredentials: return L"the proxy asks for credentials";
     case TransferFailure::Local: return L"the file could not be written";
     case TransferFailure::Other: return L"an unexpected error";
     }
@@ -84,6 +85,8 @@ TransferFailure FailureOfStatus(int status)
         return TransferFailure::None;
     if (status == 429 || (status >= 500 && status <= 599))
         return TransferFailure::ServerBusy;
+    if (status == 407)
+        return TransferFailure::ProxyCredentials;
     if (status < 100 || status > 599)
         return TransferFailure::Malformed;
     return TransferFailure::Refused;

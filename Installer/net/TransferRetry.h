@@ -24,6 +24,7 @@ enum class TransferFailure
     DigestMismatch,       // the package is not the one the service named
     TooLarge,             // beyond the size bound or the free space
     TooSlow,              // not complete before the overall deadline
+    ProxyCredentials,     // the proxy asks for credentials the installer cannot give
     Local,                // the file could not be written, memory ran out, ...
     Other,                // an error not known to pass
 };

@@ -35,6 +35,8 @@ CWorkRoot& Root()
     return *s_root;
 }
 
+} // namespace
+
 bool RunsAsLocalSystem()
 {
     KernelHandle token;
@@ -47,6 +49,8 @@ bool RunsAsLocalSystem()
            CreateWellKnownSid(WinLocalSystemSid, nullptr, system, &systemSize) &&
            EqualSid(reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid, system);
 }
+
+namespace {
 
 std::wstring ProgramDataFolder()
 {

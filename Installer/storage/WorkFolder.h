@@ -84,6 +84,9 @@ bool RenameOpenFile(HANDLE file, const std::wstring& target);
 // when it is still that file. Below the working folder, opened from its held handle.
 FileHandle OpenHeldForReading(const std::wstring& path, const FileIdentity* expected = nullptr);
 
+// Whether this process runs as LocalSystem, as deployment tools run installers.
+bool RunsAsLocalSystem();
+
 // A folder of the working folder for one package or program copy, made afresh for
 // administrators only, with the folder its program gets as TEMP and TMP inside. Both are held
 // from their creation until the object goes, so neither can be renamed away and replaced.

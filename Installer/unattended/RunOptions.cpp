@@ -1,6 +1,7 @@
 #include "unattended/RunOptions.h"
 
 #include "framework/AsciiCase.h"
+#include "net/ProxyChoice.h"
 
 #include <algorithm>
 
@@ -65,6 +66,15 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offe
             layout = layout || name == L"layout";
             (name == L"layout" ? parsed.layoutFolder : parsed.sourceFolder) = value;
         }
+        else if (name == L"proxy")
+        {
+            if (equals == std::wstring::npos && i + 1 < args.size())
+                value = args[++i];
+            const auto proxy = net::ParseProxyValue(value);
+            if (!proxy)
+                return false;
+            parsed.proxy = *proxy;
+        }
         else if (name == L"log")
         {
             if (equals == std::wstring::npos && i + 1 < args.size())
@@ -84,7 +94,7 @@ bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offe
             selected = true;
         }
         if (equals != std::wstring::npos && name != L"log" && name != L"layout" &&
-            name != L"source")
+            name != L"source" && name != L"proxy")
             return false; // only these take a value
     }
     wrong.clear();
@@ -142,7 +152,8 @@ std::wstring HelpText()
     }
     return usage +
            L"\n"
-           L"              [/log <file>] [/norestart] [/source <folder>] [/offline]\n\n"
+           L"              [/log <file>] [/norestart] [/source <folder>] [/offline]\n"
+           L"              [/proxy <host:port>]\n\n"
            L"/quiet, /q\tno window: run the commands, wait for each setup\n"
            L"/passive\tthe window shows progress; nothing waits for a click\n" +
            selectors +
@@ -151,7 +162,8 @@ std::wstring HelpText()
            L"/norestart\taccepted: the installer never restarts Windows\n"
            L"/layout <folder>\tno window: every package into the folder, for offline installs\n"
            L"/source <folder>\tinstall the packages of that layout\n"
-           L"/offline\tnever ask the driver service (with /quiet: 1612 for a missing package)\n\n"
+           L"/offline\tnever ask the driver service (with /quiet: 1612 for a missing package)\n"
+           L"/proxy <host:port>\tthe proxy for this run (also http://host:port)\n\n"
            L"Exit codes: 0 success, 3010 restart required, 1641 restart started,\n"
            L"1603 failed, 1612 package not in the layout, 1633 not for this Windows,\n"
            L"1602 cancelled, 1618 another run is active, 87 wrong command line;\n"

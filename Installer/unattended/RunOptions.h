@@ -38,6 +38,7 @@ struct RunOptions
     std::wstring layoutFolder; // /layout: where the layout is made
     std::wstring sourceFolder; // /source: a layout to install from; empty: beside the program
     bool bOffline = false;     // never ask the driver service
+    std::wstring proxy;        // /proxy, as "host:port"; empty: the machine's and account's own
 };
 
 // Reads the arguments (without the program name). Switches start with "/" or "-", case does
@@ -45,7 +46,7 @@ struct RunOptions
 // naming the offending argument, for an unknown switch, a command this build does not offer,
 // "/log" without a file or with a share, device or "\\?\" path, or both /quiet and /passive;
 // "/layout" or "/source" without a folder or with a device or "\\?\" path, /layout beside
-// /passive, /source or /offline.
+// /passive, /source or /offline; "/proxy" without a proxy ParseProxyValue takes.
 bool ParseRunOptions(const std::vector<std::wstring>& args, const OfferSet& offered,
                      RunOptions& options, std::wstring& wrong);
 

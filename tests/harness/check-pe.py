@@ -19,7 +19,8 @@ KNOWN_DLLS = {
 LOAD_TIME_DLLS = KNOWN_DLLS | {"ntdll.dll", "comctl32.dll"}
 # Windows' own DLLs that are no Known DLL everywhere: only delay-loaded, from the system folder.
 DELAYED_SYSTEM_DLLS = {
-    "bcrypt.dll", "crypt32.dll", "gdiplus.dll", "version.dll", "wininet.dll", "wintrust.dll",
+    "bcrypt.dll", "crypt32.dll", "gdiplus.dll", "version.dll", "winhttp.dll", "wininet.dll",
+    "wintrust.dll",
     "uxtheme.dll", "msimg32.dll", "winspool.drv", "dwmapi.dll", "shcore.dll", "urlmon.dll",
 }
 MACHINES = {"i386": 0x14C, "amd64": 0x8664}

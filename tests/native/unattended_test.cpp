@@ -23,6 +23,7 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         std::wstring layout = L"";
         std::wstring source = L"";
         bool offline = false;
+        std::wstring proxy = L"";
     } cases[] = {
         {{}, true, RunMode::Interactive, {W, B}, L""},
         {{L"/quiet"}, true, RunMode::Quiet, {W, B}, L""},
@@ -71,6 +72,27 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         {{L"/layout", L"D:\\L", L"/offline"}, false, {}, {}, L""},
         {{L"/layout", L"D:\\L", L"/source", L"E:\\"}, false, {}, {}, L""},
         {{L"/offline=1"}, false, {}, {}, L""},
+        // A proxy for the run, in the window too; 87 for anything but a proxy.
+        {{L"/quiet", L"/proxy", L"http://proxy.corp:8080/"},
+         true,
+         RunMode::Quiet,
+         {W, B},
+         L"",
+         L"",
+         L"",
+         false,
+         L"proxy.corp:8080"},
+        {{L"/PROXY=10.1.2.3:3128"},
+         true,
+         RunMode::Interactive,
+         {W, B},
+         L"",
+         L"",
+         L"",
+         false,
+         L"10.1.2.3:3128"},
+        {{L"/quiet", L"/proxy"}, false, {}, {}, L""},
+        {{L"/proxy", L"user:pw@proxy:80"}, false, {}, {}, L""},
         // 87: unknown switch, a command this build does not offer, /log without a file, both
         // modes, a bare word, a value on a switch that takes none.
         {{L"/quiet", L"/silent"}, false, {}, {}, L""},
@@ -105,6 +127,7 @@ TEST(Unattended, CommandLinesAndTheirOptions)
         EXPECT_EQ(options.layoutFolder, c.layout) << line;
         EXPECT_EQ(options.sourceFolder, c.source) << line;
         EXPECT_EQ(options.bOffline, c.offline) << line;
+        EXPECT_EQ(options.proxy, c.proxy) << line;
     }
 }
 

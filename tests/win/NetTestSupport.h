@@ -116,16 +116,21 @@ inline std::string StandIn(const std::wstring& pathAndQuery)
     return net::HttpGetJson(Http(L"/_control/" + pathAndQuery), net::kJsonRequestLimits).body;
 }
 
-// The stand-in's port whose certificate comes from a CA that the prefix trusts in the user's
-// own root store only; the system chose it.
+// A port of the stand-in that the system chose, by its name in /_control/ports ("userroot",
+// "proxyonly", "proxy").
+inline int StandInPort(const char* name)
+{
+    const std::string ports = StandIn(L"ports");
+    const std::string key = "\"" + std::string(name) + "\": ";
+    const std::size_t at = ports.find(key);
+    return at == std::string::npos ? 0 : std::atoi(ports.c_str() + at + key.size());
+}
+
+// The port whose certificate comes from a CA that the prefix trusts in the user's own root
+// store only.
 inline int UserRootPort()
 {
-    static const int port = [] {
-        const std::string ports = StandIn(L"ports");
-        const std::string key = "\"userroot\": ";
-        const std::size_t at = ports.find(key);
-        return at == std::string::npos ? 0 : std::atoi(ports.c_str() + at + key.size());
-    }();
+    static const int port = StandInPort("userroot");
     return port;
 }
 

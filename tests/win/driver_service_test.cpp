@@ -1,10 +1,13 @@
 #include "workflows/DriverService.h"
 
 #include "net/HttpRequest.h"
+#include "net/ProxySetup.h"
 #include "net/Sha256Digest.h"
 #include "NetTestSupport.h"
 
 #include <gtest/gtest.h>
+
+#include <winhttp.h>
 
 #include <string>
 
@@ -133,6 +136,37 @@ TEST(QueryDriverService, AsksAgainAfterATransientFailureOnly)
         EXPECT_EQ(c.requests, LoggedTimes(counted, c.requests)) << c.name;
     }
     Control(L"clear");
+}
+
+// The machine's WinHTTP proxy (what `netsh winhttp set proxy` writes), as the proxy choice for
+// LocalSystem reads it: the https entry of a list, else its first plain one. The machine's
+// setting is given back afterwards.
+TEST(Proxy, TheMachinesWinHttpProxyIsReadAsNetshWritesIt)
+{
+    WINHTTP_PROXY_INFO saved{};
+    ASSERT_TRUE(WinHttpGetDefaultProxyConfiguration(&saved));
+    const struct
+    {
+        const wchar_t* list;
+        const wchar_t* proxy;
+    } cases[] = {
+        {L"http=plain.corp:80;https=secure.corp:8443", L"secure.corp:8443"},
+        {L"first.corp:3128;second.corp:3128", L"first.corp:3128"},
+    };
+    for (const auto& c : cases)
+    {
+        std::wstring list = c.list;
+        WINHTTP_PROXY_INFO named{WINHTTP_ACCESS_TYPE_NAMED_PROXY, &list[0], nullptr};
+        ASSERT_TRUE(WinHttpSetDefaultProxyConfiguration(&named));
+        EXPECT_EQ(net::MachineWinHttpProxy(), c.proxy);
+    }
+    WINHTTP_PROXY_INFO none{WINHTTP_ACCESS_TYPE_NO_PROXY, nullptr, nullptr};
+    ASSERT_TRUE(WinHttpSetDefaultProxyConfiguration(&none));
+    EXPECT_EQ(net::MachineWinHttpProxy(), L"");
+    WinHttpSetDefaultProxyConfiguration(&saved);
+    for (LPWSTR text : {saved.lpszProxy, saved.lpszProxyBypass})
+        if (text)
+            GlobalFree(text);
 }
 
 } // namespace

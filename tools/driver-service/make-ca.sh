@@ -8,6 +8,8 @@
 #   userca.pem / .key          a second CA, which the test prefix trusts in the user's own
 #                              root store only
 #   userroot.pem / .key        a certificate for localhost from that CA
+#   proxyonly.pem / .key       the good CA's certificate for packages.kvz7300.test, a name only
+#                              the stand-in's proxy resolves
 set -euo pipefail
 dir=${1:?usage: make-ca.sh DIR}
 mkdir -p "$dir"
@@ -36,8 +38,26 @@ make_user_ca() {
   touch "$dir/.complete-userca"
 }
 
+# A name only the stand-in's proxy resolves, from the main CA; made apart like the one above.
+make_proxy_only() {
+  [ -f "$dir/.complete-proxyonly" ] && return 0
+  local work="$dir/openssl-proxyonly"
+  rm -rf "$work"; mkdir -p "$work"
+  openssl req -newkey rsa:2048 -nodes -keyout "$dir/proxyonly.key" -out "$work/proxyonly.csr" \
+    -subj "/CN=packages.kvz7300.test" 2>/dev/null
+  printf '%s\n' "basicConstraints=critical,CA:FALSE" \
+    "keyUsage=critical,digitalSignature,keyEncipherment" "extendedKeyUsage=serverAuth" \
+    "subjectAltName=DNS:packages.kvz7300.test" > "$work/server.ext"
+  openssl x509 -req -in "$work/proxyonly.csr" -CA "$dir/ca.pem" -CAkey "$dir/ca.key" \
+    -set_serial 8192 -days 3650 -sha256 -extfile "$work/server.ext" -out "$dir/proxyonly.pem" \
+    2>/dev/null
+  chmod 600 "$dir"/*.key
+  touch "$dir/.complete-proxyonly"
+}
+
 if [ -f "$dir/.complete" ]; then
   make_user_ca
+  make_proxy_only
   exit 0
 fi
 
@@ -85,3 +105,4 @@ issue expired localhost 20200101000000Z 20210101000000Z
 chmod 600 "$dir"/*.key
 touch "$dir/.complete"
 make_user_ca
+make_proxy_only

@@ -10,6 +10,9 @@ Ports (BASE is --port):
           build trees side by side)
           HTTPS, certificate for localhost from a second CA, which the test prefix trusts in
           the user's own root store only
+  another such port: HTTPS, certificate for packages.kvz7300.test, a name only the proxy knows
+  another such port: a forward proxy (CONNECT and plain GET), which resolves every name under
+          .kvz7300.test to 127.0.0.1; see /_control/proxy
 
 Every port serves the same paths:
   /api/rx/RealtekDrivers?os=..., /api/rx/VelmoraRXApp, /api/rx/QuillHotspot
@@ -66,7 +69,12 @@ Control (answers plain text or JSON):
                                          only those whose request path starts with it), this
                                          one left out, as JSON: {"PORT": N, ...}
   /_control/ports                        the ports as JSON: {"localhost": BASE, "otherhost":
-                                         BASE+1, "expired": BASE+2, "plain": BASE+3, "userroot": N}
+                                         BASE+1, "expired": BASE+2, "plain": BASE+3, "userroot": N,
+                                         "proxyonly": N, "proxy": N}
+  /_control/proxy[?auth=SCHEMES]         the proxy answers 407 offering SCHEMES (comma-separated:
+                                         Basic, NTLM, Negotiate) until set again without them;
+                                         its requests are in the log with "proxy": true and the
+                                         "target" host:port
   /_control/ping                         "ok"
 """
 import argparse
@@ -112,6 +120,7 @@ class State:
         self.faults = {}  # path -> {"left": N, "status": S, "reset": B, "change": bool}
         self.changed = set()  # paths whose package changed
         self.digests = {}  # (what, changed) -> ETag
+        self.proxy_auth = []  # schemes the proxy's 407 offers; none: it lets everyone through
 
     def take_fault(self, path):
         """The fault the next request to `path` meets, or None."""
@@ -309,6 +318,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     state.overrides.clear()
                     state.faults.clear()
                     state.changed.clear()
+                    state.proxy_auth = []
             text = "cleared"
         elif path == "/_control/log":
             with state.lock:
@@ -322,6 +332,11 @@ class Handler(http.server.BaseHTTPRequestHandler):
             text = json.dumps({str(port): n for port, n in sorted(counts.items())})
         elif path == "/_control/ports":
             text = json.dumps(state.named_ports)
+        elif path == "/_control/proxy":
+            schemes = [x for x in options.get("auth", [""])[-1].split(",") if x]
+            with state.lock:
+                state.proxy_auth = schemes
+            text = "proxy auth: " + (", ".join(schemes) or "none")
         elif path == "/_control/ping":
             text = "ok"
         else:
@@ -465,14 +480,95 @@ class Handler(http.server.BaseHTTPRequestHandler):
             pass
 
 
+# Names under this suffix only the proxy resolves (to the loopback address): a client that can
+# reach them went through the proxy.
+PROXY_ONLY_SUFFIX = ".kvz7300.test"
+
+
+class ProxyHandler(http.server.BaseHTTPRequestHandler):
+    """A forward proxy on loopback: CONNECT tunnels and plain GETs, each logged; with
+    /_control/proxy?auth=SCHEMES it answers 407 offering those schemes instead."""
+
+    protocol_version = "HTTP/1.0"
+
+    def log_message(self, fmt, *args):
+        sys.stderr.write("%s [%d proxy] %s\n" % (time.strftime("%H:%M:%S"),
+                                                self.server.server_port, fmt % args))
+
+    def target(self):
+        if self.command == "CONNECT":
+            host, _, port = self.path.rpartition(":")
+            return host, int(port or 443), None
+        url = urllib.parse.urlsplit(self.path)
+        path = url.path or "/"
+        return url.hostname or "", url.port or 80, path + ("?" + url.query if url.query else "")
+
+    def refused(self, status, headers=()):
+        self.send_response(status)
+        for name, value in headers:
+            self.send_header(name, value)
+        self.send_header("Content-Length", "0")
+        self.send_header("Connection", "close")
+        self.end_headers()
+
+    def handle_proxied(self):
+        state = self.server.state
+        with state.lock:
+            schemes = list(state.proxy_auth)
+        host, port, path = self.target()
+        state.record({"port": self.server.server_port, "path": None, "proxy": True,
+                      "method": self.command,
+                      "target": "%s:%d" % (host, port),
+                      "lines": [line for line in str(self.headers).split("\n") if line]})
+        if schemes:
+            return self.refused(407, [("Proxy-Authenticate", scheme + ' realm="kvz7300 test"'
+                                       if scheme == "Basic" else scheme) for scheme in schemes])
+        address = "127.0.0.1" if host.endswith(PROXY_ONLY_SUFFIX) else host
+        try:
+            upstream = socket.create_connection((address, port), timeout=SOCKET_TIMEOUT)
+        except OSError:
+            return self.refused(502)
+        with upstream:
+            if path is None:
+                self.wfile.write(b"HTTP/1.0 200 Connection established\r\n\r\n")
+                self.wfile.flush()
+            else:
+                lines = ["%s %s HTTP/1.0" % (self.command, path)]
+                lines += ["%s: %s" % (k, v) for k, v in self.headers.items()
+                          if k.lower() not in ("proxy-connection", "connection")]
+                upstream.sendall(("\r\n".join(lines + ["Connection: close", "", ""])).encode(
+                    "latin-1"))
+            self.relay(upstream)
+        self.close_connection = True
+
+    def relay(self, upstream):
+        client = self.connection
+        while True:
+            ready, _, _ = select.select([client, upstream], [], [], SOCKET_TIMEOUT)
+            if not ready:
+                return
+            for source in ready:
+                other = upstream if source is client else client
+                try:
+                    data = source.recv(65536)
+                    if not data:
+                        return
+                    other.sendall(data)
+                except OSError:
+                    return
+
+    do_CONNECT = handle_proxied
+    do_GET = handle_proxied
+
+
 class Server(http.server.ThreadingHTTPServer):
     daemon_threads = True
     allow_reuse_address = True
 
-    def __init__(self, address, state, tls_context, name):
+    def __init__(self, address, state, tls_context, name, handler=None):
         self.state = state
         self.tls_context = tls_context
-        super().__init__(address, Handler)
+        super().__init__(address, handler or Handler)
         state.ports.append(self.server_port)
         state.named_ports[name] = self.server_port
 
@@ -576,6 +672,8 @@ def main():
                "expired"),
         Server(("127.0.0.1", args.port + 3), state, None, "plain"),
         Server(("127.0.0.1", 0), state, tls_context(args.ca_dir, "userroot"), "userroot"),
+        Server(("127.0.0.1", 0), state, tls_context(args.ca_dir, "proxyonly"), "proxyonly"),
+        Server(("127.0.0.1", 0), state, None, "proxy", ProxyHandler),
     ]
     for server in servers:
         threading.Thread(target=server.serve_forever, daemon=True).start()

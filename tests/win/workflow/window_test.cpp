@@ -572,6 +572,7 @@ protected:
         SetSetupSetting(L"KVZ_SETUP_SLEEP_MS", nullptr);
         Control(L"clear");
         RemoveRecords();
+        RegDeleteKeyValueW(HKEY_LOCAL_MACHINE, L"SOFTWARE\\Policies\\KVZ7300", L"Proxy");
     }
 
     // `output`: a file the run's standard output goes to, as a tool that reads it gives one.
@@ -970,6 +971,53 @@ TEST_F(Unattended, PassiveRunsWaitForTheFamilyWhenItIsLate)
 {
     EXPECT_EQ(Finish(Start(L"/passive /receiver", L"", Dist() + L"\\InstallerSlowProbe.exe")), 0u);
     EXPECT_EQ(SetupRuns(), 1u);
+}
+
+// The package lies under a name only the stand-in's proxy resolves: without a proxy it is out
+// of reach; /proxy, or the machine policy, takes the query and the package through the proxy;
+// a proxy that asks for credentials ends a quiet run at once, with no window and no prompt.
+TEST_F(Unattended, ProxiesFromTheSwitchOrThePolicyAndNoPromptForCredentials)
+{
+    const std::wstring proxy = L"localhost:" + std::to_wstring(StandInPort("proxy"));
+    const std::wstring package = L"https://packages.kvz7300.test:" +
+                                 std::to_wstring(StandInPort("proxyonly")) +
+                                 L"/packages/RealtekBT-8821CU-win7.zip";
+    Control(L"set?path=/api/rx/RealtekDrivers&type=application/json&body=" +
+            QueryEncode(L"{\"status\":true,\"downloadURL\":\"" + package + L"\"}"));
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth")), 1603u);
+    EXPECT_EQ(SetupRuns(), 0u);
+
+    StandIn(L"clear-log");
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth /proxy http://" + proxy)), 0u);
+    EXPECT_EQ(SetupRuns(), 1u);
+    EXPECT_EQ(LoggedTimes("\"target\": \"" KVZ_DRIVER_SERVICE_HOST "\"", 1), 1u);
+    EXPECT_EQ(LoggedTimes("\"target\": \"packages.kvz7300.test:", 1), 1u);
+
+    // The policy, for a click in the window.
+    const wchar_t* policyKey = L"SOFTWARE\\Policies\\KVZ7300";
+    ASSERT_EQ(RegSetKeyValueW(HKEY_LOCAL_MACHINE, policyKey, L"Proxy", REG_SZ, proxy.c_str(),
+                              static_cast<DWORD>((proxy.size() + 1) * sizeof(wchar_t))),
+              ERROR_SUCCESS);
+    HANDLE process = Start(L"");
+    HWND window = nullptr;
+    ASSERT_TRUE(
+        WaitFor([&] { return (window = FindWindowW(nullptr, MainCaption().c_str())); }, 30000));
+    PostMessageW(GetDlgItem(window, IDC_INSTALL_BLUETOOTH), BM_CLICK, 0, 0);
+    EXPECT_TRUE(WaitFor([&] { return SetupRuns() == 2; }, 60000));
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Finish(process), 0u);
+
+    // Credentials asked for: the log names the proxy and what it offers, nothing waits.
+    StandIn(L"proxy?auth=Basic");
+    const std::wstring logFile = ScratchFolder() + L"\\proxy run.log";
+    DeleteFileW(logFile.c_str());
+    bool windowSeen = false;
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth /log \"" + logFile + L"\""), &windowSeen), 1603u);
+    EXPECT_FALSE(windowSeen);
+    EXPECT_NE(ReadFileBytes(logFile).find("The proxy " + std::string(proxy.begin(), proxy.end()) +
+                                          " asks for credentials (it offers Basic)"),
+              std::string::npos);
+    EXPECT_EQ(SetupRuns(), 2u);
 }
 
 // Started by a person: /? lists the switches, and a wrong one is named; both in a box.
