@@ -219,17 +219,14 @@ TEST(Unattended, DetectionValuesHaveTheFormsRulesCompare)
         {{999, 12, 31, 0, 0, 59}, L"0999-12-31T00:00:59Z"},
     };
     for (const auto& t : times)
-    {
-        const DetectionValues values =
-            MakeDetectionValues(L"RealtekBT-8821CU-win7.zip", digest, 3010, "1.2.0.40", t.time);
-        EXPECT_EQ(values.installedAt, t.text);
-        EXPECT_EQ(values.package, L"RealtekBT-8821CU-win7.zip");
-        // Lower case, each byte two digits, leading zeros kept.
-        EXPECT_EQ(values.sha256,
-                  L"0a1b2c3d4e5f708192a3b4c5d6e7f8091a2b3c4d5e6f8091a2b3c4d5e6f70819");
-        EXPECT_EQ(values.exitCode, 3010u);
-        EXPECT_EQ(values.installerVersion, L"1.2.0.40");
-    }
+        EXPECT_EQ(MakeDetectionValues(L"a.zip", digest, 0, "1.0.0.0", t.time).installedAt, t.text);
+    const DetectionValues values =
+        MakeDetectionValues(L"RealtekBT-8821CU-win7.zip", digest, 3010, "1.2.0.40", times[0].time);
+    EXPECT_EQ(values.package, L"RealtekBT-8821CU-win7.zip");
+    // Lower case, each byte two digits, leading zeros kept.
+    EXPECT_EQ(values.sha256, L"0a1b2c3d4e5f708192a3b4c5d6e7f8091a2b3c4d5e6f8091a2b3c4d5e6f70819");
+    EXPECT_EQ(values.exitCode, 3010u);
+    EXPECT_EQ(values.installerVersion, L"1.2.0.40");
 }
 
 } // namespace

@@ -143,14 +143,7 @@ void ExpectRecord(const wchar_t* selector, DWORD exitCode, const std::wstring& f
     EXPECT_EQ(record.sha256, Sha256Of(file));
     const char* version = KVZ_VERSION_TEXT;
     EXPECT_EQ(record.version, std::wstring(version, version + std::strlen(version)));
-    int year = 0, month = 0, day = 0, hour = 0, minute = 0, second = 0;
-    wchar_t zone = 0;
-    EXPECT_EQ(swscanf(record.installedAt.c_str(), L"%4d-%2d-%2dT%2d:%2d:%2d%lc", &year, &month,
-                      &day, &hour, &minute, &second, &zone),
-              7)
-        << Narrow(record.installedAt);
-    EXPECT_EQ(zone, L'Z');
-    EXPECT_EQ(record.installedAt.size(), 20u);
+    EXPECT_EQ(record.installedAt.size(), 20u); // its form: the native tests'
     EXPECT_FALSE(ReadRecord(selector, KEY_WOW64_32KEY).present);
 }
 
