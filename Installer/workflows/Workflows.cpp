@@ -190,7 +190,10 @@ DWORD RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, RunStyle st
         case LayoutTake::Offline: host.ShowNoInternetMessage(); return kSourceMissing;
         case LayoutTake::NotThere: break;
         }
-        if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer))
+        const auto askCredentials = [&host](const std::wstring& url) {
+            return host.AskForProxyCredentials(url);
+        };
+        if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer, askCredentials))
         {
             switch (DownloadWithBar(host, row, offer, policy, package))
             {
