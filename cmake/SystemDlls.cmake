@@ -19,7 +19,7 @@ set(_version GetFileVersionInfoSizeW GetFileVersionInfoW VerQueryValueW)
 set(_winhttp WinHttpCloseHandle WinHttpGetDefaultProxyConfiguration
     WinHttpGetIEProxyConfigForCurrentUser WinHttpGetProxyForUrl WinHttpOpen WinHttpSetTimeouts)
 set(_wininet HttpAddRequestHeadersW HttpOpenRequestW HttpQueryInfoW HttpSendRequestW
-    InternetCanonicalizeUrlW InternetCloseHandle InternetConnectW InternetCrackUrlW
+    InternetCanonicalizeUrlW InternetCloseHandle InternetConnectW InternetCrackUrlW InternetErrorDlg
     InternetGetLastResponseInfoW InternetOpenW InternetQueryDataAvailable InternetQueryOptionW
     InternetReadFile InternetSetOptionW)
 set(_wintrust WTHelperGetProvCertFromChain WTHelperGetProvSignerFromChain

@@ -2,6 +2,7 @@
 
 #include "app/ExtraMsg.h"
 #include "log/SupportLog.h"
+#include "net/InternetRequest.h"
 
 #include <utility>
 
@@ -54,6 +55,11 @@ bool CWindowHost::IsShown(Command command)
 std::wstring CWindowHost::GetWord(std::wstring key)
 {
     return m_mailbox.translation.GetWord(std::move(key));
+}
+
+bool CWindowHost::AskForProxyCredentials(const std::wstring& url)
+{
+    return !m_bPassive && net::PromptForProxyCredentials(url);
 }
 
 void CWindowHost::RunEnded(int exitCode) noexcept

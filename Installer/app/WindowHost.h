@@ -44,6 +44,7 @@ public:
     void HideProgressBar(Command command) override;
     bool IsShown(Command command) override;
     std::wstring GetWord(std::wstring key) override;
+    bool AskForProxyCredentials(const std::wstring& url) override;
     void RunEnded(int exitCode) noexcept override;
 
 private:

@@ -12,6 +12,7 @@
 #include <climits>
 #include <cwchar>
 #include <iterator>
+#include <mutex>
 #include <new>
 #include <optional>
 
@@ -67,6 +68,43 @@ bool QueryFinalUrl(HINTERNET request, CrackedUrl& cracked)
         return false;
     url.resize(wcslen(url.c_str()));
     return CrackHttpUrl(url, cracked);
+}
+
+// Proxy credentials a person typed, for this process only.
+struct ProxyCredentials
+{
+    std::mutex mutex;
+    std::wstring user;
+    std::wstring password;
+};
+
+ProxyCredentials& TypedProxyCredentials()
+{
+    static ProxyCredentials* s_credentials = new ProxyCredentials; // lives as long as the process
+    return *s_credentials;
+}
+
+std::wstring QueryStringOption(HINTERNET handle, DWORD option)
+{
+    wchar_t value[256] = {};
+    DWORD size = sizeof(value);
+    if (!handle || !InternetQueryOptionW(handle, option, value, &size))
+        return std::wstring();
+    return value;
+}
+
+// Gives the proxy what a person typed, when they did: true then.
+bool ApplyTypedProxyCredentials(HINTERNET handle)
+{
+    ProxyCredentials& typed = TypedProxyCredentials();
+    std::lock_guard<std::mutex> lock(typed.mutex);
+    if (typed.user.empty())
+        return false;
+    InternetSetOptionW(handle, INTERNET_OPTION_PROXY_USERNAME, &typed.user[0],
+                       static_cast<DWORD>(typed.user.size()));
+    InternetSetOptionW(handle, INTERNET_OPTION_PROXY_PASSWORD, &typed.password[0],
+                       static_cast<DWORD>(typed.password.size()));
+    return true;
 }
 
 // The schemes of the proxy's Proxy-Authenticate headers ("Basic", "NTLM", ...), without what
@@ -145,6 +183,9 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     if (!sent.connection)
         return SendFailed(sent, L"InternetConnect failed", GetLastError());
     SetStallTimeouts(sent.connection.get(), limits);
+    // Credentials a person typed are answered with by WinINet, which NO_AUTH would forbid.
+    const bool typed = ApplyTypedProxyCredentials(sent.connection.get());
+    const DWORD flags = typed ? requestFlags & ~INTERNET_FLAG_NO_AUTH : requestFlags;
 
     const auto openAndSend = [&](DWORD flags) {
         sent.request.reset(HttpOpenRequestW(sent.connection.get(), L"GET", url.object.c_str(),
@@ -152,6 +193,8 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
         if (!sent.request)
             return SendFailed(sent, L"HttpOpenRequest failed", GetLastError());
         SetStallTimeouts(sent.request.get(), limits);
+        if (typed)
+            ApplyTypedProxyCredentials(sent.request.get());
         // A refused header is simply missing from the request.
         for (const std::wstring& header : headers)
             HttpAddRequestHeadersW(sent.request.get(), header.c_str(), static_cast<DWORD>(-1),
@@ -160,7 +203,7 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
             return SendFailed(sent, L"HttpSendRequest failed", GetLastError());
         return true;
     };
-    if (!openAndSend(requestFlags))
+    if (!openAndSend(flags))
         return false;
     if (QueryStatusCode(sent.request.get()) == HTTP_STATUS_PROXY_AUTH_REQ)
     {
@@ -169,9 +212,10 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
         // credential, never a prompt.
         const std::vector<std::wstring> schemes = ProxyAuthSchemes(sent.request.get());
         const bool integrated = OffersIntegratedAuth(schemes);
-        if (integrated && !openAndSend(requestFlags & ~INTERNET_FLAG_NO_AUTH))
+        if (integrated && !typed && !openAndSend(flags & ~INTERNET_FLAG_NO_AUTH))
             return false;
-        if (!integrated || QueryStatusCode(sent.request.get()) == HTTP_STATUS_PROXY_AUTH_REQ)
+        if (!integrated || typed ||
+            QueryStatusCode(sent.request.get()) == HTTP_STATUS_PROXY_AUTH_REQ)
         {
             sent.failure = TransferFailure::ProxyCredentials;
             const std::wstring which = proxy.proxy.empty() ? L"" : L" " + proxy.proxy;
@@ -287,6 +331,49 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
     }
     sent = std::move(opened.sent);
     return opened.ok;
+}
+
+bool PromptForProxyCredentials(const std::wstring& urlText)
+{
+    CrackedUrl url;
+    if (!CrackHttpUrl(urlText, url))
+        return false;
+    // Sent here, not on a helper: the prompt needs the request, and a person is waiting.
+    CSentRequest sent;
+    const TransferLimits& limits = kJsonRequestLimits;
+    if (OpenAndSend(url, {}, limits,
+                    Clock::now() + std::chrono::milliseconds(limits.openDeadlineMs), sent) ||
+        sent.failure != TransferFailure::ProxyCredentials || !sent.request)
+        return false;
+    LogEvent(L"Asking for the proxy's credentials");
+    const DWORD answer =
+        InternetErrorDlg(GetDesktopWindow(), sent.request.get(), ERROR_INTERNET_INCORRECT_PASSWORD,
+                         FLAGS_ERROR_UI_FILTER_FOR_ERRORS | FLAGS_ERROR_UI_FLAGS_GENERATE_DATA |
+                             FLAGS_ERROR_UI_FLAGS_CHANGE_OPTIONS,
+                         nullptr);
+    if (answer != ERROR_INTERNET_FORCE_RETRY)
+    {
+        LogEvent(L"The proxy's credentials were not given");
+        return false;
+    }
+    // Where WinINet keeps them differs between versions: the request, else its session.
+    std::wstring user;
+    std::wstring password;
+    for (HINTERNET handle : {sent.request.get(), sent.connection.get(), sent.session.get()})
+    {
+        if (!user.empty())
+            break;
+        user = QueryStringOption(handle, INTERNET_OPTION_PROXY_USERNAME);
+        password = QueryStringOption(handle, INTERNET_OPTION_PROXY_PASSWORD);
+    }
+    if (user.empty())
+        return false;
+    ProxyCredentials& typed = TypedProxyCredentials();
+    std::lock_guard<std::mutex> lock(typed.mutex);
+    typed.user = std::move(user);
+    typed.password = std::move(password);
+    LogEvent(L"The proxy's credentials were given");
+    return true;
 }
 
 int QueryStatusCode(HINTERNET request)

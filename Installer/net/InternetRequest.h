@@ -56,6 +56,12 @@ bool SendGetRequest(const CrackedUrl& url, const std::vector<std::wstring>& head
                     const TransferLimits& limits, CSentRequest& sent,
                     Clock::time_point notAfter = Clock::time_point::max());
 
+// Windows' own proxy-credentials prompt, for a proxy that asks for credentials on the way to
+// `url`; on the caller's thread, where a person waits. What they type is kept for the rest of
+// this process only, in memory, and given to the proxy by every later request; never logged.
+// False when no proxy asked, or the prompt was cancelled.
+bool PromptForProxyCredentials(const std::wstring& url);
+
 // The reply's status code, -1 when it cannot be read.
 int QueryStatusCode(HINTERNET request);
 

@@ -8,7 +8,8 @@
 
 #include <windows.h>
 
-bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer)
+bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer,
+                        const std::function<bool(const std::wstring&)>& askCredentials)
 {
     OutputDebugStringA(requestUrl.c_str());
     LogEvent(L"Driver-service request: " + EscapeForLog(requestUrl, 2048));
@@ -31,6 +32,9 @@ bool QueryDriverService(const std::string& requestUrl, DriverPackageOffer& offer
             offer = std::move(judged);
             return true;
         }
+        if (failure == net::TransferFailure::ProxyCredentials && askCredentials &&
+            askCredentials(url))
+            continue;
         if (!net::PauseBeforeRetry(budget, failure, false, L"Driver-service query"))
         {
             LogEvent(L"Driver-service query failed: " + net::DescribeFailure(failure));

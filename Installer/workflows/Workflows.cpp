@@ -221,7 +221,10 @@ CommandOutcome RunPackageWorkflow(CWorkflowHost& host, const CommandRow& row, Ru
         case LayoutTake::Offline: host.ShowNoInternetMessage(); return kSourceMissing;
         case LayoutTake::NotThere: break;
         }
-        if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer))
+        const auto askCredentials = [&host](const std::wstring& url) {
+            return host.AskForProxyCredentials(url);
+        };
+        if (QueryDriverService(BuildDriverServiceUrl(row.command, family), offer, askCredentials))
         {
             switch (DownloadWithBar(host, row, offer, policy, package))
             {

@@ -27,6 +27,13 @@ public:
     // Whether the window shows the command's button (for a hint that points to it).
     virtual bool IsShown(Command command) = 0;
     virtual std::wstring GetWord(std::wstring key) = 0;
+    // A proxy on the way to `url` asks for credentials: Windows' own prompt where a person
+    // waits for the window; true when they were given. Unattended, nobody is asked.
+    virtual bool AskForProxyCredentials(const std::wstring& url)
+    {
+        (void)url;
+        return false;
+    }
 
 protected:
     ~CWorkflowHost() = default;

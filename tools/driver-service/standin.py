@@ -71,13 +71,16 @@ Control (answers plain text or JSON):
   /_control/ports                        the ports as JSON: {"localhost": BASE, "otherhost":
                                          BASE+1, "expired": BASE+2, "plain": BASE+3, "userroot": N,
                                          "proxyonly": N, "proxy": N}
-  /_control/proxy[?auth=SCHEMES]         the proxy answers 407 offering SCHEMES (comma-separated:
-                                         Basic, NTLM, Negotiate) until set again without them;
+  /_control/proxy[?auth=SCHEMES&user=U&password=P]
+                                         the proxy answers 407 offering SCHEMES (comma-separated:
+                                         Basic, NTLM, Negotiate) until set again without them,
+                                         except to a request with Basic credentials U:P;
                                          its requests are in the log with "proxy": true and the
                                          "target" host:port
   /_control/ping                         "ok"
 """
 import argparse
+import base64
 import email.utils
 import fcntl
 import hashlib
@@ -121,6 +124,7 @@ class State:
         self.changed = set()  # paths whose package changed
         self.digests = {}  # (what, changed) -> ETag
         self.proxy_auth = []  # schemes the proxy's 407 offers; none: it lets everyone through
+        self.proxy_basic = None  # the Proxy-Authorization that gets through all the same
 
     def take_fault(self, path):
         """The fault the next request to `path` meets, or None."""
@@ -319,6 +323,7 @@ class Handler(http.server.BaseHTTPRequestHandler):
                     state.faults.clear()
                     state.changed.clear()
                     state.proxy_auth = []
+                    state.proxy_basic = None
             text = "cleared"
         elif path == "/_control/log":
             with state.lock:
@@ -334,8 +339,15 @@ class Handler(http.server.BaseHTTPRequestHandler):
             text = json.dumps(state.named_ports)
         elif path == "/_control/proxy":
             schemes = [x for x in options.get("auth", [""])[-1].split(",") if x]
+            user = options.get("user", [""])[-1]
+            password = options.get("password", [""])[-1]
+            basic = None
+            if user:
+                token = ("%s:%s" % (user, password)).encode("utf-8")
+                basic = "Basic " + base64.b64encode(token).decode("ascii")
             with state.lock:
                 state.proxy_auth = schemes
+                state.proxy_basic = basic
             text = "proxy auth: " + (", ".join(schemes) or "none")
         elif path == "/_control/ping":
             text = "ok"
@@ -515,12 +527,14 @@ class ProxyHandler(http.server.BaseHTTPRequestHandler):
         state = self.server.state
         with state.lock:
             schemes = list(state.proxy_auth)
+            basic = state.proxy_basic
         host, port, path = self.target()
         state.record({"port": self.server.server_port, "path": None, "proxy": True,
                       "method": self.command,
                       "target": "%s:%d" % (host, port),
                       "lines": [line for line in str(self.headers).split("\n") if line]})
-        if schemes:
+        given = self.headers.get("Proxy-Authorization")
+        if schemes and (basic is None or given != basic):
             return self.refused(407, [("Proxy-Authenticate", scheme + ' realm="kvz7300 test"'
                                        if scheme == "Basic" else scheme) for scheme in schemes])
         address = "127.0.0.1" if host.endswith(PROXY_ONLY_SUFFIX) else host

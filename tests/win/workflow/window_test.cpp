@@ -968,8 +968,9 @@ TEST_F(Unattended, PassiveRunsWaitForTheFamilyWhenItIsLate)
 
 // The package lies under a name only the stand-in's proxy resolves: without a proxy it is out
 // of reach; /proxy, or the machine policy, takes the query and the package through the proxy;
-// a proxy that asks for credentials ends a quiet run at once, with no window and no prompt.
-TEST_F(Unattended, ProxiesFromTheSwitchOrThePolicyAndNoPromptForCredentials)
+// a proxy that asks for credentials ends a quiet run at once, with no window and no prompt, and
+// asks the person at the window through Windows' own prompt.
+TEST_F(Unattended, ProxiesFromTheSwitchOrThePolicyAndCredentialsOnlyFromAPerson)
 {
     const std::wstring proxy = L"localhost:" + std::to_wstring(StandInPort("proxy"));
     const std::wstring package = L"https://packages.kvz7300.test:" +
@@ -1011,6 +1012,44 @@ TEST_F(Unattended, ProxiesFromTheSwitchOrThePolicyAndNoPromptForCredentials)
                                           " asks for credentials (it offers Basic)"),
               std::string::npos);
     EXPECT_EQ(SetupRuns(), 2u);
+
+    // In the window, Windows' own prompt asks; what was typed gets through and is never logged.
+    StandIn(L"proxy?auth=Basic&user=kvz&password=Pr0xy-s3cret");
+    process = Start(L"");
+    ASSERT_TRUE(
+        WaitFor([&] { return (window = FindWindowW(nullptr, MainCaption().c_str())); }, 30000));
+    PostMessageW(GetDlgItem(window, IDC_INSTALL_BLUETOOTH), BM_CLICK, 0, 0);
+    HWND prompt = nullptr;
+    const DWORD processId = GetProcessId(process);
+    EXPECT_TRUE(WaitFor(
+        [&] {
+            prompt = nullptr;
+            for (HWND top = FindWindowW(L"#32770", nullptr); top && !prompt;
+                 top = FindWindowExW(nullptr, top, L"#32770", nullptr))
+            {
+                DWORD owner = 0;
+                GetWindowThreadProcessId(top, &owner);
+                if (owner == processId && top != window && IsWindowVisible(top) &&
+                    FindWindowExW(top, nullptr, L"Edit", nullptr))
+                    prompt = top;
+            }
+            return prompt != nullptr;
+        },
+        30000))
+        << "no credentials prompt";
+    if (prompt)
+    {
+        const HWND user = FindWindowExW(prompt, nullptr, L"Edit", nullptr);
+        const HWND password = FindWindowExW(prompt, user, L"Edit", nullptr);
+        SendMessageW(user, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"kvz"));
+        SendMessageW(password, WM_SETTEXT, 0, reinterpret_cast<LPARAM>(L"Pr0xy-s3cret"));
+        PostMessageW(GetDlgItem(prompt, IDOK), BM_CLICK, 0, 0);
+        EXPECT_TRUE(WaitFor([&] { return SetupRuns() == 3; }, 60000));
+    }
+    PostMessageW(window, WM_CLOSE, 0, 0);
+    EXPECT_EQ(Finish(process), 0u);
+    EXPECT_EQ(ReadFileBytes(GetWorkFolderPath(L"Installer.log")).find("Pr0xy-s3cret"),
+              std::string::npos);
 }
 
 // Started by a person: /? lists the switches, and a wrong one is named; both in a box.
