@@ -398,6 +398,21 @@ bool ListFolder(HANDLE folder, std::vector<FolderEntry>& entries)
     }
 }
 
+std::wstring FullPath(const std::wstring& path)
+{
+    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
+    if (needed == 0)
+        return std::wstring();
+    std::wstring full(needed, L'\0');
+    const DWORD written = GetFullPathNameW(path.c_str(), needed, &full[0], nullptr);
+    if (written == 0 || written >= needed)
+        return std::wstring();
+    full.resize(written);
+    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/'))
+        full.pop_back();
+    return full;
+}
+
 std::wstring PathOfHandle(HANDLE file)
 {
     std::wstring path(MAX_PATH, L'\0');

@@ -72,5 +72,9 @@ struct FolderEntry
 // "..". False, with GetLastError set, when it cannot be listed.
 bool ListFolder(HANDLE folder, std::vector<FolderEntry>& entries);
 
+// `path` made absolute against the current folder (GetFullPathNameW), without trailing
+// separators past a drive's root; empty when it cannot be.
+std::wstring FullPath(const std::wstring& path);
+
 // The name Windows gives the file open as `file` ("C:\...", or "\\?\UNC\..." for a share).
 std::wstring PathOfHandle(HANDLE file);

@@ -399,17 +399,9 @@ FileHandle OpenSharedLogFile(const std::wstring& path)
 
 FileHandle OpenCommandLineLogFile(const std::wstring& path)
 {
-    std::wstring full(MAX_PATH, L'\0');
-    DWORD length =
-        GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    if (length >= full.size())
-    {
-        full.resize(length);
-        length = GetFullPathNameW(path.c_str(), static_cast<DWORD>(full.size()), &full[0], nullptr);
-    }
-    if (length == 0 || length >= full.size())
+    const std::wstring full = FullPath(path);
+    if (full.empty())
         return FileHandle();
-    full.resize(length);
     const std::wstring drive = full.substr(0, 3);
     if (!IsLocalDrivePath(full) || GetDriveTypeW(drive.c_str()) == DRIVE_REMOTE)
     {

@@ -6,6 +6,7 @@
 #include "log/SupportLog.h"
 #include "net/Sha256Hasher.h"
 #include "storage/PathComponents.h"
+#include "storage/SafeStorage.h"
 #include "trust/ShippedPrograms.h"
 #include "unattended/ParentConsole.h"
 #include "workflows/DriverService.h"
@@ -22,21 +23,6 @@ namespace {
 
 constexpr const wchar_t* kDataFolder = L"data";
 constexpr const wchar_t* kTranslationFile = L"data\\translation.json";
-
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return std::wstring();
-    std::wstring full(needed, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), needed, &full[0], nullptr);
-    if (written == 0 || written >= needed)
-        return std::wstring();
-    full.resize(written);
-    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/'))
-        full.pop_back();
-    return full;
-}
 
 // The folder, made with those above it when missing; not a link, so nothing is written where
 // it points.

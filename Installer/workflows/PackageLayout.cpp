@@ -6,6 +6,7 @@
 #include "net/Sha256Hasher.h"
 #include "net/TransferLimits.h"
 #include "net/TransferMath.h"
+#include "storage/SafeStorage.h"
 #include "storage/WorkFolderLayout.h"
 #include "trust/ProgramKind.h"
 #include "workflows/LayoutManifest.h"
@@ -29,21 +30,6 @@ LayoutSource& Source()
 {
     static LayoutSource s_source;
     return s_source;
-}
-
-std::wstring FullPath(const std::wstring& path)
-{
-    const DWORD needed = GetFullPathNameW(path.c_str(), 0, nullptr, nullptr);
-    if (needed == 0)
-        return std::wstring();
-    std::wstring full(needed, L'\0');
-    const DWORD written = GetFullPathNameW(path.c_str(), needed, &full[0], nullptr);
-    if (written == 0 || written >= needed)
-        return std::wstring();
-    full.resize(written);
-    while (full.size() > 3 && (full.back() == L'\\' || full.back() == L'/'))
-        full.pop_back();
-    return full;
 }
 
 bool ReadManifest(const std::wstring& path, std::string& text)
