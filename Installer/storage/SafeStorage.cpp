@@ -148,15 +148,34 @@ bool OnlyTheseMayChange(PACL dacl, PSID alsoAllowed, bool strict)
     return true;
 }
 
-// The user this process runs as.
-bool IsOwnUser(PSID sid)
+// The user this process runs as, in `buffer`; null when it cannot be read.
+PSID OwnUser(BYTE (&buffer)[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE])
 {
     KernelHandle token;
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     DWORD size = 0;
-    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
-           GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size) &&
-           EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
+    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
+        !GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
+        return nullptr;
+    return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
+}
+
+bool IsOwnUser(PSID sid)
+{
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    const PSID own = OwnUser(buffer);
+    return own && EqualSid(sid, own);
+}
+
+// The owner and access list of what `handle` holds open; false with GetLastError set when
+// they cannot be read.
+bool ReadSecurity(HANDLE handle, PSID& owner, PACL& dacl, UniqueLocal& descriptor)
+{
+    const DWORD read = GetSecurityInfo(
+        handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+        nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
+    if (read != ERROR_SUCCESS)
+        SetLastError(read);
+    return read == ERROR_SUCCESS;
 }
 
 bool SetDisposition(HANDLE handle)
@@ -256,14 +275,8 @@ bool IsAdminOnly(HANDLE folder)
     PSID owner = nullptr;
     PACL dacl = nullptr;
     UniqueLocal descriptor;
-    const DWORD read = GetSecurityInfo(
-        folder, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-        nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
-    if (read != ERROR_SUCCESS)
-    {
-        SetLastError(read);
+    if (!ReadSecurity(folder, owner, dacl, descriptor))
         return false;
-    }
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
     GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
@@ -277,6 +290,24 @@ bool IsAdminOnly(HANDLE folder)
     if (!adminOnly)
         SetLastError(ERROR_INVALID_OWNER);
     return adminOnly;
+}
+
+bool OnlyAdministratorsMayChange(HANDLE file)
+{
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    UniqueLocal descriptor;
+    if (!ReadSecurity(file, owner, dacl, descriptor))
+        return false;
+    // The account this runs as is an administrator (or SYSTEM) itself.
+    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
+    const PSID own = OwnUser(buffer);
+    const bool trusted = owner &&
+                         (IsAdministratorsOrSystem(owner) || (own && EqualSid(owner, own))) &&
+                         OnlyTheseMayChange(dacl, own, false);
+    if (!trusted)
+        SetLastError(ERROR_INVALID_OWNER);
+    return trusted;
 }
 
 FileHandle CreateAdminOnlyFolderIn(HANDLE parent, const std::wstring& parentPath,

@@ -32,11 +32,14 @@ LayoutSource& Source()
     return s_source;
 }
 
-bool ReadManifest(const std::wstring& path, std::string& text)
+// With `adminsOnly`, a manifest that others than administrators may change is refused
+// (ERROR_INVALID_OWNER): it would name what runs elevated.
+bool ReadManifest(const std::wstring& path, bool adminsOnly, std::string& text)
 {
     const FileHandle file = OpenHeldForReading(path);
     LARGE_INTEGER size{};
-    if (!file || !GetFileSizeEx(file.get(), &size))
+    if (!file || (adminsOnly && !OnlyAdministratorsMayChange(file.get())) ||
+        !GetFileSizeEx(file.get(), &size))
         return false;
     if (size.QuadPart <= 0 || size.QuadPart > static_cast<LONGLONG>(kMaxLayoutManifestBytes))
     {
@@ -122,21 +125,27 @@ bool CopyFromLayout(const CommandRow& row, const LayoutEntry& entry, const std::
 
 } // namespace
 
-void UseLayoutSource(const std::wstring& folder, bool offline) noexcept
+void UseLayoutSource(const std::wstring& folder, bool offline, bool publishersPinned) noexcept
 {
     try
     {
         LayoutSource& source = Source();
         source.bOffline = offline;
-        const std::wstring where =
-            folder.empty() ? FullPath(GetModuleRelativePath(L"")) : FullPath(folder);
+        const bool beside = folder.empty();
+        const std::wstring where = beside ? FullPath(GetModuleRelativePath(L"")) : FullPath(folder);
         const std::wstring path = where + L"\\" + kLayoutManifestName;
         std::string text;
-        if (where.empty() || !ReadManifest(path, text))
+        // Whoever may write beside the program would choose what runs elevated: a manifest
+        // there counts only when administrators alone can change it, or pins check every
+        // package. /source is the person's own choice.
+        if (where.empty() || !ReadManifest(path, beside && !publishersPinned, text))
         {
             const DWORD error = GetLastError();
+            if (error == ERROR_INVALID_OWNER)
+                LogEvent(L"No layout used: " + path +
+                         L" may be changed by others than administrators (/source names it)");
             // Beside the program, no manifest is the usual case.
-            if (!folder.empty() || (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND))
+            else if (!beside || (error != ERROR_FILE_NOT_FOUND && error != ERROR_PATH_NOT_FOUND))
                 LogFailure(L"No layout used: its manifest could not be read: " + path, error);
             return;
         }

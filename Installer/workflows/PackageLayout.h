@@ -10,9 +10,10 @@
 #include <string>
 
 // Reads the layout's manifest once, at start-up, before any command runs: `folder` (/source),
-// or, when empty, the installer's own folder if a manifest lies there. With `offline`, a
-// package the layout cannot give is never fetched.
-void UseLayoutSource(const std::wstring& folder, bool offline) noexcept;
+// or, when empty, the installer's own folder if a manifest lies there that only administrators
+// may change (any, when `publishersPinned`). With `offline`, a package the layout cannot give
+// is never fetched.
+void UseLayoutSource(const std::wstring& folder, bool offline, bool publishersPinned) noexcept;
 
 enum class LayoutTake
 {

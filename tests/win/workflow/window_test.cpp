@@ -13,8 +13,10 @@
 
 #include <gtest/gtest.h>
 
+#include <aclapi.h>
 #include <commctrl.h>
 #include <oleacc.h>
+#include <sddl.h>
 
 #include <algorithm>
 #include <chrono>
@@ -1177,14 +1179,37 @@ class EnvLayoutWin81 : public Unattended
 {
 };
 
+// Beside the program, a manifest that others than administrators may change is not used (the
+// build pins nothing); named by /source it is the person's choice.
 TEST_F(EnvLayoutWin10, AQuietRunFromTheLayoutTakesThisFamilysPackage)
 {
     ASSERT_EQ(MakeLayout(Layout(), L"/bluetooth"), 0u);
     AnswerOnlyErrors();
     Control(L"clear-log");
-    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth", L"", Layout() + L"\\InstallerAllOffers.exe")), 0u);
+    const std::wstring installer = Layout() + L"\\InstallerAllOffers.exe";
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth", L"", installer)), 0u);
     EXPECT_EQ(SetupRuns(), 1u);
     EXPECT_TRUE(SetupRan("\\KVZ7300\\RealtekBT-8821CU-win10\\RealtekBT-win10\\Setup.exe"));
+    EXPECT_EQ(ServiceRequests(), 0u);
+
+    PSECURITY_DESCRIPTOR everyone = nullptr;
+    ASSERT_TRUE(ConvertStringSecurityDescriptorToSecurityDescriptorW(
+        L"D:(A;;FA;;;WD)", SDDL_REVISION_1, &everyone, nullptr));
+    BOOL present = FALSE;
+    BOOL defaulted = FALSE;
+    PACL dacl = nullptr;
+    GetSecurityDescriptorDacl(everyone, &present, &dacl, &defaulted);
+    std::wstring manifest = Layout() + L"\\KVZ7300-layout.json";
+    EXPECT_EQ(SetNamedSecurityInfoW(&manifest[0], SE_FILE_OBJECT, DACL_SECURITY_INFORMATION,
+                                    nullptr, nullptr, dacl, nullptr),
+              static_cast<DWORD>(ERROR_SUCCESS));
+    LocalFree(everyone);
+    EXPECT_EQ(Finish(Start(L"/quiet /bluetooth /offline", L"", installer)), 1612u);
+    EXPECT_EQ(SetupRuns(), 1u);
+    EXPECT_EQ(
+        Finish(Start(L"/quiet /bluetooth /offline /source \"" + Layout() + L"\"", L"", installer)),
+        0u);
+    EXPECT_EQ(SetupRuns(), 2u);
     EXPECT_EQ(ServiceRequests(), 0u);
 }
 
