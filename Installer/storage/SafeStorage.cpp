@@ -166,17 +166,24 @@ bool IsOwnUser(PSID sid)
     return own && EqualSid(sid, own);
 }
 
-// The owner and access list of what `handle` holds open; false with GetLastError set when
-// they cannot be read.
-bool ReadSecurity(HANDLE handle, PSID& owner, PACL& dacl, UniqueLocal& descriptor)
+// The owner and access list of what a handle holds open.
+struct FileSecurity
 {
-    const DWORD read = GetSecurityInfo(
-        handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-        nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
-    if (read != ERROR_SUCCESS)
-        SetLastError(read);
-    return read == ERROR_SUCCESS;
-}
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    UniqueLocal descriptor; // owns both
+
+    // False with GetLastError set when they cannot be read.
+    bool Read(HANDLE handle)
+    {
+        const DWORD read = GetSecurityInfo(
+            handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+            nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
+        if (read != ERROR_SUCCESS)
+            SetLastError(read);
+        return read == ERROR_SUCCESS;
+    }
+};
 
 bool SetDisposition(HANDLE handle)
 {
@@ -272,21 +279,20 @@ FileHandle OpenBelow(HANDLE folder, const std::wstring& folderPath, const std::w
 
 bool IsAdminOnly(HANDLE folder)
 {
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    UniqueLocal descriptor;
-    if (!ReadSecurity(folder, owner, dacl, descriptor))
+    FileSecurity security;
+    if (!security.Read(folder))
         return false;
+    const PSID owner = security.owner;
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+    GetSecurityDescriptorControl(security.descriptor.get(), &control, &revision);
     bool adminOnly = owner && IsAdministratorsOrSystem(owner) && (control & SE_DACL_PROTECTED) &&
-                     OnlyTheseMayChange(dacl, nullptr, false);
+                     OnlyTheseMayChange(security.dacl, nullptr, false);
     // Wine keeps no owner or list of its own: every file is this user's, with a list made of
     // its Unix mode. A folder made with the administrators' list comes back granting nobody
     // else anything; one made by someone else grants Everyone at least reading.
     if (!adminOnly && RunsUnderWine())
-        adminOnly = owner && IsOwnUser(owner) && OnlyTheseMayChange(dacl, owner, true);
+        adminOnly = owner && IsOwnUser(owner) && OnlyTheseMayChange(security.dacl, owner, true);
     if (!adminOnly)
         SetLastError(ERROR_INVALID_OWNER);
     return adminOnly;
@@ -294,17 +300,16 @@ bool IsAdminOnly(HANDLE folder)
 
 bool OnlyAdministratorsMayChange(HANDLE file)
 {
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    UniqueLocal descriptor;
-    if (!ReadSecurity(file, owner, dacl, descriptor))
+    FileSecurity security;
+    if (!security.Read(file))
         return false;
     // The account this runs as is an administrator (or SYSTEM) itself.
     BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
     const PSID own = OwnUser(buffer);
+    const PSID owner = security.owner;
     const bool trusted = owner &&
                          (IsAdministratorsOrSystem(owner) || (own && EqualSid(owner, own))) &&
-                         OnlyTheseMayChange(dacl, own, false);
+                         OnlyTheseMayChange(security.dacl, own, false);
     if (!trusted)
         SetLastError(ERROR_INVALID_OWNER);
     return trusted;
