@@ -122,6 +122,12 @@ void HoldOwnImage() noexcept
     }
 }
 
+HANDLE HeldOwnImage() noexcept
+{
+    HoldOwnImage();
+    return OwnImage().get();
+}
+
 void ReadSelfKeyAtStart(const StartPolicy& policy) noexcept
 {
     HoldOwnImage();

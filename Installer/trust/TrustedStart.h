@@ -21,6 +21,9 @@ struct StartPolicy
 // Keeps this program's own file open from start-up, shared for reading only, so that `self`
 // is the signer of the program that runs, not of a file put in its place later.
 void HoldOwnImage() noexcept;
+// The file HoldOwnImage holds (null when it could not be held): what copies this program
+// reads, never its path again.
+HANDLE HeldOwnImage() noexcept;
 
 // The first thing a run does: holds this program's own file and, when `policy` pins `self`,
 // reads its signer's key through that handle, once; later pinned checks use that key.

@@ -8,6 +8,7 @@
 #include "storage/PathComponents.h"
 #include "storage/SafeStorage.h"
 #include "trust/ShippedPrograms.h"
+#include "trust/TrustedStart.h"
 #include "unattended/ParentConsole.h"
 #include "workflows/DriverService.h"
 #include "workflows/LayoutManifest.h"
@@ -111,11 +112,13 @@ bool LayOutInstaller(const std::wstring& folder, const CParentConsole& console)
     for (const auto& file : files)
     {
         const std::wstring& source = file.source;
-        const FileHandle original = OpenHeldForReading(source);
+        // This program as it started, held since: its folder may be the user's.
+        const FileHandle opened = source == self ? FileHandle() : OpenHeldForReading(source);
+        const HANDLE original = source == self ? HeldOwnImage() : opened.get();
         net::Sha256Digest digest{};
         std::uint64_t size = 0;
         const std::wstring target = folder + L"\\" + file.relative;
-        if (!original || !CopyIntoLayout(original.get(), target, digest, size))
+        if (!original || !CopyIntoLayout(original, target, digest, size))
         {
             LogFailure(L"Layout: could not copy " + source + L" to " + target, GetLastError());
             whole = false;
