@@ -135,10 +135,7 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         // Before anything else, in every mode: `self` is whoever signed the file that started
         // this process, held from here on, not whatever lies under its name later; and the
         // working folder everything is written to and started from, held until the end.
-        const StartPolicy policy = StartPolicyFromList(parts.publisherPins);
-        ReadSelfKeyAtStart(policy);
-        // A pin list that did not parse starts nothing at all: as safe as pins.
-        const bool pinned = !policy.pins.empty() || policy.refuseAll;
+        ReadSelfKeyAtStart(StartPolicyFromList(parts.publisherPins));
         HoldWorkFolder();
         for (const auto& [what, error] : TakeWorkFolderNotes())
         {
@@ -151,7 +148,7 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         // InitInstance ends the process with the window's exit code.
         if (args.empty())
         {
-            UseLayoutSource(L"", false, pinned);
+            UseLayoutSource(L"", false);
             InitInstance(parts);
             return kExitSuccess;
         }
@@ -161,7 +158,7 @@ int CInstallerApp::Run(const CInstallerParts& parts) noexcept
         {
             net::SetProxyFromSwitch(options.proxy);
             if (options.mode != RunMode::Help && options.mode != RunMode::Layout)
-                UseLayoutSource(options.sourceFolder, options.bOffline, pinned);
+                UseLayoutSource(options.sourceFolder, options.bOffline);
             switch (options.mode)
             {
             case RunMode::Interactive: InitInstance(parts); return kExitSuccess;

@@ -148,22 +148,15 @@ bool OnlyTheseMayChange(PACL dacl, PSID alsoAllowed, bool strict)
     return true;
 }
 
-// The user this process runs as, in `buffer`; null when it cannot be read.
-PSID OwnUser(BYTE (&buffer)[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE])
-{
-    KernelHandle token;
-    DWORD size = 0;
-    if (!OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) ||
-        !GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size))
-        return nullptr;
-    return reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid;
-}
-
+// The user this process runs as.
 bool IsOwnUser(PSID sid)
 {
+    KernelHandle token;
     BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    const PSID own = OwnUser(buffer);
-    return own && EqualSid(sid, own);
+    DWORD size = 0;
+    return OpenProcessToken(GetCurrentProcess(), TOKEN_QUERY, token.put()) &&
+           GetTokenInformation(token.get(), TokenUser, buffer, sizeof(buffer), &size) &&
+           EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
 }
 
 // The owner and access list of what a handle holds open.
@@ -303,13 +296,13 @@ bool OnlyAdministratorsMayChange(HANDLE file)
     FileSecurity security;
     if (!security.Read(file))
         return false;
-    // The account this runs as is an administrator (or SYSTEM) itself.
-    BYTE buffer[sizeof(TOKEN_USER) + SECURITY_MAX_SID_SIZE];
-    const PSID own = OwnUser(buffer);
     const PSID owner = security.owner;
-    const bool trusted = owner &&
-                         (IsAdministratorsOrSystem(owner) || (own && EqualSid(owner, own))) &&
-                         OnlyTheseMayChange(security.dacl, own, false);
+    // Not the running account: its programs without administrator rights share its SID.
+    bool trusted = owner && IsAdministratorsOrSystem(owner) &&
+                   OnlyTheseMayChange(security.dacl, nullptr, false);
+    // Under Wine every file is this user's (IsAdminOnly): what others may change still shows.
+    if (!trusted && RunsUnderWine())
+        trusted = owner && IsOwnUser(owner) && OnlyTheseMayChange(security.dacl, owner, false);
     if (!trusted)
         SetLastError(ERROR_INVALID_OWNER);
     return trusted;

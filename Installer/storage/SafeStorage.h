@@ -53,9 +53,9 @@ FileHandle CreateAdminOnlyFolderIn(HANDLE parent, const std::wstring& parentPath
 // Whether only Administrators and SYSTEM may change the folder open as `folder` (its owner,
 // and a protected access list that grants changes to nobody else).
 bool IsAdminOnly(HANDLE folder);
-// Whether only Administrators, SYSTEM and the account this process runs as may change the file
-// open as `file` (it needs READ_CONTROL): its owner is one of them and its access list grants
-// changes to nobody else. A file system without access lists (FAT) lets everybody.
+// Whether only Administrators and SYSTEM may change the file open as `file` (it needs
+// READ_CONTROL): its owner is one of them and its access list grants changes to nobody else.
+// A file system without access lists (FAT) lets everybody.
 bool OnlyAdministratorsMayChange(HANDLE file);
 
 // Removes the entry `name` of `parent` with everything in it, never through a reparse point:

@@ -125,7 +125,7 @@ bool CopyFromLayout(const CommandRow& row, const LayoutEntry& entry, const std::
 
 } // namespace
 
-void UseLayoutSource(const std::wstring& folder, bool offline, bool publishersPinned) noexcept
+void UseLayoutSource(const std::wstring& folder, bool offline) noexcept
 {
     try
     {
@@ -135,10 +135,11 @@ void UseLayoutSource(const std::wstring& folder, bool offline, bool publishersPi
         const std::wstring where = beside ? FullPath(GetModuleRelativePath(L"")) : FullPath(folder);
         const std::wstring path = where + L"\\" + kLayoutManifestName;
         std::string text;
-        // Whoever may write beside the program would choose what runs elevated: a manifest
-        // there counts only when administrators alone can change it, or pins check every
-        // package. /source is the person's own choice.
-        if (where.empty() || !ReadManifest(path, beside && !publishersPinned, text))
+        // Whoever may write beside the program would choose what runs elevated (pins would
+        // not stop an old signed package, or one with a file of theirs beside its signed
+        // setup): a manifest there counts only when administrators alone can change it.
+        // /source is the person's own choice.
+        if (where.empty() || !ReadManifest(path, beside, text))
         {
             const DWORD error = GetLastError();
             if (error == ERROR_INVALID_OWNER)

@@ -11,9 +11,8 @@
 
 // Reads the layout's manifest once, at start-up, before any command runs: `folder` (/source),
 // or, when empty, the installer's own folder if a manifest lies there that only administrators
-// may change (any, when `publishersPinned`). With `offline`, a package the layout cannot give
-// is never fetched.
-void UseLayoutSource(const std::wstring& folder, bool offline, bool publishersPinned) noexcept;
+// may change. With `offline`, a package the layout cannot give is never fetched.
+void UseLayoutSource(const std::wstring& folder, bool offline) noexcept;
 
 enum class LayoutTake
 {
