@@ -91,7 +91,8 @@ std::wstring DiscoveredProxy(const std::wstring& url)
     WINHTTP_AUTOPROXY_OPTIONS options{};
     options.dwFlags = WINHTTP_AUTOPROXY_AUTO_DETECT;
     options.dwAutoDetectFlags = WINHTTP_AUTO_DETECT_TYPE_DHCP | WINHTTP_AUTO_DETECT_TYPE_DNS_A;
-    options.fAutoLogonIfChallenged = TRUE;
+    // Whoever answers discovery could ask for the computer's logon and relay it.
+    options.fAutoLogonIfChallenged = FALSE;
     WINHTTP_PROXY_INFO info{};
     std::wstring proxy;
     if (WinHttpGetProxyForUrl(session, url.c_str(), &options, &info))
