@@ -55,19 +55,28 @@ TransferLimits LimitsBefore(const TransferLimits& limits, Clock::time_point dead
     return cut;
 }
 
+// A text option of a WinINet handle, whatever its length; empty when it cannot be read.
+std::wstring QueryStringOption(HINTERNET handle, DWORD option)
+{
+    DWORD size = 0;
+    if (!handle)
+        return std::wstring();
+    InternetQueryOptionW(handle, option, nullptr, &size);
+    if (size == 0)
+        return std::wstring();
+    std::wstring value(size / sizeof(wchar_t) + 1, L'\0');
+    size = static_cast<DWORD>(value.size() * sizeof(wchar_t));
+    if (!InternetQueryOptionW(handle, option, &value[0], &size))
+        return std::wstring();
+    value.resize(wcslen(value.c_str()));
+    return value;
+}
+
 // The URL the request ended at, after redirects; false when it cannot be read.
 bool QueryFinalUrl(HINTERNET request, CrackedUrl& cracked)
 {
-    DWORD size = 0;
-    InternetQueryOptionW(request, INTERNET_OPTION_URL, nullptr, &size);
-    if (size == 0)
-        return false;
-    std::wstring url(size / sizeof(wchar_t) + 1, L'\0');
-    DWORD bytes = static_cast<DWORD>(url.size() * sizeof(wchar_t));
-    if (!InternetQueryOptionW(request, INTERNET_OPTION_URL, &url[0], &bytes))
-        return false;
-    url.resize(wcslen(url.c_str()));
-    return CrackHttpUrl(url, cracked);
+    const std::wstring url = QueryStringOption(request, INTERNET_OPTION_URL);
+    return !url.empty() && CrackHttpUrl(url, cracked);
 }
 
 // Proxy credentials a person typed, for this process only.
@@ -82,15 +91,6 @@ ProxyCredentials& TypedProxyCredentials()
 {
     static ProxyCredentials* s_credentials = new ProxyCredentials; // lives as long as the process
     return *s_credentials;
-}
-
-std::wstring QueryStringOption(HINTERNET handle, DWORD option)
-{
-    wchar_t value[256] = {};
-    DWORD size = sizeof(value);
-    if (!handle || !InternetQueryOptionW(handle, option, value, &size))
-        return std::wstring();
-    return value;
 }
 
 // Gives the proxy what a person typed, when they did: true then.
@@ -209,9 +209,11 @@ bool OpenAndSend(const CrackedUrl& url, const std::vector<std::wstring>& headers
     {
         // Windows' integrated authentication, as the running account, is the one answer the
         // installer gives a proxy, and only to a proxy that offers it: never a stored or typed
-        // credential, never a prompt.
+        // credential, never a prompt. Never to one that auto-discovery named: anyone on the
+        // network can answer that question, and would then be handed the computer's logon.
         const std::vector<std::wstring> schemes = ProxyAuthSchemes(sent.request.get());
-        const bool integrated = OffersIntegratedAuth(schemes);
+        const bool integrated =
+            OffersIntegratedAuth(schemes) && proxy.source != ProxySource::AutoDiscovery;
         if (integrated && !typed && !openAndSend(flags & ~INTERNET_FLAG_NO_AUTH))
             return false;
         if (!integrated || typed ||
