@@ -397,28 +397,37 @@ FileHandle OpenSharedLogFile(const std::wstring& path)
     return CheckedSingleFile(std::move(file));
 }
 
+FileHandle OpenWithoutLinks(const std::wstring& full, const OpenRequest& request)
+{
+    if (!IsLocalDrivePath(full))
+    {
+        SetLastError(ERROR_BAD_PATHNAME);
+        return FileHandle();
+    }
+    const FileHandle top(CreateFileW(full.substr(0, 3).c_str(), FILE_TRAVERSE | FILE_LIST_DIRECTORY,
+                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
+                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
+    if (!top)
+        return FileHandle();
+    return OpenBelow(top.get(), full.substr(0, 2), full.substr(3), request);
+}
+
 FileHandle OpenCommandLineLogFile(const std::wstring& path)
 {
     const std::wstring full = FullPath(path);
     if (full.empty())
         return FileHandle();
-    const std::wstring drive = full.substr(0, 3);
-    if (!IsLocalDrivePath(full) || GetDriveTypeW(drive.c_str()) == DRIVE_REMOTE)
+    if (!IsLocalDrivePath(full) || GetDriveTypeW(full.substr(0, 3).c_str()) == DRIVE_REMOTE)
     {
         SetLastError(ERROR_BAD_PATHNAME);
         return FileHandle();
     }
-    const FileHandle top(CreateFileW(drive.c_str(), FILE_TRAVERSE | FILE_LIST_DIRECTORY,
-                                     FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE,
-                                     nullptr, OPEN_EXISTING, FILE_FLAG_BACKUP_SEMANTICS, nullptr));
-    if (!top)
-        return FileHandle();
     OpenRequest request;
     request.access = FILE_WRITE_DATA | FILE_APPEND_DATA;
     request.share = FILE_SHARE_READ | FILE_SHARE_WRITE | FILE_SHARE_DELETE;
     request.disposition = FILE_OPEN_IF;
     request.options = FILE_NON_DIRECTORY_FILE;
-    return CheckedSingleFile(OpenBelow(top.get(), full.substr(0, 2), full.substr(3), request));
+    return CheckedSingleFile(OpenWithoutLinks(full, request));
 }
 
 FileHandle CreateDownloadFile(const std::wstring& path)
@@ -486,8 +495,11 @@ FileHandle OpenHeldForReading(const std::wstring& path, const FileIdentity* expe
     }
     else
     {
+        // A pipe server in a name's place learns who asks, and may not act as them.
         file.reset(CreateFileW(path.c_str(), GENERIC_READ, FILE_SHARE_READ, nullptr, OPEN_EXISTING,
-                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+                               FILE_ATTRIBUTE_NORMAL | FILE_FLAG_OPEN_REPARSE_POINT |
+                                   SECURITY_SQOS_PRESENT | SECURITY_IDENTIFICATION,
+                               nullptr));
     }
     FileIdentity identity;
     if (file && !IdentifySingleFile(file.get(), identity))

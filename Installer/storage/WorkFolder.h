@@ -65,6 +65,10 @@ bool IdentifySingleFile(HANDLE file, FileIdentity& identity);
 // working folder (the support log), opened from its held handle.
 FileHandle OpenSharedLogFile(const std::wstring& path);
 
+// Opens the absolute local-drive path `full` ("C:\a\b") as `request` asks, walking from the
+// drive's root with no reparse point on any component; ERROR_BAD_PATHNAME for other paths.
+FileHandle OpenWithoutLinks(const std::wstring& full, const OpenRequest& request);
+
 // The file /log names, opened once for the run: `path` made absolute, on a local drive, and
 // no folder on its way nor the file itself a reparse point. Empty, with GetLastError set,
 // otherwise (ERROR_BAD_PATHNAME for a remote, device or "\\?\" path).

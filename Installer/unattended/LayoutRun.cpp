@@ -7,6 +7,7 @@
 #include "net/Sha256Hasher.h"
 #include "storage/PathComponents.h"
 #include "storage/SafeStorage.h"
+#include "storage/WorkFolder.h"
 #include "trust/ShippedPrograms.h"
 #include "trust/TrustedStart.h"
 #include "unattended/ParentConsole.h"
@@ -16,6 +17,7 @@
 
 #include <windows.h>
 
+#include <functional>
 #include <map>
 #include <string>
 #include <vector>
@@ -25,89 +27,128 @@ namespace {
 constexpr const wchar_t* kDataFolder = L"data";
 constexpr const wchar_t* kTranslationFile = L"data\\translation.json";
 
-// The folder, made with those above it when missing; not a link, so nothing is written where
-// it points.
-bool MakePlainFolder(const std::wstring& path)
+// The folder, made with those above it when missing (CLayoutFolder then refuses links).
+bool MakeFolder(const std::wstring& path)
 {
-    if (!CreateDirectoryW(path.c_str(), nullptr))
-    {
-        const DWORD error = GetLastError();
-        const std::wstring parent = FolderOfPath(path);
-        if (error == ERROR_PATH_NOT_FOUND && !parent.empty() && parent.size() < path.size() &&
-            MakePlainFolder(parent))
-            CreateDirectoryW(path.c_str(), nullptr);
-        else if (error != ERROR_ALREADY_EXISTS)
-            return false;
-    }
-    const DWORD attributes = GetFileAttributesW(path.c_str());
-    if (attributes == INVALID_FILE_ATTRIBUTES)
-        return false;
-    if (!(attributes & FILE_ATTRIBUTE_DIRECTORY) || (attributes & FILE_ATTRIBUTE_REPARSE_POINT))
-    {
-        SetLastError(ERROR_DIRECTORY);
-        return false;
-    }
-    return true;
-}
-
-// Writes what `fill` writes under a name made anew (never through a link or a file someone put
-// there) and renames it over `path`, so a reader finds the old file or the whole new one.
-template <typename Fill>
-bool WriteLayoutFile(const std::wstring& path, Fill fill)
-{
-    const std::wstring part = path + L".part";
-    DeleteFileW(part.c_str()); // a link there goes as a link
-    FileHandle file(CreateFileW(part.c_str(), GENERIC_READ | GENERIC_WRITE | DELETE, 0, nullptr,
-                                CREATE_NEW, FILE_ATTRIBUTE_NORMAL, nullptr));
-    if (!file)
-        return false;
-    if (!fill(file.get()) || !RenameOpenFile(file.get(), path))
-    {
-        const DWORD error = GetLastError();
-        FILE_DISPOSITION_INFO remove = {TRUE};
-        SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof(remove));
-        SetLastError(error);
-        return false;
-    }
-    return true;
-}
-
-// A copy of the file open as `source` at `path`, hashed while it is written.
-bool CopyIntoLayout(HANDLE source, const std::wstring& path, net::Sha256Digest& digest,
-                    std::uint64_t& size)
-{
-    return WriteLayoutFile(path, [&](HANDLE target) {
-        LARGE_INTEGER written{};
-        if (!net::HashOpenFile(source, digest, target) || !GetFileSizeEx(target, &written))
-            return false;
-        size = static_cast<std::uint64_t>(written.QuadPart);
+    if (CreateDirectoryW(path.c_str(), nullptr))
         return true;
-    });
+    const DWORD error = GetLastError();
+    const std::wstring parent = FolderOfPath(path);
+    if (error == ERROR_PATH_NOT_FOUND && !parent.empty() && parent.size() < path.size() &&
+        MakeFolder(parent))
+        return CreateDirectoryW(path.c_str(), nullptr) || GetLastError() == ERROR_ALREADY_EXISTS;
+    return error == ERROR_ALREADY_EXISTS;
 }
+
+// The layout's folder and its data\, held from their making to the end of the run, neither a
+// link; everything is written into them by handle. This run has administrator rights and the
+// folder may be one that users write to: a folder swapped in on the way (a junction to one of
+// the administrators') never receives what it writes.
+class CLayoutFolder
+{
+public:
+    bool Open(const std::wstring& path)
+    {
+        m_path = path;
+        OpenRequest request;
+        request.access =
+            FILE_LIST_DIRECTORY | FILE_TRAVERSE | FILE_ADD_FILE | FILE_ADD_SUBDIRECTORY;
+        request.share = FILE_SHARE_READ | FILE_SHARE_WRITE;
+        request.options = FILE_DIRECTORY_FILE;
+        if (IsLocalDrivePath(path))
+            m_top = OpenWithoutLinks(path, request);
+        else
+        {
+            // A share: the server follows its own links; the folder itself is no link.
+            m_top.reset(
+                CreateFileW(path.c_str(), request.access, request.share, nullptr, OPEN_EXISTING,
+                            FILE_FLAG_BACKUP_SEMANTICS | FILE_FLAG_OPEN_REPARSE_POINT, nullptr));
+            FILE_ATTRIBUTE_TAG_INFO tag{};
+            if (m_top && (!GetFileInformationByHandleEx(m_top.get(), FileAttributeTagInfo, &tag,
+                                                        sizeof(tag)) ||
+                          (tag.FileAttributes & FILE_ATTRIBUTE_REPARSE_POINT)))
+            {
+                m_top.reset();
+                SetLastError(ERROR_DIRECTORY);
+            }
+        }
+        if (!m_top)
+            return false;
+        request.disposition = FILE_OPEN_IF;
+        m_data = OpenInFolder(m_top.get(), kDataFolder, DataPath(), request);
+        return static_cast<bool>(m_data);
+    }
+
+    const std::wstring& Path() const noexcept { return m_path; }
+    std::wstring DataPath() const { return m_path + L"\\" + kDataFolder; }
+
+    // Writes what `fill` writes under a name made anew in the folder (or its data\) and
+    // renames it over `name`, so that a reader finds the old file or the whole new one. What
+    // `fill` refuses is removed by its handle.
+    bool Write(bool inData, const std::wstring& name, const std::function<bool(HANDLE)>& fill)
+    {
+        const HANDLE folder = inData ? m_data.get() : m_top.get();
+        const std::wstring folderPath = inData ? DataPath() : m_path;
+        const std::wstring part = name + L".part";
+        // Whatever lies there goes, a link as a link.
+        if (RemoveTreeIn(folder, folderPath, part) != ERROR_SUCCESS)
+            return false;
+        OpenRequest request;
+        request.access = GENERIC_READ | GENERIC_WRITE | DELETE;
+        request.share = 0;
+        request.disposition = FILE_CREATE;
+        request.options = FILE_NON_DIRECTORY_FILE;
+        const FileHandle file = OpenInFolder(folder, part, folderPath + L"\\" + part, request);
+        if (!file)
+            return false;
+        if (!fill(file.get()) || !RenameInto(file.get(), folder, name, true))
+        {
+            const DWORD error = GetLastError();
+            FILE_DISPOSITION_INFO remove = {TRUE};
+            SetFileInformationByHandle(file.get(), FileDispositionInfo, &remove, sizeof(remove));
+            SetLastError(error);
+            return false;
+        }
+        return true;
+    }
+
+    // A copy of the file open as `source`, hashed while it is written.
+    bool Copy(HANDLE source, bool inData, const std::wstring& name, net::Sha256Digest& digest,
+              std::uint64_t& size)
+    {
+        return Write(inData, name, [&](HANDLE target) {
+            LARGE_INTEGER written{};
+            if (!net::HashOpenFile(source, digest, target) || !GetFileSizeEx(target, &written))
+                return false;
+            size = static_cast<std::uint64_t>(written.QuadPart);
+            return true;
+        });
+    }
+
+private:
+    std::wstring m_path;
+    FileHandle m_top;
+    FileHandle m_data;
+};
 
 // This program and what ships in data\ beside it; its programs must be the build's.
-bool LayOutInstaller(const std::wstring& folder, const CParentConsole& console)
+bool LayOutInstaller(CLayoutFolder& layout, const CParentConsole& console)
 {
     const std::wstring self = GetModulePath();
     const struct
     {
         std::wstring source;
-        std::wstring relative; // in the layout
+        std::wstring name;
+        bool bInData; // in the layout's data\, else beside the manifest
         const ShippedProgram* shipped;
     } files[] = {
-        {self, NameOfPath(self), nullptr},
-        {GetModuleRelativePath(kTranslationFile), kTranslationFile, nullptr},
-        {GetModuleRelativePath(g_shippedArchiver.relativePath), g_shippedArchiver.relativePath,
-         &g_shippedArchiver},
-        {GetModuleRelativePath(g_shippedWifiSetup.relativePath), g_shippedWifiSetup.relativePath,
-         &g_shippedWifiSetup},
+        {self, NameOfPath(self), false, nullptr},
+        {GetModuleRelativePath(kTranslationFile), NameOfPath(kTranslationFile), true, nullptr},
+        {GetModuleRelativePath(g_shippedArchiver.relativePath),
+         NameOfPath(g_shippedArchiver.relativePath), true, &g_shippedArchiver},
+        {GetModuleRelativePath(g_shippedWifiSetup.relativePath),
+         NameOfPath(g_shippedWifiSetup.relativePath), true, &g_shippedWifiSetup},
     };
-    if (!MakePlainFolder(folder + L"\\" + kDataFolder))
-    {
-        LogFailure(L"Layout: no data folder in " + folder, GetLastError());
-        console.Say(L"Installer: failed");
-        return false;
-    }
     bool whole = true;
     for (const auto& file : files)
     {
@@ -115,20 +156,20 @@ bool LayOutInstaller(const std::wstring& folder, const CParentConsole& console)
         // This program as it started, held since: its folder may be the user's.
         const FileHandle opened = source == self ? FileHandle() : OpenHeldForReading(source);
         const HANDLE original = source == self ? HeldOwnImage() : opened.get();
-        net::Sha256Digest digest{};
-        std::uint64_t size = 0;
-        const std::wstring target = folder + L"\\" + file.relative;
-        if (!original || !CopyIntoLayout(original, target, digest, size))
-        {
-            LogFailure(L"Layout: could not copy " + source + L" to " + target, GetLastError());
-            whole = false;
-        }
-        else if (file.shipped && digest != file.shipped->sha256)
-        {
+        bool foreign = false;
+        const bool copied = original && layout.Write(file.bInData, file.name, [&](HANDLE target) {
+            net::Sha256Digest digest{};
+            if (!net::HashOpenFile(original, digest, target))
+                return false;
+            foreign = file.shipped && digest != file.shipped->sha256;
+            return !foreign;
+        });
+        if (foreign)
             LogEvent(L"Layout: " + source + L" is not the program this installer shipped");
-            DeleteFileW(target.c_str());
-            whole = false;
-        }
+        else if (!copied)
+            LogFailure(L"Layout: could not copy " + source + L" into " + layout.Path(),
+                       GetLastError());
+        whole = copied && whole;
     }
     LogEvent(std::wstring(L"Layout: the installer and its data ") +
              (whole ? L"laid out" : L"not all laid out"));
@@ -148,8 +189,8 @@ bool IsReservedLayoutName(const std::wstring& name)
 class CLayoutMaker
 {
 public:
-    CLayoutMaker(std::wstring folder, StartPolicy policy)
-        : m_folder(std::move(folder)), m_policy(std::move(policy))
+    CLayoutMaker(CLayoutFolder& layout, StartPolicy policy)
+        : m_layout(layout), m_policy(std::move(policy))
     {
     }
 
@@ -186,9 +227,9 @@ public:
                 return Fail(L"another package of the layout has its name");
             entry.size = earlier->second.size;
         }
-        else if (!CopyIntoLayout(package.held.get(), m_folder + L"\\" + package.fileName,
-                                 entry.sha256, entry.size))
-            return Fail(L"it could not be written to " + m_folder, GetLastError());
+        else if (!m_layout.Copy(package.held.get(), false, package.fileName, entry.sha256,
+                                entry.size))
+            return Fail(L"it could not be written to " + m_layout.Path(), GetLastError());
         m_written[key] = entry;
         m_line = package.fileName + L", " + std::to_wstring(entry.size) + L" bytes";
         m_entries.push_back(std::move(entry));
@@ -198,7 +239,7 @@ public:
     bool WriteManifest()
     {
         const std::string text = WriteLayoutManifest(m_entries);
-        return WriteLayoutFile(m_folder + L"\\" + kLayoutManifestName, [&text](HANDLE file) {
+        return m_layout.Write(false, kLayoutManifestName, [&text](HANDLE file) {
             DWORD written = 0;
             return WriteFile(file, text.data(), static_cast<DWORD>(text.size()), &written,
                              nullptr) &&
@@ -236,7 +277,7 @@ private:
         return MayStart(program, m_policy);
     }
 
-    std::wstring m_folder;
+    CLayoutFolder& m_layout;
     StartPolicy m_policy;
     std::vector<LayoutEntry> m_entries;
     std::map<std::wstring, LayoutEntry> m_written; // by folded file name
@@ -252,15 +293,16 @@ int MakeLayout(const CInstallerParts& parts, const RunOptions& options) noexcept
         const CParentConsole console;
         const std::wstring folder = FullPath(options.layoutFolder);
         LogEvent(L"Layout run (/layout) into " + folder);
-        if (folder.empty() || !MakePlainFolder(folder))
+        CLayoutFolder layout;
+        if (folder.empty() || !MakeFolder(folder) || !layout.Open(folder))
         {
             LogFailure(L"Layout: the folder could not be made: " + options.layoutFolder,
                        GetLastError());
             console.Say(L"Exit code " + std::to_wstring(kExitFailed));
             return kExitFailed;
         }
-        bool whole = LayOutInstaller(folder, console);
-        CLayoutMaker maker(folder, StartPolicyFromList(parts.publisherPins));
+        bool whole = LayOutInstaller(layout, console);
+        CLayoutMaker maker(layout, StartPolicyFromList(parts.publisherPins));
         for (const Command command : options.commands)
         {
             const CommandRow& row = RowOf(command);

@@ -1168,6 +1168,18 @@ TEST_F(Unattended, ALayoutHoldsEveryPackageAndInstallsWithoutTheService)
         1612u);
     EXPECT_EQ(SetupRuns(), 1u);
     EXPECT_EQ(ServiceRequests(), 0u);
+
+    // A data folder that links elsewhere receives nothing, nor does the layout.
+    const std::wstring linked = ScratchFolder() + L"\\layouts\\linked";
+    const std::wstring elsewhere = ScratchFolder() + L"\\layouts\\elsewhere";
+    ASSERT_TRUE(CreateDirectoryW(linked.c_str(), nullptr));
+    ASSERT_TRUE(CreateDirectoryW(elsewhere.c_str(), nullptr));
+    ASSERT_TRUE(MakeFolderLink(linked + L"\\data", elsewhere));
+    Control(L"clear");
+    EXPECT_EQ(Finish(Start(L"/layout \"" + linked + L"\" /receiver")), 1603u);
+    EXPECT_FALSE(FileExists(elsewhere + L"\\translation.json"));
+    EXPECT_FALSE(FileExists(linked + L"\\KVZ7300-layout.json"));
+    EXPECT_TRUE(RemoveFolderLink(linked + L"\\data"));
 }
 
 // Run with the prefix reporting Windows 10, and 8.1: the layout's own installer finds its
