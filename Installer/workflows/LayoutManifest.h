@@ -1,7 +1,8 @@
 #pragma once
 // The manifest of a layout: which package file serves which command on which Windows family,
-// with its size, SHA-256 and where it was downloaded from. A layout folder may lie on a share or
-// a stick anybody could write to, so the reader takes the file as hostile. No windows.h here.
+// with its size, SHA-256 and where it was downloaded from. Whoever could write where it lies
+// may have written it, so the reader takes the file as hostile: nothing in it can make the
+// installer crash, read out of bounds or name a file outside the layout. No windows.h here.
 
 #include "net/Sha256Digest.h"
 #include "workflows/Commands.h"

@@ -1,8 +1,10 @@
 #pragma once
 // Installing from a layout (a folder that /layout made, beside the installer or named by
-// /source) instead of the driver service. The folder may be a share or a stick anybody can
-// write to: its package is copied into a package folder of the working folder while it is
-// hashed, checked against the manifest there, and only that copy is unpacked or started.
+// /source) instead of the driver service. The manifest decides what runs, so one beside the
+// installer counts only when administrators alone may change it; /source is the person's
+// choice. The package is copied into a package folder of the working folder while it is
+// hashed and checked against the manifest there: nothing changed in the layout after the check
+// runs, and only that copy is unpacked or started.
 
 #include "workflows/Commands.h"
 #include "workflows/Staging.h"
