@@ -159,25 +159,6 @@ bool IsOwnUser(PSID sid)
            EqualSid(sid, reinterpret_cast<TOKEN_USER*>(buffer)->User.Sid);
 }
 
-// The owner and access list of what a handle holds open.
-struct FileSecurity
-{
-    PSID owner = nullptr;
-    PACL dacl = nullptr;
-    UniqueLocal descriptor; // owns both
-
-    // False with GetLastError set when they cannot be read.
-    bool Read(HANDLE handle)
-    {
-        const DWORD read = GetSecurityInfo(
-            handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
-            nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
-        if (read != ERROR_SUCCESS)
-            SetLastError(read);
-        return read == ERROR_SUCCESS;
-    }
-};
-
 bool SetDisposition(HANDLE handle)
 {
     if (!Nt().setInformation)
@@ -270,42 +251,51 @@ FileHandle OpenBelow(HANDLE folder, const std::wstring& folderPath, const std::w
     }
 }
 
-bool IsAdminOnly(HANDLE folder)
+namespace {
+
+// Whether only Administrators and SYSTEM may change what `handle` holds open: its owner is one
+// of them and its access list grants changes to nobody else (with `protectedList`, a list that
+// inherits nothing). Wine keeps no owner or list of its own: every file is this user's, with a
+// list made of its Unix mode, so there the owner may be this user and what others may change
+// still shows; with `strict`, others may not even read (a folder made with the
+// administrators' list comes back so, one made by someone else grants Everyone reading).
+bool OnlyAdministratorsOwn(HANDLE handle, bool protectedList, bool strict)
 {
-    FileSecurity security;
-    if (!security.Read(folder))
+    PSID owner = nullptr;
+    PACL dacl = nullptr;
+    UniqueLocal descriptor;
+    const DWORD read = GetSecurityInfo(
+        handle, SE_FILE_OBJECT, OWNER_SECURITY_INFORMATION | DACL_SECURITY_INFORMATION, &owner,
+        nullptr, &dacl, nullptr, reinterpret_cast<PSECURITY_DESCRIPTOR*>(descriptor.put()));
+    if (read != ERROR_SUCCESS)
+    {
+        SetLastError(read);
         return false;
-    const PSID owner = security.owner;
+    }
     SECURITY_DESCRIPTOR_CONTROL control = 0;
     DWORD revision = 0;
-    GetSecurityDescriptorControl(security.descriptor.get(), &control, &revision);
-    bool adminOnly = owner && IsAdministratorsOrSystem(owner) && (control & SE_DACL_PROTECTED) &&
-                     OnlyTheseMayChange(security.dacl, nullptr, false);
-    // Wine keeps no owner or list of its own: every file is this user's, with a list made of
-    // its Unix mode. A folder made with the administrators' list comes back granting nobody
-    // else anything; one made by someone else grants Everyone at least reading.
-    if (!adminOnly && RunsUnderWine())
-        adminOnly = owner && IsOwnUser(owner) && OnlyTheseMayChange(security.dacl, owner, true);
-    if (!adminOnly)
+    GetSecurityDescriptorControl(descriptor.get(), &control, &revision);
+    // Not the running account: its programs without administrator rights share its SID.
+    bool trusted = owner && IsAdministratorsOrSystem(owner) &&
+                   (!protectedList || (control & SE_DACL_PROTECTED)) &&
+                   OnlyTheseMayChange(dacl, nullptr, false);
+    if (!trusted && RunsUnderWine())
+        trusted = owner && IsOwnUser(owner) && OnlyTheseMayChange(dacl, owner, strict);
+    if (!trusted)
         SetLastError(ERROR_INVALID_OWNER);
-    return adminOnly;
+    return trusted;
+}
+
+} // namespace
+
+bool IsAdminOnly(HANDLE folder)
+{
+    return OnlyAdministratorsOwn(folder, true, true);
 }
 
 bool OnlyAdministratorsMayChange(HANDLE file)
 {
-    FileSecurity security;
-    if (!security.Read(file))
-        return false;
-    const PSID owner = security.owner;
-    // Not the running account: its programs without administrator rights share its SID.
-    bool trusted = owner && IsAdministratorsOrSystem(owner) &&
-                   OnlyTheseMayChange(security.dacl, nullptr, false);
-    // Under Wine every file is this user's (IsAdminOnly): what others may change still shows.
-    if (!trusted && RunsUnderWine())
-        trusted = owner && IsOwnUser(owner) && OnlyTheseMayChange(security.dacl, owner, false);
-    if (!trusted)
-        SetLastError(ERROR_INVALID_OWNER);
-    return trusted;
+    return OnlyAdministratorsOwn(file, false, false);
 }
 
 FileHandle CreateAdminOnlyFolderIn(HANDLE parent, const std::wstring& parentPath,
